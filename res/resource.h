@@ -1,0 +1,28 @@
+// Resource ids of Quiblet.dll, shared by the resource script and the code.
+#pragma once
+
+// Options dialog and its controls.
+#define IDD_OPTIONS          200
+#define IDC_FOLDER           201
+#define IDC_BROWSE           202
+#define IDC_FILEMASK         203
+#define IDC_EXTENSION        204
+#define IDC_EXPAND           205
+#define IDC_HELP_BUTTON      206
+#define IDC_OVERRIDE_NEW     207
+#define IDC_OVERWRITE        208
+#define IDC_CREATE_DIR       209
+#define IDC_ICON_OPEN        210
+#define IDC_ICON_SAVE        211
+#define IDC_ICON_NEW         212
+#define IDC_ICON_LAST        213
+#define IDC_DELETE_EMPTY     214
+#define IDC_DELETE_OLD       215
+#define IDC_OLD_AGE          216
+#define IDC_DELETE_CONFIRM   217
+
+// Toolbar bitmaps.
+#define IDB_OPEN_NOTE        300
+#define IDB_SAVE_NOTE        301
+#define IDB_NEW_NOTE         302
+#define IDB_LAST_NOTE        303

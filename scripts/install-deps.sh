@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quiblet needs on Debian, and only what
+# is missing: the mingw-w64 cross compilers, Wine (64- and 32-bit), Xvfb,
+# GoogleTest's sources, CMake, Ninja, zip and Python. Safe to run again.
+set -euo pipefail
+
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+          wine wine64 wine32:i386 xvfb xauth googletest cmake ninja-build zip python3)
+
+sudo=""
+if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "install-deps: adding the i386 architecture (for 32-bit Wine)"
+    $sudo dpkg --add-architecture i386
+    need_update=1
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} = 0 ]; then
+    echo "install-deps: everything is installed"
+    exit 0
+fi
+echo "install-deps: installing ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,91 @@
+// "Clean note folder": deletes empty notes and notes older than the age
+// limit from the note folder (not its sub-folders), asking first if wanted.
+#include "commands.h"
+
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include "messages.h"
+#include "../naming/naming.h"
+#include "../settings/settings.h"
+#include "../shell/shell.h"
+
+static const wchar_t kDeleteQuestion[] = L"Do you really want to delete note \"%s\"?";
+static const wchar_t kDeleteTitle[] = L"Delete old/empty notes";
+const int kQuestionCapacity = 520;
+
+int noteDayCount(LONGLONG age) {
+    // A creation time in the future counts as brand new.
+    ULARGE_INTEGER value;
+    value.QuadPart = age > 0 ? static_cast<ULONGLONG>(age) : 0;
+    FILETIME asTime = {value.LowPart, value.HighPart};
+    SYSTEMTIME asDate;
+    if (!FileTimeToSystemTime(&asTime, &asDate)) return 1;
+    return asDate.wDay + 365 * asDate.wYear + 30 * asDate.wMonth - 584395;
+}
+
+bool hasNoteExtension(const wchar_t* name, const wchar_t* extension) {
+    const size_t nameLength = wcslen(name);
+    const size_t extensionLength = wcslen(extension);
+    if (extensionLength == 0 || nameLength < extensionLength) return false;
+    return StrCmpIW(name + nameLength - extensionLength, extension) == 0;
+}
+
+static LONGLONG asCount(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<LONGLONG>(value.QuadPart);
+}
+
+// Yes, No or Cancel for one note.
+static int askBeforeDeleting(const wchar_t* name) {
+    wchar_t question[kQuestionCapacity];
+    StringCchPrintfW(question, kQuestionCapacity, kDeleteQuestion, name);
+    return MessageBoxW(hostWindow(), question, kDeleteTitle, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+}
+
+void cleanNoteFolder() {
+    const Settings& s = settings();
+    const bool deleteEmpty = s.DeleteEmptyNotes != 0;
+    const int ageLimit = s.DeleteOldNotes ? s.OldNotesAge : 0;
+    // Without an extension every file of the folder would match.
+    if (!s.Extension[0]) return;
+
+    wchar_t folder[kExpansionCapacity];
+    StringCchCopyW(folder, kExpansionCapacity, expandTemplate(s.Folder));
+    if (!expansionFitted() || !folder[0]) return;
+    wchar_t pattern[MAX_PATH];
+    StringCchCopyW(pattern, MAX_PATH, folder);
+    if (!PathAppendW(pattern, L"*") || !PathAddExtensionW(pattern, s.Extension)) return;
+
+    SYSTEMTIME utcNow;
+    GetSystemTime(&utcNow);
+    FILETIME now;
+    SystemTimeToFileTime(&utcNow, &now);
+
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        // The wildcard also matches short 8.3 names, and sub-folders are
+        // not notes.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (!hasNoteExtension(entry.cFileName, s.Extension)) continue;
+        const bool empty = entry.nFileSizeHigh == 0 && entry.nFileSizeLow == 0;
+        const bool old = ageLimit > 0 &&
+                         noteDayCount(asCount(now) - asCount(entry.ftCreationTime)) > ageLimit;
+        if (!(deleteEmpty && empty) && !old) continue;
+        if (s.DeleteConfirm) {
+            const int answer = askBeforeDeleting(entry.cFileName);
+            if (answer == IDCANCEL) break;
+            if (answer != IDYES) continue;
+        }
+        // Deleted from the folder that was searched; a path that does not
+        // fit is skipped, never cut.
+        wchar_t path[MAX_PATH];
+        if (FAILED(StringCchCopyW(path, MAX_PATH, folder)) || !PathAppendW(path, entry.cFileName)) continue;
+        DeleteFileW(path);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}

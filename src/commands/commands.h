@@ -1,0 +1,21 @@
+// The note commands of the Quiblet menu.
+#pragma once
+
+#include <windows.h>
+
+// "Create new note": a new document saved at once under the note path.
+void createNewNote();
+// "Save as note": the active document saved under the note path.
+void saveAsNote();
+// "Open existing notes...": the open-file dialog in the note folder.
+void openNotes();
+// "Open last note": the note "Save as note" last saved.
+void openLastNote();
+// "Clean note folder": deletes empty and old notes.
+void cleanNoteFolder();
+
+// Days a note of this age (100-ns units) counts as old: years of 365 days
+// and months of 30, an age of zero giving 1. Negative ages count as zero.
+int noteDayCount(LONGLONG age);
+// Whether a file name really ends in the note extension (ignoring case).
+bool hasNoteExtension(const wchar_t* name, const wchar_t* extension);

@@ -1,0 +1,89 @@
+// "Create new note" and "Save as note": the editor saves a document under
+// the note path, after asking before an existing file is overwritten.
+#include "commands.h"
+
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include "messages.h"
+#include "../naming/naming.h"
+#include "../settings/settings.h"
+#include "../shell/shell.h"
+
+const wchar_t kNoteCommandTitle[] = L"Quiblet Plugin";
+
+static const wchar_t kOverwriteQuestion[] =
+    L"The following note already exists:\n\"%s\"\n\nDo you want to overwrite it?";
+static const wchar_t kNotePathError[] =
+    L"The note path cannot be formed: the note folder and name do not fit in 259 characters.\n\n"
+    L"Folder: \"%s\"";
+static const wchar_t kNoNewDocumentError[] =
+    L"The editor did not open a new document, so no note was created at:\n\"%s\"";
+static const wchar_t kSaveFailedError[] = L"The note could not be saved at:\n\"%s\"";
+
+// How long the editor may take to make the new document active.
+const DWORD kNewDocumentTimeoutMs = 5000;
+const DWORD kNewDocumentPollMs = 100;
+
+void showNoteError(const wchar_t* format, const wchar_t* argument) {
+    wchar_t text[kMessageCapacity];
+    StringCchPrintfW(text, kMessageCapacity, format, argument);
+    MessageBoxW(hostWindow(), text, kNoteCommandTitle, MB_OK | MB_ICONERROR);
+}
+
+void showNotePathError() { showNoteError(kNotePathError, settings().Folder); }
+
+// The note path, once the user agreed to overwrite what is there (if
+// anything). False when there is no path or the user said No.
+static bool prepareNotePath(wchar_t* path) {
+    StringCchCopyW(path, kExpansionCapacity, composeNotePath());
+    if (!path[0]) {
+        showNotePathError();
+        return false;
+    }
+    if (PathFileExistsW(path) && !settings().Overwrite) {
+        wchar_t question[kMessageCapacity];
+        StringCchPrintfW(question, kMessageCapacity, kOverwriteQuestion, path);
+        if (MessageBoxW(hostWindow(), question, kNoteCommandTitle, MB_YESNO | MB_ICONQUESTION) == IDNO)
+            return false;
+    }
+    return true;
+}
+
+static bool saveActiveDocumentAs(const wchar_t* path) {
+    if (SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path))) return true;
+    showNoteError(kSaveFailedError, path);
+    return false;
+}
+
+// Has the editor run File/New and waits, without handling messages, until
+// the new document is the active one.
+static bool openNewDocument() {
+    HWND host = hostWindow();
+    const LRESULT before = SendMessageW(host, NPPM_GETCURRENTBUFFERID, 0, 0);
+    SendMessageW(host, NPPM_MENUCOMMAND, 0, IDM_FILE_NEW);
+    const ULONGLONG deadline = GetTickCount64() + kNewDocumentTimeoutMs;
+    while (SendMessageW(host, NPPM_GETCURRENTBUFFERID, 0, 0) == before) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kNewDocumentPollMs);
+    }
+    return true;
+}
+
+void createNewNote() {
+    wchar_t path[kExpansionCapacity];
+    if (!prepareNotePath(path)) return;
+    if (!openNewDocument()) {
+        showNoteError(kNoNewDocumentError, path);
+        return;
+    }
+    saveActiveDocumentAs(path);
+}
+
+void saveAsNote() {
+    wchar_t path[kExpansionCapacity];
+    if (!prepareNotePath(path)) return;
+    saveActiveDocumentAs(path);
+    // Recorded even when the save failed: "Open last note" then reports it.
+    StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
+}

@@ -1,0 +1,15 @@
+// Texts and message boxes shared by the note commands.
+#pragma once
+
+#include <windows.h>
+
+// Title of the note commands' questions and errors.
+extern const wchar_t kNoteCommandTitle[];
+// Capacity of a formatted message, terminator included.
+const int kMessageCapacity = 4096;
+
+// Shows an error owned by the editor's main window, titled kNoteCommandTitle;
+// format takes one string argument.
+void showNoteError(const wchar_t* format, const wchar_t* argument);
+// The error shown when the note path cannot be formed.
+void showNotePathError();

@@ -1,0 +1,177 @@
+// Template expansion: placeholders between dollar signs, filled from the
+// editor, the clock and the process, then %environment% references.
+#include "naming.h"
+
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include "../shell/shell.h"
+
+const int kDateTextCapacity = 256;
+// ExpandEnvironmentStringsW never gives more than this.
+const int kEnvironmentExpansionCapacity = 32768;
+// A backstop for replacements that keep forming their token anew.
+const int kMaxReplacementPasses = 4 * kTemplateWorkCapacity;
+
+static wchar_t g_result[kExpansionCapacity];
+static bool g_resultFitted = true;
+static wchar_t g_pluginFolder[MAX_PATH];
+static wchar_t* g_firstLine;  // decoded first line, kept until the next read
+static LocalClock g_readClock = GetLocalTime;
+
+void setLocalClock(LocalClock clock) { g_readClock = clock ? clock : GetLocalTime; }
+
+bool expansionFitted() { return g_resultFitted; }
+
+void makeFileNameSafe(wchar_t* text) {
+    for (; *text; ++text) {
+        if (*text < 0x20 || wcschr(L"\\/:*?\"<>|", *text)) *text = L'_';
+    }
+}
+
+wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
+                          const wchar_t* replacement, bool* cut) {
+    if (cut) *cut = false;
+    if (!text || !token || !replacement) return nullptr;
+    if (capacity == 0 || !text[0] || !token[0]) return text;
+    const size_t tokenLength = wcslen(token);
+    const size_t replacementLength = wcslen(replacement);
+    // A replacement that holds its own token would be found again for ever:
+    // the search then goes on after the text just put in.
+    const bool replacementHoldsToken = StrStrIW(replacement, token) != nullptr;
+    size_t searchFrom = 0;
+    for (int pass = 0; pass < kMaxReplacementPasses; ++pass) {
+        const size_t length = wcsnlen(text, capacity - 1);
+        if (searchFrom > length) break;
+        wchar_t* found = StrStrIW(text + searchFrom, token);
+        if (!found) break;
+        const size_t at = static_cast<size_t>(found - text);
+        const size_t tailLength = length - at - tokenLength;
+        size_t newLength = at + replacementLength + tailLength;
+        const bool tooLong = newLength > capacity - 1;
+        if (tooLong) newLength = capacity - 1;
+        // Move the tail, then put the replacement in front of it.
+        const size_t tailAt = at + replacementLength;
+        if (tailAt < newLength) {
+            memmove(text + tailAt, text + at + tokenLength, (newLength - tailAt) * sizeof(wchar_t));
+        }
+        const size_t copied = replacementLength < newLength - at ? replacementLength : newLength - at;
+        memcpy(text + at, replacement, copied * sizeof(wchar_t));
+        text[newLength] = L'\0';
+        if (tooLong) {
+            if (cut) *cut = true;
+            break;
+        }
+        searchFrom = replacementHoldsToken ? at + replacementLength : 0;
+    }
+    return text;
+}
+
+// Asks the editor for one of its texts; an unanswered query gives "".
+static void askHost(UINT message, wchar_t* answer) {
+    answer[0] = L'\0';
+    SendMessageW(hostWindow(), message, kHostPathCapacity, reinterpret_cast<LPARAM>(answer));
+    answer[kHostPathCapacity - 1] = L'\0';
+}
+
+// Replaces a placeholder in the text being expanded, noting when the text
+// had to be cut.
+static void replaceInWork(wchar_t* work, const wchar_t* token, const wchar_t* value) {
+    bool cut = false;
+    replaceAllNoCase(work, kTemplateWorkCapacity, token, value, &cut);
+    if (cut) g_resultFitted = false;
+}
+
+static void replaceWithHostAnswer(wchar_t* work, const wchar_t* token, UINT message, wchar_t* answer) {
+    askHost(message, answer);
+    replaceInWork(work, token, answer);
+}
+
+// Reads the first line of the view in use and decodes it in the document's
+// own code page. The result stays held until the next read.
+static const wchar_t* readFirstLine() {
+    HANDLE heap = GetProcessHeap();
+    if (g_firstLine) {
+        HeapFree(heap, 0, g_firstLine);
+        g_firstLine = nullptr;
+    }
+    HWND view = (secondView() && GetFocus() == secondView()) ? secondView() : mainView();
+    LRESULT lineLength = SendMessageW(view, SCI_LINELENGTH, 0, 0);
+    const size_t byteCount = lineLength > 0 ? static_cast<size_t>(lineLength) : 0;
+    char* bytes = static_cast<char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, byteCount + 1));
+    g_firstLine = static_cast<wchar_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, (byteCount + 1) * sizeof(wchar_t)));
+    if (!bytes || !g_firstLine) {
+        if (bytes) HeapFree(heap, 0, bytes);
+        return L"";
+    }
+    if (byteCount) SendMessageW(view, SCI_GETLINE, 0, reinterpret_cast<LPARAM>(bytes));
+    bytes[byteCount] = '\0';
+    const UINT codePage = SendMessageW(view, SCI_GETCODEPAGE, 0, 0) == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
+    if (!MultiByteToWideChar(codePage, 0, bytes, -1, g_firstLine, static_cast<int>(byteCount + 1)))
+        g_firstLine[0] = L'\0';
+    HeapFree(heap, 0, bytes);
+    StrTrimW(g_firstLine, L"\r\n");
+    // The line becomes part of a file name: keep it inside the note folder.
+    makeFileNameSafe(g_firstLine);
+    return g_firstLine;
+}
+
+// The editor executable's folder joined with "Plugins".
+static void buildPluginFolder(wchar_t* folder) {
+    if (!GetModuleFileNameW(GetModuleHandleW(nullptr), folder, MAX_PATH)) folder[0] = L'\0';
+    folder[MAX_PATH - 1] = L'\0';
+    PathRemoveFileSpecW(folder);
+    PathAppendW(folder, L"Plugins");
+}
+
+// Expands %name% references into the result, cutting what does not fit.
+static void expandEnvironment(const wchar_t* work) {
+    static wchar_t expanded[kEnvironmentExpansionCapacity];
+    DWORD needed = ExpandEnvironmentStringsW(work, expanded, kEnvironmentExpansionCapacity);
+    const wchar_t* source = (needed == 0 || needed > kEnvironmentExpansionCapacity) ? work : expanded;
+    g_resultFitted = SUCCEEDED(StringCchCopyW(g_result, kExpansionCapacity, source)) && g_resultFitted;
+}
+
+const wchar_t* expandTemplate(const wchar_t* templateText) {
+    SYSTEMTIME now;
+    g_readClock(&now);
+    wchar_t date[kDateTextCapacity], time[kDateTextCapacity];
+    if (!GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"yyyyMMdd", date, kDateTextCapacity)) date[0] = L'\0';
+    if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"HHmmss", time, kDateTextCapacity)) time[0] = L'\0';
+
+    g_resultFitted = true;
+    wchar_t work[kTemplateWorkCapacity];
+    StringCchCopyW(work, kTemplateWorkCapacity, templateText ? templateText : L"");
+    wchar_t answer[kHostPathCapacity];
+
+    replaceWithHostAnswer(work, L"$fullpath$", NPPM_GETFULLCURRENTPATH, answer);
+    replaceWithHostAnswer(work, L"$dir$", NPPM_GETCURRENTDIRECTORY, answer);
+    replaceWithHostAnswer(work, L"$name$", NPPM_GETNAMEPART, answer);
+    replaceWithHostAnswer(work, L"$ext$", NPPM_GETEXTPART, answer);
+    if (StrStrW(work, L"$word$")) {
+        askHost(NPPM_GETCURRENTWORD, answer);
+        makeFileNameSafe(answer);
+        replaceInWork(work, L"$word$", answer);
+    }
+    if (StrStrW(work, L"$firstline$")) {
+        replaceInWork(work, L"$firstline$", readFirstLine());
+    }
+    replaceWithHostAnswer(work, L"$nppdir$", NPPM_GETNPPDIRECTORY, answer);
+
+    buildPluginFolder(g_pluginFolder);
+    replaceInWork(work, L"$pdir$", g_pluginFolder);
+    wchar_t configFolder[MAX_PATH];
+    buildPluginFolder(g_pluginFolder);
+    StringCchCopyW(configFolder, MAX_PATH, g_pluginFolder);
+    PathAppendW(configFolder, L"config");
+    replaceInWork(work, L"$cdir$", configFolder);
+
+    DWORD length = GetCurrentDirectoryW(kHostPathCapacity, answer);
+    if (length == 0 || length >= static_cast<DWORD>(kHostPathCapacity)) answer[0] = L'\0';
+    replaceInWork(work, L"$wdir$", answer);
+    replaceInWork(work, L"$date$", date);
+    replaceInWork(work, L"$time$", time);
+
+    expandEnvironment(work);
+    return g_result;
+}

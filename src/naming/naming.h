@@ -1,0 +1,35 @@
+// Note naming: template expansion and the note path.
+#pragma once
+
+#include <windows.h>
+
+// Capacities, terminator included.
+const int kTemplateWorkCapacity = 520;   // text being expanded
+const int kExpansionCapacity = 260;      // expansion result and note path
+
+// Expands placeholders ($date$, $name$, ...) and then %environment%
+// references. The result lives until the next call; it holds at most 259
+// characters (a longer expansion is cut, see expansionFitted).
+const wchar_t* expandTemplate(const wchar_t* templateText);
+// False when the last expansion had to be cut to fit its 259 characters.
+bool expansionFitted();
+
+// Replaces every occurrence of token in text, ignoring letter case, within a
+// buffer of capacity characters. Always ends; never writes past the buffer
+// (a result that does not fit is cut, and *cut says so). Null for a null
+// argument.
+wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
+                          const wchar_t* replacement, bool* cut = nullptr);
+
+// Replaces every character a Windows file name cannot hold (control
+// characters and \ / : * ? " < > |) with '_', in place.
+void makeFileNameSafe(wchar_t* text);
+
+// The full path of a new note from Folder, FileMask and Extension; creates
+// the note folder when CreateDir allows. Empty when the path does not fit in
+// 259 characters. The result lives until the next call.
+const wchar_t* composeNotePath();
+
+// Tests read a fixed clock through this; the product reads GetLocalTime.
+typedef void (WINAPI* LocalClock)(LPSYSTEMTIME);
+void setLocalClock(LocalClock clock);

@@ -1,0 +1,206 @@
+// The Options dialog: edits the settings in memory. OK stores every
+// control; Cancel stores nothing. The settings reach the file at unload.
+#include <windows.h>
+#include <shlobj.h>
+#include <strsafe.h>
+
+#include "settings.h"
+#include "../naming/naming.h"
+#include "../shell/shell.h"
+#include "../version/version.h"
+#include "../../res/resource.h"
+
+const int kAgeTextCapacity = 256;
+const int kHelpTextCapacity = 8192;
+
+static bool g_comPending = true;
+static wchar_t g_browseResult[MAX_PATH];
+
+static const wchar_t kBrowseTitle[] = L"Select folder";
+
+static const wchar_t* const kHelpPieces[] = {
+    L"The folder path edit box may contain special substitution strings:\n",
+    L"\n",
+    L"$fullpath$ = full path of the currectly active file\n",
+    L"$dir$ = directory of the currectly active file\n",
+    L"$name$ = file name without extension of the currectly active file\n",
+    L"$ext$ = extension of the currectly active file\n",
+    L"$word$ = currently selected word\n",
+    L"$firstline$ = first line of the current buffer\n",
+    L"$nppdir$ = directory of notepad.exe\n",
+    L"$pdir$ = plugin directory\n",
+    L"$cdir$ = config directory\n",
+    L"$wdir$ = current working directory for the process\n",
+    L"$date$ = current date YYYYMMDD\n",
+    L"$time$ = current time HHMMSS\n",
+    L"\n",
+    L"Additionally enviroment variables are accepted in the form %envvar%.\n",
+    L"For example: %programfiles% will be replaced by \"c:\\program files\"\n",
+    L"\n",
+    L"Use the test button to see the expanded path based on current settings.\n",
+};
+
+const wchar_t* optionsHelpText() {
+    static wchar_t text[kHelpTextCapacity];
+    text[0] = L'\0';
+    for (const wchar_t* piece : kHelpPieces) StringCchCatW(text, kHelpTextCapacity, piece);
+    return text;
+}
+
+int parseAgeText(const wchar_t* text) {
+    while (*text == L' ' || (*text >= L'\t' && *text <= L'\r')) ++text;
+    bool negative = false;
+    if (*text == L'+' || *text == L'-') negative = (*text++ == L'-');
+    long long value = 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        value = value * 10 + (*text - L'0');
+        if (value > 2147483648LL) value = 2147483648LL;  // past either limit
+    }
+    if (negative) value = -value;
+    if (value > 2147483647LL) return 2147483647;
+    if (value < -2147483647LL - 1) return -2147483647 - 1;
+    return static_cast<int>(value);
+}
+
+void showOptions() {
+    DialogBoxParamW(moduleHandle(), MAKEINTRESOURCEW(IDD_OPTIONS), hostWindow(), optionsDialogProc, 0);
+}
+
+static void setCheck(HWND dialog, int id, bool on) {
+    SendDlgItemMessageW(dialog, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+static int checkBit(HWND dialog, int id) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) & 1);
+}
+
+static void enableAgeBox(HWND dialog, bool enable) {
+    EnableWindow(GetDlgItem(dialog, IDC_OLD_AGE), enable);
+}
+
+static void showSettings(HWND dialog) {
+    const Settings& s = settings();
+    SetDlgItemTextW(dialog, IDC_FOLDER, s.Folder);
+    SetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask);
+    SetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension);
+    setCheck(dialog, IDC_CREATE_DIR, s.CreateDir != 0);
+    setCheck(dialog, IDC_OVERWRITE, s.Overwrite != 0);
+    setCheck(dialog, IDC_OVERRIDE_NEW, s.OverrideFileNew != 0);
+    setCheck(dialog, IDC_ICON_NEW, (s.TabIcons & kTabIconNew) != 0);
+    setCheck(dialog, IDC_ICON_SAVE, (s.TabIcons & kTabIconSave) != 0);
+    setCheck(dialog, IDC_ICON_OPEN, (s.TabIcons & kTabIconOpen) != 0);
+    setCheck(dialog, IDC_ICON_LAST, (s.TabIcons & kTabIconLast) != 0);
+    setCheck(dialog, IDC_DELETE_EMPTY, s.DeleteEmptyNotes != 0);
+    setCheck(dialog, IDC_DELETE_OLD, s.DeleteOldNotes != 0);
+    // Signed, so a -1 from a hand-edited file shows as -1.
+    wchar_t age[kAgeTextCapacity];
+    StringCchPrintfW(age, kAgeTextCapacity, L"%d", s.OldNotesAge);
+    SetDlgItemTextW(dialog, IDC_OLD_AGE, age);
+    enableAgeBox(dialog, s.DeleteOldNotes != 0);
+    setCheck(dialog, IDC_DELETE_CONFIRM, s.DeleteConfirm != 0);
+}
+
+static void storeSettings(HWND dialog) {
+    Settings& s = settings();
+    GetDlgItemTextW(dialog, IDC_FOLDER, s.Folder, kSettingTextCapacity);
+    GetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask, kSettingTextCapacity);
+    GetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension, kSettingTextCapacity);
+    s.CreateDir = checkBit(dialog, IDC_CREATE_DIR);
+    s.Overwrite = checkBit(dialog, IDC_OVERWRITE);
+    s.OverrideFileNew = checkBit(dialog, IDC_OVERRIDE_NEW);
+    s.TabIcons = 0;
+    if (checkBit(dialog, IDC_ICON_NEW)) s.TabIcons |= kTabIconNew;
+    if (checkBit(dialog, IDC_ICON_SAVE)) s.TabIcons |= kTabIconSave;
+    if (checkBit(dialog, IDC_ICON_OPEN)) s.TabIcons |= kTabIconOpen;
+    if (checkBit(dialog, IDC_ICON_LAST)) s.TabIcons |= kTabIconLast;
+    s.DeleteEmptyNotes = checkBit(dialog, IDC_DELETE_EMPTY);
+    s.DeleteOldNotes = checkBit(dialog, IDC_DELETE_OLD);
+    wchar_t age[kAgeTextCapacity];
+    if (!GetDlgItemTextW(dialog, IDC_OLD_AGE, age, kAgeTextCapacity)) age[0] = L'\0';
+    s.OldNotesAge = parseAgeText(age);
+    s.DeleteConfirm = checkBit(dialog, IDC_DELETE_CONFIRM);
+}
+
+int CALLBACK browseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
+    // Keep the browser open when the typed name is not a folder.
+    return message == BFFM_VALIDATEFAILEDW ? 1 : 0;
+}
+
+// "...": picks the note folder; only the edit box changes.
+static void browseForFolder(HWND dialog) {
+    wchar_t folder[MAX_PATH];
+    if (!GetDlgItemTextW(dialog, IDC_FOLDER, folder, MAX_PATH)) folder[0] = L'\0';
+    wchar_t start[MAX_PATH];
+    StringCchCopyW(start, MAX_PATH, expandTemplate(folder));
+    if (g_comPending) {
+        CoInitialize(nullptr);
+        g_comPending = false;
+    }
+    BROWSEINFOW info = {};
+    info.hwndOwner = dialog;
+    info.lpszTitle = kBrowseTitle;
+    info.ulFlags = BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
+    info.lpfn = browseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(start);
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    g_browseResult[0] = L'\0';
+    if (item) {
+        if (!SHGetPathFromIDListW(item, g_browseResult)) g_browseResult[0] = L'\0';
+        CoTaskMemFree(item);
+    }
+    StringCchCopyW(folder, MAX_PATH, g_browseResult);
+    if (folder[0]) SetDlgItemTextW(dialog, IDC_FOLDER, folder);
+}
+
+// "Expand": shows the note path the edit boxes would give, then puts the
+// stored templates back.
+static void previewNotePath(HWND dialog) {
+    Settings& s = settings();
+    wchar_t folder[kSettingTextCapacity], fileMask[kSettingTextCapacity], extension[kSettingTextCapacity];
+    StringCchCopyW(folder, kSettingTextCapacity, s.Folder);
+    StringCchCopyW(fileMask, kSettingTextCapacity, s.FileMask);
+    StringCchCopyW(extension, kSettingTextCapacity, s.Extension);
+    GetDlgItemTextW(dialog, IDC_FOLDER, s.Folder, kSettingTextCapacity);
+    GetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask, kSettingTextCapacity);
+    GetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension, kSettingTextCapacity);
+    const wchar_t* title = readPluginName();
+    MessageBoxW(hostWindow(), composeNotePath(), title, MB_ICONINFORMATION);
+    StringCchCopyW(s.Folder, kSettingTextCapacity, folder);
+    StringCchCopyW(s.FileMask, kSettingTextCapacity, fileMask);
+    StringCchCopyW(s.Extension, kSettingTextCapacity, extension);
+}
+
+static void showHelp() {
+    const wchar_t* text = optionsHelpText();
+    MessageBoxW(hostWindow(), text, readPluginName(), MB_ICONINFORMATION);
+}
+
+INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        showSettings(dialog);
+        return 0;
+    }
+    if (message != WM_COMMAND) return 0;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        storeSettings(dialog);
+        return EndDialog(dialog, 1);
+    case IDCANCEL:
+        return EndDialog(dialog, 0);
+    case IDC_DELETE_OLD:
+        enableAgeBox(dialog, checkBit(dialog, IDC_DELETE_OLD) != 0);
+        return 0;
+    case IDC_BROWSE:
+        browseForFolder(dialog);
+        return 0;
+    case IDC_EXPAND:
+        previewNotePath(dialog);
+        return 0;
+    case IDC_HELP_BUTTON:
+        showHelp();
+        return 0;
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,52 @@
+// Settings: the record every command reads, its ini file, and the Options
+// dialog that edits it.
+#pragma once
+
+#include <windows.h>
+
+// Capacity of every text setting, terminator included.
+const int kSettingTextCapacity = 260;
+
+// The plug-in's options, named by their keys in the settings file.
+struct Settings {
+    int OverrideFileNew;
+    int Overwrite;
+    int CreateDir;
+    int TabIcons;
+    wchar_t Folder[kSettingTextCapacity];
+    wchar_t FileMask[kSettingTextCapacity];
+    wchar_t LastNote[kSettingTextCapacity];
+    wchar_t Extension[kSettingTextCapacity];
+    int DeleteEmptyNotes;
+    int DeleteOldNotes;
+    int OldNotesAge;
+    int DeleteConfirm;
+};
+
+// Toolbar button bits of TabIcons.
+const int kTabIconNew = 1;
+const int kTabIconSave = 2;
+const int kTabIconOpen = 4;
+const int kTabIconLast = 8;
+
+// The one record, read and written directly by every command.
+Settings& settings();
+
+// Full path of the settings file, worked out on the first call and kept.
+const wchar_t* settingsFilePath();
+// Reads the settings file (missing keys take their defaults).
+void loadSettings();
+// Writes every setting to the settings file, creating its folder if needed.
+void saveSettings();
+
+// "Options..." command: the modal Options dialog.
+void showOptions();
+INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+int CALLBACK browseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+
+// The age text of the Options dialog as a signed number: leading blanks
+// skipped, optional sign, digits up to the first non-digit, clamped to the
+// 32-bit range; no digits give 0.
+int parseAgeText(const wchar_t* text);
+// The help text of the Options dialog.
+const wchar_t* optionsHelpText();

@@ -1,0 +1,90 @@
+// The editor's plug-in interface as Quiblet sees it: the records the editor
+// exchanges with a plug-in and the message numbers Quiblet sends or receives.
+// Declared here from the editor's published numbers and layouts.
+#pragma once
+
+#include <windows.h>
+
+// The editor's windows, handed to the plug-in by setInfo.
+struct NppData {
+    HWND _nppHandle;               // editor main window
+    HWND _scintillaMainHandle;     // main view
+    HWND _scintillaSecondHandle;   // second view
+};
+
+struct ShortcutKey {
+    bool _isCtrl;
+    bool _isAlt;
+    bool _isShift;
+    UCHAR _key;
+};
+
+typedef void (*PFUNCPLUGINCMD)();
+
+const int kMenuItemNameLength = 64;
+
+// One row of the command table; the editor reads the array directly.
+struct FuncItem {
+    wchar_t _itemName[kMenuItemNameLength];
+    PFUNCPLUGINCMD _pFunc;
+    int _cmdID;
+    bool _init2Check;
+    ShortcutKey* _pShKey;
+};
+
+// A toolbar button: the editor takes the bitmap during NPPM_ADDTOOLBARICON.
+struct toolbarIcons {
+    HBITMAP hToolbarBmp;
+    HICON hToolbarIcon;
+};
+
+// Only the NMHDR header of the editor's notification record is read.
+struct SCNotification {
+    NMHDR nmhdr;
+};
+
+// Record layouts the editor relies on, for both architectures.
+#ifdef _WIN64
+static_assert(sizeof(FuncItem) == 152, "FuncItem layout");
+static_assert(sizeof(NppData) == 24, "NppData layout");
+static_assert(sizeof(toolbarIcons) == 16, "toolbarIcons layout");
+#else
+static_assert(sizeof(FuncItem) == 144, "FuncItem layout");
+static_assert(sizeof(NppData) == 12, "NppData layout");
+static_assert(sizeof(toolbarIcons) == 8, "toolbarIcons layout");
+#endif
+static_assert(sizeof(ShortcutKey) == 4, "ShortcutKey layout");
+
+// Requests to the editor main window.
+const UINT NPPMSG = WM_USER + 1000;
+const UINT NPPM_ADDTOOLBARICON = NPPMSG + 65;        // 2065
+const UINT NPPM_GETPLUGINSCONFIGDIR = NPPMSG + 70;   // 2070
+const UINT NPPM_MENUCOMMAND = NPPMSG + 72;           // 2072
+const UINT NPPM_GETCURRENTBUFFERID = NPPMSG + 84;    // 2084
+const UINT NPPM_DOOPEN = NPPMSG + 101;               // 2101
+const UINT NPPM_SAVECURRENTFILEAS = NPPMSG + 102;    // 2102
+
+const UINT RUNCOMMAND_USER = WM_USER + 3000;
+const UINT NPPM_GETFULLCURRENTPATH = RUNCOMMAND_USER + 1;  // 4025
+const UINT NPPM_GETCURRENTDIRECTORY = RUNCOMMAND_USER + 2; // 4026
+const UINT NPPM_GETNAMEPART = RUNCOMMAND_USER + 4;         // 4028
+const UINT NPPM_GETEXTPART = RUNCOMMAND_USER + 5;          // 4029
+const UINT NPPM_GETCURRENTWORD = RUNCOMMAND_USER + 6;      // 4030
+const UINT NPPM_GETNPPDIRECTORY = RUNCOMMAND_USER + 7;     // 4031
+
+// Notifications from the editor.
+const UINT NPPN_FIRST = 1000;
+const UINT NPPN_READY = NPPN_FIRST + 1;           // 1001
+const UINT NPPN_TBMODIFICATION = NPPN_FIRST + 2;  // 1002
+
+// Requests to a view.
+const UINT SCI_GETLINE = 2153;
+const UINT SCI_GETCODEPAGE = 2137;
+const UINT SCI_LINELENGTH = 2350;
+const int SC_CP_UTF8 = 65001;
+
+// The editor's File/New command.
+const int IDM_FILE_NEW = 41001;
+
+// Capacity, in characters, of every path the editor hands back.
+const int kHostPathCapacity = 260;

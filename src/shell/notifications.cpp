@@ -1,0 +1,78 @@
+// What the plug-in does on the editor's notifications: toolbar buttons when
+// the toolbar is built, and the hook on the editor's main window once it is
+// ready (File/New as a note, clean-up when the editor closes).
+#include "shell.h"
+
+#include "../commands/commands.h"
+#include "../settings/settings.h"
+#include "../../res/resource.h"
+
+static toolbarIcons g_toolbarButton;   // shared by every button request
+static WNDPROC g_savedHostProcedure;   // null until the hook is installed
+
+struct ToolbarEntry {
+    int bit;
+    int bitmapId;
+    int row;
+};
+
+// In the order the buttons appear: New, Save, Open, Last.
+static const ToolbarEntry kToolbarEntries[] = {
+    {kTabIconNew, IDB_NEW_NOTE, kRowCreateNote},
+    {kTabIconSave, IDB_SAVE_NOTE, kRowSaveAsNote},
+    {kTabIconOpen, IDB_OPEN_NOTE, kRowOpenNotes},
+    {kTabIconLast, IDB_LAST_NOTE, kRowOpenLastNote},
+};
+
+void addToolbarButtons() {
+    const int chosen = settings().TabIcons;
+    for (const ToolbarEntry& entry : kToolbarEntries) {
+        if (!(chosen & entry.bit)) continue;
+        // The grey corners take the toolbar's own colour.
+        g_toolbarButton.hToolbarBmp = static_cast<HBITMAP>(
+            LoadImageW(moduleHandle(), MAKEINTRESOURCEW(entry.bitmapId), IMAGE_BITMAP, 0, 0,
+                       LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
+        g_toolbarButton.hToolbarIcon = nullptr;
+        SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON, static_cast<WPARAM>(commandId(entry.row)),
+                     reinterpret_cast<LPARAM>(&g_toolbarButton));
+    }
+}
+
+void installHostWindowHook() {
+    // Hooking twice would make the hook call itself for every message.
+    if (g_savedHostProcedure) return;
+    g_savedHostProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hostWindowHook)));
+}
+
+void removeHostWindowHook() {
+    if (!g_savedHostProcedure) return;
+    SetWindowLongPtrW(hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_savedHostProcedure));
+    g_savedHostProcedure = nullptr;
+}
+
+LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const Settings& options = settings();
+    if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
+        createNewNote();
+        return 1;
+    }
+    if (message == WM_CLOSE && (options.DeleteEmptyNotes || options.DeleteOldNotes)) {
+        cleanNoteFolder();
+    }
+    return CallWindowProcW(g_savedHostProcedure, window, message, wParam, lParam);
+}
+
+extern "C" void beNotified(SCNotification* notification) {
+    if (!notification) return;
+    switch (notification->nmhdr.code) {
+    case NPPN_READY:
+        installHostWindowHook();
+        break;
+    case NPPN_TBMODIFICATION:
+        if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();
+        break;
+    default:
+        break;
+    }
+}

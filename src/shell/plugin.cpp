@@ -1,0 +1,97 @@
+// The library's face towards the editor: DllMain, the exports and the
+// command table that becomes the Quiblet menu.
+#include "shell.h"
+
+#include <strsafe.h>
+
+#include "../commands/commands.h"
+#include "../settings/settings.h"
+#include "../version/version.h"
+
+static HINSTANCE g_module;
+static NppData g_nppData;
+static FuncItem g_commands[kCommandCount];
+static ShortcutKey* g_createNoteShortcut;
+
+HINSTANCE moduleHandle() { return g_module; }
+HWND hostWindow() { return g_nppData._nppHandle; }
+HWND mainView() { return g_nppData._scintillaMainHandle; }
+HWND secondView() { return g_nppData._scintillaSecondHandle; }
+
+int commandId(int row) { return g_commands[row]._cmdID; }
+
+struct CommandRow {
+    const wchar_t* name;  // empty: a separator
+    PFUNCPLUGINCMD function;
+};
+
+// The menu, top to bottom. Rows 0, 1, 3 and 4 also sit on the toolbar.
+static const CommandRow kCommandRows[kCommandCount] = {
+    {L"Create new note", createNewNote},
+    {L"Save as note", saveAsNote},
+    {L"", nullptr},
+    {L"Open existing notes...", openNotes},
+    {L"Open last note", openLastNote},
+    {L"", nullptr},
+    {L"Clean note folder", cleanNoteFolder},
+    {L"", nullptr},
+    {L"Options...", showOptions},
+    {L"", nullptr},
+    {L"About", showAbout},
+};
+
+static void buildCommandTable() {
+    for (int row = 0; row < kCommandCount; ++row) {
+        FuncItem& item = g_commands[row];
+        ZeroMemory(item._itemName, sizeof(item._itemName));
+        StringCchCopyW(item._itemName, kMenuItemNameLength, kCommandRows[row].name);
+        item._pFunc = kCommandRows[row].function;
+        item._init2Check = false;
+        item._pShKey = nullptr;
+    }
+    // Ctrl+Shift+N; the editor may read the record while we are loaded.
+    if (!g_createNoteShortcut) {
+        g_createNoteShortcut = static_cast<ShortcutKey*>(
+            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ShortcutKey)));
+    }
+    if (g_createNoteShortcut) {
+        g_createNoteShortcut->_isCtrl = true;
+        g_createNoteShortcut->_isAlt = false;
+        g_createNoteShortcut->_isShift = true;
+        g_createNoteShortcut->_key = 'N';
+    }
+    g_commands[kRowCreateNote]._pShKey = g_createNoteShortcut;
+}
+
+void attachPlugin(HINSTANCE module) {
+    g_module = module;
+    buildCommandTable();
+    loadSettings();
+}
+
+void detachPlugin() {
+    removeHostWindowHook();
+    saveSettings();
+}
+
+extern "C" {
+
+void setInfo(NppData data) { g_nppData = data; }
+
+const wchar_t* getName() { return readPluginName(); }
+
+FuncItem* getFuncsArray(int* count) {
+    if (count) *count = kCommandCount;
+    return g_commands;
+}
+
+// Also exported as isUnicode: both only answer TRUE.
+LRESULT messageProc(UINT, WPARAM, LPARAM) { return TRUE; }
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) attachPlugin(module);
+    else if (reason == DLL_PROCESS_DETACH) detachPlugin();
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,40 @@
+// The plug-in shell: what the editor calls, the command table, and the
+// handles every request goes to.
+#pragma once
+
+#include "host.h"
+
+// The library's own module handle, kept when the library is loaded.
+HINSTANCE moduleHandle();
+// The editor's windows as setInfo delivered them; null before setInfo.
+HWND hostWindow();
+HWND mainView();
+HWND secondView();
+
+// Rows of the command table; the toolbar finds its commands by row.
+const int kCommandCount = 11;
+const int kRowCreateNote = 0;
+const int kRowSaveAsNote = 1;
+const int kRowOpenNotes = 3;
+const int kRowOpenLastNote = 4;
+// The command id the editor wrote into a row.
+int commandId(int row);
+
+// What the library does when it is loaded and unloaded.
+void attachPlugin(HINSTANCE module);
+void detachPlugin();
+
+// Toolbar buttons and the main-window hook.
+void addToolbarButtons();
+void installHostWindowHook();
+void removeHostWindowHook();
+LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The exported functions, under their plain names (see Quiblet.def).
+extern "C" {
+void setInfo(NppData data);
+const wchar_t* getName();
+FuncItem* getFuncsArray(int* count);
+void beNotified(SCNotification* notification);
+LRESULT messageProc(UINT message, WPARAM wParam, LPARAM lParam);
+}

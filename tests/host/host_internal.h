@@ -1,0 +1,17 @@
+// What the stand-in editor's source files share among themselves.
+#pragma once
+
+#include <windows.h>
+
+namespace standin {
+
+// Runs the plug-in row whose command id this is; false when no row has it.
+bool runPluginCommandId(int commandId);
+// Drops the plug-in's menu, accelerators and toolbar buttons from the state
+// kept by the loading code (the windows are going away).
+void forgetPluginUi();
+// Hands one message of the host's loop on: accelerators first, then the
+// window the message is for.
+void dispatchMessage(MSG& msg);
+
+}  // namespace standin

@@ -1,0 +1,550 @@
+// The stand-in editor's windows and documents: the main window that answers
+// the plug-in's requests, the two views, and the request log.
+#include <windows.h>
+#include <commctrl.h>
+#include <strsafe.h>
+
+#include <map>
+#include <utility>
+
+#include "host_internal.h"
+#include "sandbox.h"
+#include "standin_host.h"
+
+namespace standin {
+namespace {
+
+const wchar_t kHostClass[] = L"QuibletStandinHost";
+const wchar_t kViewClass[] = L"QuibletStandinView";
+const wchar_t kHostTitle[] = L"Quiblet stand-in editor";
+const int kToolbarId = 100;
+const int kMainViewId = 101;
+const int kSecondViewId = 102;
+// Editor requests lie in these ranges; views get Scintilla's 2000-2999.
+const UINT kNppRequestEnd = NPPMSG + 1000;
+const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
+const UINT kSciFirst = 2000, kSciEnd = 3000;
+
+struct HostState {
+    HostConfig config;
+    HWND main = nullptr;
+    HWND mainView = nullptr;
+    HWND secondView = nullptr;
+    HWND toolbar = nullptr;
+    std::vector<Document> documents;
+    INT_PTR activeId = 0;
+    INT_PTR nextBufferId = 0x1000;
+    int nextUntitled = 1;
+    std::wstring currentWord;
+    std::map<UINT, std::pair<bool, std::wstring>> overrides;
+    std::vector<Request> requests;
+    std::vector<ToolbarButton> toolbarButtons;
+    int fileNewSeen = 0;
+    int closeSeen = 0;
+    bool quitOnDestroy = false;
+};
+
+HostState g;
+
+Document* findDocument(INT_PTR bufferId) {
+    for (Document& d : g.documents)
+        if (d.bufferId == bufferId) return &d;
+    return nullptr;
+}
+
+// The window title names the active document, as the editor's does.
+void showActiveDocument() {
+    if (!g.main) return;
+    std::wstring title = std::wstring(kHostTitle) + L" - " + fullPathOf(activeDocument());
+    SetWindowTextW(g.main, title.c_str());
+    InvalidateRect(g.mainView, nullptr, TRUE);
+}
+
+std::wstring currentFolder() {
+    DWORD cch = GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(cch, L'\0');
+    cch = GetCurrentDirectoryW(cch, &folder[0]);
+    folder.resize(cch);
+    return folder;
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return std::wstring();
+    std::wstring folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // a drive root keeps its "\"
+    return folder;
+}
+
+std::wstring fileNameOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// Name without extension, or the extension with its dot.
+std::wstring namePart(const std::wstring& path, bool extension) {
+    std::wstring name = fileNameOf(path);
+    size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) return extension ? std::wstring() : name;
+    return extension ? name.substr(dot) : name.substr(0, dot);
+}
+
+std::wstring defaultTextAnswer(UINT msg) {
+    const Document& d = activeDocument();
+    switch (msg) {
+    case NPPM_GETFULLCURRENTPATH: return fullPathOf(d);
+    case NPPM_GETCURRENTDIRECTORY: return d.path.empty() ? currentFolder() : folderOf(d.path);
+    case NPPM_GETNAMEPART: return d.path.empty() ? fullPathOf(d) : namePart(d.path, false);
+    case NPPM_GETEXTPART: return d.path.empty() ? std::wstring() : namePart(d.path, true);
+    case NPPM_GETCURRENTWORD: return g.currentWord;
+    case NPPM_GETNPPDIRECTORY: return exeFolder();
+    default: return std::wstring();
+    }
+}
+
+// Copies at most cch-1 characters and a nul into the plug-in's buffer.
+bool writeAnswer(const std::wstring& text, WPARAM cch, LPARAM buffer, Request* request) {
+    if (cch == 0 || buffer == 0) return false;
+    wchar_t* out = reinterpret_cast<wchar_t*>(buffer);
+    StringCchCopyW(out, cch, text.c_str());  // cuts what does not fit
+    request->text = out;
+    return true;
+}
+
+std::wstring configDir() {
+    if (!g.config.configDir.empty()) return g.config.configDir;
+    return joinPath(exeFolder(), L"plugins\\Config");
+}
+
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    wchar_t fullA[MAX_PATH * 2], fullB[MAX_PATH * 2];
+    if (!GetFullPathNameW(a.c_str(), ARRAYSIZE(fullA), fullA, nullptr) ||
+        !GetFullPathNameW(b.c_str(), ARRAYSIZE(fullB), fullB, nullptr))
+        return false;
+    return lstrcmpiW(fullA, fullB) == 0;
+}
+
+LRESULT openFile(const std::wstring& path) {
+    for (const Document& d : g.documents) {
+        if (!d.path.empty() && samePath(d.path, path)) {
+            activateDocument(d.bufferId);
+            return TRUE;
+        }
+    }
+    std::string bytes;
+    if (!readFileInto(path, &bytes)) return FALSE;
+    newDocument(bytes, SC_CP_UTF8, path);
+    return TRUE;
+}
+
+LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
+    Document& d = activeDocument();
+    if (path.empty() || !writeFileBytes(path, d.bytes)) return FALSE;
+    if (!asCopy) {
+        d.path = path;
+        showActiveDocument();
+    }
+    return TRUE;
+}
+
+// Takes what the editor needs from the plug-in's bitmap while the request
+// lasts (the plug-in reuses its record), and puts a real button on the toolbar.
+LRESULT addToolbarButton(WPARAM commandId, LPARAM record) {
+    ToolbarButton button;
+    button.commandId = static_cast<int>(commandId);
+    button.record = record;
+    if (record) {
+        const toolbarIcons* icons = reinterpret_cast<const toolbarIcons*>(record);
+        button.bitmap = icons->hToolbarBmp;
+        button.icon = icons->hToolbarIcon;
+    }
+    BITMAP info;
+    if (button.bitmap && GetObjectW(button.bitmap, sizeof info, &info) == sizeof info) {
+        button.bitmapWidth = info.bmWidth;
+        button.bitmapHeight = info.bmHeight;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, button.bitmap);
+        button.corner = GetPixel(dc, 0, 0);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    g.toolbarButtons.push_back(button);
+
+    int image = I_IMAGENONE;
+    if (button.bitmap) {
+        TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(button.bitmap)};
+        image = static_cast<int>(SendMessageW(g.toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&add)));
+    }
+    TBBUTTON tb = {};
+    tb.iBitmap = image;
+    tb.idCommand = button.commandId;
+    tb.fsState = TBSTATE_ENABLED;
+    tb.fsStyle = BTNS_BUTTON;
+    return SendMessageW(g.toolbar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&tb));
+}
+
+LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) {
+    const wchar_t* path = reinterpret_cast<const wchar_t*>(lParam);
+    switch (msg) {
+    case NPPM_GETPLUGINSCONFIGDIR:
+        if (!g.config.answerConfigDir) return FALSE;
+        return writeAnswer(configDir(), wParam, lParam, request);
+    case NPPM_MENUCOMMAND:
+        // Carried out here, never as WM_COMMAND to the main window.
+        if (lParam == IDM_FILE_NEW && g.config.fileNewMakesDocument) newDocument();
+        return TRUE;
+    case NPPM_GETCURRENTBUFFERID:
+        return activeDocument().bufferId;
+    case NPPM_SAVECURRENTFILEAS:
+        request->text = path ? path : L"";
+        return saveActiveAs(request->text, wParam != 0);
+    case NPPM_DOOPEN:
+        request->text = path ? path : L"";
+        return path ? openFile(request->text) : FALSE;
+    case NPPM_ADDTOOLBARICON:
+        return addToolbarButton(wParam, lParam);
+    case NPPM_GETFULLCURRENTPATH:
+    case NPPM_GETCURRENTDIRECTORY:
+    case NPPM_GETNAMEPART:
+    case NPPM_GETEXTPART:
+    case NPPM_GETCURRENTWORD:
+    case NPPM_GETNPPDIRECTORY: {
+        std::wstring answer;
+        if (!textQueryAnswer(msg, &answer)) return FALSE;
+        return writeAnswer(answer, wParam, lParam, request);
+    }
+    default:
+        return 0;  // a request this editor does not know
+    }
+}
+
+bool isRequest(UINT msg) {
+    return (msg >= NPPMSG && msg < kNppRequestEnd) || (msg >= RUNCOMMAND_USER && msg < kRunCommandEnd);
+}
+
+void layoutWindows() {
+    SendMessageW(g.toolbar, TB_AUTOSIZE, 0, 0);
+    RECT client, bar;
+    GetClientRect(g.main, &client);
+    GetWindowRect(g.toolbar, &bar);
+    int top = bar.bottom - bar.top;
+    int half = client.right / 2;
+    MoveWindow(g.mainView, 0, top, half, client.bottom - top, TRUE);
+    MoveWindow(g.secondView, half, top, client.right - half, client.bottom - top, TRUE);
+}
+
+LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (isRequest(msg)) {
+        g.requests.push_back(Request{hwnd, msg, wParam, lParam, std::wstring()});
+        size_t index = g.requests.size() - 1;
+        Request answered = g.requests[index];
+        LRESULT result = answerRequest(msg, wParam, lParam, &answered);
+        g.requests[index].text = answered.text;  // the log may have grown meanwhile
+        return result;
+    }
+    switch (msg) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDM_FILE_NEW) {
+            ++g.fileNewSeen;
+            newDocument();
+        } else {
+            runPluginCommandId(LOWORD(wParam));
+        }
+        return 0;
+    case WM_CLOSE:
+        ++g.closeSeen;
+        if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
+        return 0;
+    case WM_SIZE:
+        if (g.toolbar) layoutWindows();
+        return 0;
+    case WM_DESTROY:
+        if (g.quitOnDestroy) PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Start and length (line end included) of a line of the document's bytes.
+bool lineSpan(const std::string& bytes, WPARAM line, size_t* start, size_t* length) {
+    size_t pos = 0;
+    for (WPARAM i = 0;; ++i) {
+        size_t end = bytes.find_first_of("\r\n", pos);
+        size_t next = bytes.size();
+        if (end != std::string::npos)
+            next = (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? end + 2 : end + 1;
+        if (i == line) {
+            *start = pos;
+            *length = next - pos;
+            return true;
+        }
+        if (end == std::string::npos) return false;
+        pos = next;
+    }
+}
+
+LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
+    const Document& d = activeDocument();
+    size_t start = 0, length = 0;
+    switch (msg) {
+    case SCI_LINELENGTH:
+        return lineSpan(d.bytes, wParam, &start, &length) ? static_cast<LRESULT>(length) : 0;
+    case SCI_GETLINE:
+        if (!lineSpan(d.bytes, wParam, &start, &length)) return 0;
+        if (lParam) memcpy(reinterpret_cast<char*>(lParam), d.bytes.data() + start, length);
+        return static_cast<LRESULT>(length);
+    case SCI_GETCODEPAGE:
+        return d.codePage;
+    default:
+        return 0;
+    }
+}
+
+void paintView(HWND hwnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (hwnd == g.mainView) {
+        const Document& d = activeDocument();
+        std::wstring text;
+        int cch = MultiByteToWideChar(d.codePage == SC_CP_UTF8 ? CP_UTF8 : CP_ACP, 0, d.bytes.data(),
+                                      static_cast<int>(d.bytes.size()), nullptr, 0);
+        if (cch > 0) {
+            text.resize(cch);
+            MultiByteToWideChar(d.codePage == SC_CP_UTF8 ? CP_UTF8 : CP_ACP, 0, d.bytes.data(),
+                                static_cast<int>(d.bytes.size()), &text[0], cch);
+        }
+        RECT area;
+        GetClientRect(hwnd, &area);
+        InflateRect(&area, -4, -4);
+        SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+    }
+    EndPaint(hwnd, &ps);
+}
+
+LRESULT CALLBACK viewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg >= kSciFirst && msg < kSciEnd) {
+        g.requests.push_back(Request{hwnd, msg, wParam, lParam, std::wstring()});
+        return answerView(msg, wParam, lParam);
+    }
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+        SetFocus(hwnd);
+        return 0;
+    case WM_PAINT:
+        paintView(hwnd);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool registerClasses() {
+    static bool registered = false;
+    if (registered) return true;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW host = {};
+    host.cbSize = sizeof host;
+    host.lpfnWndProc = hostProc;
+    host.hInstance = instance;
+    host.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    host.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    host.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    host.lpszClassName = kHostClass;
+    WNDCLASSEXW view = host;
+    view.lpfnWndProc = viewProc;
+    view.hIcon = nullptr;
+    view.hCursor = LoadCursorW(nullptr, IDC_IBEAM);
+    view.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    view.lpszClassName = kViewClass;
+    registered = RegisterClassExW(&host) && RegisterClassExW(&view);
+    return registered;
+}
+
+// File menu with New, and an empty Plugins menu that loading fills.
+HMENU createMenuBar() {
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    HMENU plugins = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, IDM_FILE_NEW, L"&New\tCtrl+N");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), L"&Plugins");
+    return bar;
+}
+
+HWND createToolbar(HWND parent) {
+    HWND bar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
+                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolbarId)),
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!bar) return nullptr;
+    SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
+    SendMessageW(bar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    TBBUTTON fileNew = {};
+    fileNew.iBitmap = STD_FILENEW;
+    fileNew.idCommand = IDM_FILE_NEW;
+    fileNew.fsState = TBSTATE_ENABLED;
+    fileNew.fsStyle = BTNS_BUTTON;
+    SendMessageW(bar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&fileNew));
+    return bar;
+}
+
+HWND createView(HWND parent, int id) {
+    return CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+bool startHost(const HostConfig& config) {
+    stopHost();
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    if (!registerClasses()) return false;
+    g = HostState();
+    g.config = config;
+    HMENU menu = createMenuBar();
+    g.main = CreateWindowExW(0, kHostClass, kHostTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                             CW_USEDEFAULT, 800, 600, nullptr, menu, GetModuleHandleW(nullptr), nullptr);
+    if (!g.main) {
+        DestroyMenu(menu);
+        return false;
+    }
+    g.toolbar = createToolbar(g.main);
+    g.mainView = createView(g.main, kMainViewId);
+    g.secondView = createView(g.main, kSecondViewId);
+    if (!g.toolbar || !g.mainView || !g.secondView) {
+        stopHost();
+        return false;
+    }
+    layoutWindows();
+    newDocument();
+    if (config.visible) {
+        ShowWindow(g.main, SW_SHOW);
+        UpdateWindow(g.main);
+    }
+    return true;
+}
+
+void stopHost() {
+    unloadPlugin();
+    forgetPluginUi();
+    if (g.main && IsWindow(g.main)) {
+        // A plug-in that left its hook behind must not be called once unloaded.
+        if (currentWindowProcedure() != hostProc)
+            SetWindowLongPtrW(g.main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hostProc));
+        DestroyWindow(g.main);
+    }
+    g.main = g.mainView = g.secondView = g.toolbar = nullptr;
+}
+
+HWND hostWindow() { return g.main; }
+HWND mainView() { return g.mainView; }
+HWND secondView() { return g.secondView; }
+HWND hostToolbar() { return g.toolbar; }
+NppData nppData() { return NppData{g.main, g.mainView, g.secondView}; }
+
+Document& newDocument(const std::string& bytes, int codePage, const std::wstring& path) {
+    Document d;
+    d.bufferId = g.nextBufferId;
+    g.nextBufferId += 0x10;
+    d.path = path;
+    d.bytes = bytes;
+    d.codePage = codePage;
+    if (path.empty()) d.untitledNumber = g.nextUntitled++;
+    g.documents.push_back(d);
+    activateDocument(d.bufferId);
+    return g.documents.back();
+}
+
+Document& activeDocument() {
+    Document* d = findDocument(g.activeId);
+    return d ? *d : newDocument();
+}
+
+std::vector<Document>& documents() { return g.documents; }
+
+void activateDocument(INT_PTR bufferId) {
+    if (!findDocument(bufferId)) return;
+    g.activeId = bufferId;
+    showActiveDocument();
+}
+
+void setCurrentWord(const std::wstring& word) { g.currentWord = word; }
+
+void overrideTextQuery(UINT msg, bool answer, const std::wstring& text) {
+    g.overrides[msg] = std::make_pair(answer, text);
+}
+
+void clearTextQueryOverrides() { g.overrides.clear(); }
+
+std::wstring fullPathOf(const Document& document) {
+    return document.path.empty() ? L"new " + std::to_wstring(document.untitledNumber) : document.path;
+}
+
+bool textQueryAnswer(UINT msg, std::wstring* answer) {
+    auto found = g.overrides.find(msg);
+    if (found == g.overrides.end()) {
+        *answer = defaultTextAnswer(msg);
+        return true;
+    }
+    *answer = found->second.second;
+    return found->second.first;
+}
+
+std::vector<ToolbarButton>& toolbarButtons() { return g.toolbarButtons; }
+int fileNewSeenByHost() { return g.fileNewSeen; }
+int closeSeenByHost() { return g.closeSeen; }
+WNDPROC hostWindowProcedure() { return hostProc; }
+
+WNDPROC currentWindowProcedure() {
+    if (!g.main) return nullptr;
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(g.main, GWLP_WNDPROC));
+}
+
+std::vector<Request>& requests() { return g.requests; }
+void clearRequests() { g.requests.clear(); }
+
+std::vector<Request> requestsOf(UINT msg) {
+    std::vector<Request> found;
+    for (const Request& r : g.requests)
+        if (r.msg == msg) found.push_back(r);
+    return found;
+}
+
+int runMessageLoop() {
+    g.quitOnDestroy = true;
+    MSG msg;
+    int code = 0;
+    while (g.main && IsWindow(g.main)) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            code = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got < 0) break;
+        dispatchMessage(msg);
+    }
+    g.quitOnDestroy = false;
+    return code;
+}
+
+void pumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the loop that wants it
+            break;
+        }
+        dispatchMessage(msg);
+    }
+}
+
+std::wstring exeFolder() {
+    wchar_t path[MAX_PATH * 2];
+    DWORD cch = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (cch == 0 || cch >= ARRAYSIZE(path)) return std::wstring();
+    return folderOf(path);
+}
+
+}  // namespace standin

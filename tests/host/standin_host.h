@@ -1,0 +1,206 @@
+// The stand-in editor: a small Win32 program that plays the editor for
+// Quiblet.dll in tests and in the demo. It answers every request the plug-in
+// sends, keeps documents with distinct buffer ids, shows a menu, an
+// accelerator table and a toolbar built from the plug-in's command table, and
+// logs every request. It also drives dialogs for tests.
+//
+// Everything here runs on the thread that called startHost(), except the
+// dialog driver, which runs on its own thread and talks to dialogs through
+// window messages.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "../../src/shell/host.h"
+
+namespace standin {
+
+// ---- The editor's state -------------------------------------------------
+
+struct Document {
+    INT_PTR bufferId = 0;
+    std::wstring path;       // empty: "new N", never saved
+    std::string bytes;       // the text as the views hold it
+    int codePage = SC_CP_UTF8;  // what SCI_GETCODEPAGE answers (65001 or 0 = ANSI)
+    int untitledNumber = 0;  // the N of "new N" (documents made without a path)
+};
+
+struct HostConfig {
+    // Answer to NPPM_GETPLUGINSCONFIGDIR; when answerConfigDir is false the
+    // request is left unanswered (the buffer is not touched).
+    bool answerConfigDir = true;
+    std::wstring configDir;         // default: <exe folder>\plugins\Config
+    // When false, NPPM_MENUCOMMAND/IDM_FILE_NEW does nothing (an editor
+    // that never changes the active buffer).
+    bool fileNewMakesDocument = true;
+    bool visible = false;           // show the main window (demo, screenshots)
+    // When true, WM_CLOSE that reaches the host destroys the main window (the
+    // demo). Tests keep it false so that they can see whether WM_CLOSE arrived.
+    bool closeDestroysWindow = false;
+};
+
+// One request the plug-in sent to the main window or to a view.
+struct Request {
+    HWND target = nullptr;
+    UINT msg = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    std::wstring text;   // the path of NPPM_DOOPEN / NPPM_SAVECURRENTFILEAS,
+                         // the answer written for the 40xx text queries
+};
+
+struct ToolbarButton {
+    int commandId = 0;
+    LPARAM record = 0;          // address of the plug-in's toolbarIcons record
+    HBITMAP bitmap = nullptr;   // as received
+    HICON icon = nullptr;       // as received
+    int bitmapWidth = 0, bitmapHeight = 0;
+    COLORREF corner = 0;        // pixel (0,0) of the received bitmap
+};
+
+// Creates the main window (with its menu, toolbar, two views and one empty
+// document "new 1"). Returns false when a window cannot be created.
+bool startHost(const HostConfig& config = HostConfig());
+// Unloads a loaded plug-in and destroys the windows.
+void stopHost();
+
+HWND hostWindow();
+HWND mainView();
+HWND secondView();
+HWND hostToolbar();
+NppData nppData();
+
+// Documents. newDocument() makes a document and activates it.
+Document& newDocument(const std::string& bytes = std::string(), int codePage = SC_CP_UTF8,
+                      const std::wstring& path = std::wstring());
+Document& activeDocument();
+std::vector<Document>& documents();
+void activateDocument(INT_PTR bufferId);
+// What NPPM_GETCURRENTWORD answers.
+void setCurrentWord(const std::wstring& word);
+// What the 4025-4031 queries answer; by default they come from the active
+// document and the exe's folder. An override replaces one query's answer;
+// an empty optional-like flag (answer=false) makes the query write nothing.
+void overrideTextQuery(UINT msg, bool answer, const std::wstring& text = std::wstring());
+void clearTextQueryOverrides();
+// What a document's full path query answers: its path, or "new N".
+std::wstring fullPathOf(const Document& document);
+// What a 4025-4031 query would write now (overrides included); false when
+// the query is left unanswered.
+bool textQueryAnswer(UINT msg, std::wstring* answer);
+
+// ---- Plug-in loading, in the editor's order -------------------------------
+
+struct LoadedPlugin {
+    HMODULE module = nullptr;
+    std::wstring name;               // what getName returned
+    FuncItem* items = nullptr;       // what getFuncsArray returned
+    int itemCount = 0;
+    BOOL unicode = FALSE;            // what isUnicode returned
+    // Export addresses, for tests that call them directly.
+    void (*setInfo)(NppData) = nullptr;
+    const wchar_t* (*getName)() = nullptr;
+    FuncItem* (*getFuncsArray)(int*) = nullptr;
+    void (*beNotified)(SCNotification*) = nullptr;
+    LRESULT (*messageProc)(UINT, WPARAM, LPARAM) = nullptr;
+    BOOL (*isUnicode)() = nullptr;
+};
+
+// The steps of a load, logged in order by loadPlugin ("LoadLibrary",
+// "setInfo", "getName", "getFuncsArray", "TBMODIFICATION", "READY").
+std::vector<std::string>& loadSteps();
+
+// LoadLibraryW, setInfo, getName, getFuncsArray (then writes command ids
+// kFirstCommandId + row into every row), builds the Plugins menu and the
+// accelerators, NPPN_TBMODIFICATION, NPPN_READY (when sendReady).
+// Returns false if the library or an export is missing.
+const int kFirstCommandId = 22000;
+bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
+// FreeLibrary; the plug-in saves its settings here.
+void unloadPlugin();
+LoadedPlugin& plugin();
+// Sends one notification to beNotified.
+void notifyPlugin(UINT code, HWND from);
+
+// Runs a plug-in command the way the menu does: WM_COMMAND with the row's
+// command id to the main window. Returns when the command has finished.
+void runCommand(int row);
+// Sends File/New (IDM_FILE_NEW) to the main window as the editor's own menu,
+// accelerator (Ctrl+N) or toolbar button would.
+enum class FileNewSource { Menu, Accelerator, Toolbar };
+void sendFileNew(FileNewSource source);
+// Presses a key combination with real keyboard input while the main window
+// has the focus, and dispatches it through the host's message loop
+// (accelerators included) until the input has been handled. Shows the main
+// window when it is hidden (only a visible window can have the focus).
+// Returns false when the key press was not seen within the deadline.
+bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs = 5000);
+
+std::vector<ToolbarButton>& toolbarButtons();
+// The editor's own window procedure: counts of what reached it.
+int fileNewSeenByHost();     // WM_COMMAND IDM_FILE_NEW handled by the host itself
+int closeSeenByHost();       // WM_CLOSE handled by the host itself (window not destroyed)
+WNDPROC hostWindowProcedure();  // the host's own procedure
+WNDPROC currentWindowProcedure();  // GetWindowLongPtrW(GWLP_WNDPROC)
+
+// ---- Request log ----------------------------------------------------------
+
+std::vector<Request>& requests();
+void clearRequests();
+// Requests with this message number, in order.
+std::vector<Request> requestsOf(UINT msg);
+
+// Processes pending messages of this thread.
+void pumpMessages();
+// Runs the host's message loop until the main window is destroyed (demo).
+int runMessageLoop();
+
+// ---- Dialog driver ----------------------------------------------------------
+
+struct SeenDialog {
+    HWND hwnd = nullptr;
+    HWND owner = nullptr;
+    std::wstring className;
+    std::wstring title;
+    std::wstring text;        // a message box's message text
+    std::vector<int> buttons; // ids of the push buttons present (IDOK, IDYES...)
+    int defaultButton = 0;    // id of the default push button
+    HICON icon = nullptr;     // a message box's icon
+    // Which system icon that is: MB_ICONQUESTION, MB_ICONERROR,
+    // MB_ICONWARNING, MB_ICONINFORMATION, or 0 (none or another icon).
+    UINT iconStyle = 0;
+};
+
+// Reads a message box or dialog.
+SeenDialog readDialog(HWND dialog);
+// Presses a button of a dialog (BM_CLICK from the driver thread; when the
+// dialog has no such button, WM_COMMAND with that id, as Esc sends IDCANCEL).
+void clickButton(HWND dialog, int id);
+void setItemText(HWND dialog, int id, const std::wstring& text);
+std::wstring itemText(HWND dialog, int id);
+bool isChecked(HWND dialog, int id);
+// Clicks the check box when its state differs, so the dialog sees BN_CLICKED.
+void setChecked(HWND dialog, int id, bool checked);
+bool isEnabled(HWND dialog, int id);
+
+// Waits on a background thread for the next top-level dialog owned by the
+// host main window that was not open when this was called (deadline
+// timeoutMs), then runs action(dialog) on that thread. The future holds what
+// was seen; a dialog that never came gives a SeenDialog with hwnd null.
+std::future<SeenDialog> onNextDialog(std::function<void(HWND)> action, DWORD timeoutMs = 10000);
+// Shorthand: answer the next message box with this button.
+std::future<SeenDialog> answerNextMessageBox(int buttonId, DWORD timeoutMs = 10000);
+// Waits until no dialog owned by the host main window is open.
+bool waitNoDialog(DWORD timeoutMs = 10000);
+// The visible dialogs (class #32770) owned by this window, any thread.
+std::vector<HWND> openDialogs(HWND owner);
+
+// Windows path of the folder that holds this exe.
+std::wstring exeFolder();
+
+}  // namespace standin
