@@ -1,0 +1,47 @@
+// The fixture of the end-to-end tests: a stand-in editor in this test's own
+// sandbox, with the real Quiblet.dll loaded through its exports.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "sandbox.h"
+#include "standin_host.h"
+
+class PluginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Each test starts from no settings file (several tests may share a
+        // sandbox when the program runs them all in one process).
+        DeleteFileW(standin::settingsFilePath().c_str());
+        ASSERT_TRUE(standin::startHost(hostConfig()));
+    }
+    void TearDown() override { standin::stopHost(); }
+
+    // Override to change how the stand-in editor behaves.
+    virtual standin::HostConfig hostConfig() { return standin::HostConfig(); }
+
+    // Loads the plug-in in the editor's order (settings are read here).
+    void loadPlugin(bool sendReady = true) {
+        ASSERT_TRUE(standin::loadPlugin(standin::pluginDllPath(), sendReady));
+    }
+    // Unloads it (settings are written here).
+    void unloadPlugin() { standin::unloadPlugin(); }
+
+    // Sets one key of the settings file before the plug-in is loaded.
+    static void storeSetting(const wchar_t* key, const std::wstring& value) {
+        const std::wstring path = standin::settingsFilePath();
+        std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+        standin::makeFolders(folder);
+        WritePrivateProfileStringW(L"Options", key, value.c_str(), path.c_str());
+    }
+    // One key of the settings file as it is on disk now ("<missing>" if absent).
+    static std::wstring storedSetting(const wchar_t* key) {
+        wchar_t value[4096];
+        GetPrivateProfileStringW(L"Options", key, L"<missing>", value, 4096,
+                                 standin::settingsFilePath().c_str());
+        return value;
+    }
+};
