@@ -97,11 +97,14 @@ SeenDialog readDialog(HWND dialog) {
     EnumChildWindows(dialog, collectChildren, reinterpret_cast<LPARAM>(&children));
     for (HWND button : children.pushButtons) seen.buttons.push_back(GetDlgCtrlID(button));
     std::sort(seen.buttons.begin(), seen.buttons.end());
+    // The button drawn as default; else what DM_GETDEFID names, if present
+    // (a dialog without a default answers IDOK whether or not it has one).
     LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
-    if (HIWORD(def) == DC_HASDEFID)
-        seen.defaultButton = LOWORD(def);
-    else if (children.defPushButton)
+    if (children.defPushButton)
         seen.defaultButton = GetDlgCtrlID(children.defPushButton);
+    else if (HIWORD(def) == DC_HASDEFID &&
+             std::find(seen.buttons.begin(), seen.buttons.end(), LOWORD(def)) != seen.buttons.end())
+        seen.defaultButton = LOWORD(def);
     if (children.iconStatic)
         seen.icon = reinterpret_cast<HICON>(SendMessageW(children.iconStatic, STM_GETICON, 0, 0));
     seen.iconStyle = iconStyleOf(seen.icon);

@@ -1,0 +1,158 @@
+// Checks of the stand-in editor itself, where its behaviour is not obvious
+// from its code and the plug-in's tests depend on it.
+#include <gtest/gtest.h>
+
+#include "sandbox.h"
+#include "standin_host.h"
+
+using namespace standin;
+
+namespace {
+
+class StandinHost : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(startHost()); }
+    void TearDown() override { stopHost(); }
+};
+
+}  // namespace
+
+TEST(EditorInterface, RequestNumbersAreTheEditorOnes) {
+    EXPECT_EQ(NPPM_ADDTOOLBARICON, 2065u);
+    EXPECT_EQ(NPPM_GETPLUGINSCONFIGDIR, 2070u);
+    EXPECT_EQ(NPPM_MENUCOMMAND, 2072u);
+    EXPECT_EQ(NPPM_GETCURRENTBUFFERID, 2084u);
+    EXPECT_EQ(NPPM_DOOPEN, 2101u);
+    EXPECT_EQ(NPPM_SAVECURRENTFILEAS, 2102u);
+    EXPECT_EQ(NPPM_GETFULLCURRENTPATH, 4025u);
+    EXPECT_EQ(NPPM_GETNPPDIRECTORY, 4031u);
+}
+
+TEST_F(StandinHost, MenuCommandFileNewMakesADocumentWithoutWmCommand) {
+    INT_PTR before = SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0);
+    SendMessageW(hostWindow(), NPPM_MENUCOMMAND, 0, IDM_FILE_NEW);
+    INT_PTR after = SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0);
+    EXPECT_NE(before, after);
+    EXPECT_EQ(2u, documents().size());
+    EXPECT_EQ(0, fileNewSeenByHost());
+
+    sendFileNew(FileNewSource::Toolbar);  // the host's own File/New is counted
+    EXPECT_EQ(1, fileNewSeenByHost());
+    EXPECT_EQ(3u, documents().size());
+}
+
+TEST(StandinHostConfig, FileNewCanLeaveTheActiveBufferAlone) {
+    HostConfig config;
+    config.fileNewMakesDocument = false;
+    ASSERT_TRUE(startHost(config));
+    INT_PTR before = SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0);
+    SendMessageW(hostWindow(), NPPM_MENUCOMMAND, 0, IDM_FILE_NEW);
+    EXPECT_EQ(before, SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0));
+    stopHost();
+}
+
+TEST_F(StandinHost, TextQueriesHonourCapacityAndUnansweredLeavesTheBuffer) {
+    newDocument("", SC_CP_UTF8, L"C:\\notes\\today.note");
+    wchar_t buffer[16];
+    wmemset(buffer, L'#', 16);
+    SendMessageW(hostWindow(), NPPM_GETFULLCURRENTPATH, 5, reinterpret_cast<LPARAM>(buffer));
+    EXPECT_STREQ(L"C:\\n", buffer);
+    EXPECT_EQ(L'#', buffer[5]);
+    SendMessageW(hostWindow(), NPPM_GETEXTPART, 16, reinterpret_cast<LPARAM>(buffer));
+    EXPECT_STREQ(L".note", buffer);
+    SendMessageW(hostWindow(), NPPM_GETCURRENTDIRECTORY, 16, reinterpret_cast<LPARAM>(buffer));
+    EXPECT_STREQ(L"C:\\notes", buffer);
+    ASSERT_EQ(3u, requests().size());
+    EXPECT_EQ(L"C:\\n", requests()[0].text);
+
+    HostConfig silent;
+    silent.answerConfigDir = false;
+    ASSERT_TRUE(startHost(silent));
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(FALSE, SendMessageW(hostWindow(), NPPM_GETPLUGINSCONFIGDIR, 16, reinterpret_cast<LPARAM>(buffer)));
+    EXPECT_EQ(L'#', buffer[0]);
+    EXPECT_EQ(1u, requestsOf(NPPM_GETPLUGINSCONFIGDIR).size());
+}
+
+TEST_F(StandinHost, ViewsAnswerTheFirstLineWithItsLineEnd) {
+    const struct {
+        const char* bytes;
+        LRESULT length;
+    } cases[] = {{"Caf\xC3\xA9\r\nrest", 7}, {"one\rtwo", 4}, {"one\ntwo", 4}, {"alone", 5}, {"", 0}};
+    for (const auto& c : cases) {
+        newDocument(c.bytes);
+        EXPECT_EQ(c.length, SendMessageW(secondView(), SCI_LINELENGTH, 0, 0)) << c.bytes;
+        char line[16];
+        memset(line, '#', sizeof line);
+        EXPECT_EQ(c.length, SendMessageW(mainView(), SCI_GETLINE, 0, reinterpret_cast<LPARAM>(line)));
+        EXPECT_EQ(std::string(c.bytes, c.length), std::string(line, c.length));
+        EXPECT_EQ('#', line[c.length]);  // no terminator
+    }
+    newDocument("x", 0);
+    EXPECT_EQ(0, SendMessageW(mainView(), SCI_GETCODEPAGE, 0, 0));
+    EXPECT_EQ(mainView(), requests().back().target);
+}
+
+TEST_F(StandinHost, SaveAsWritesTheBytesAndOpenActivatesAnOpenFile) {
+    std::wstring note = joinPath(tempFolder(), L"a.note");
+    Document& first = newDocument("Caf\xC3\xA9\n");
+    INT_PTR firstId = first.bufferId;
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(note.c_str())));
+    EXPECT_EQ("Caf\xC3\xA9\n", readFileBytes(note));
+    EXPECT_EQ(note, activeDocument().path);
+    EXPECT_EQ(FALSE,
+              SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(tempFolder().c_str())));
+
+    newDocument();
+    size_t count = documents().size();
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(note.c_str())));
+    EXPECT_EQ(firstId, activeDocument().bufferId);
+    EXPECT_EQ(count, documents().size());
+    std::wstring missing = joinPath(tempFolder(), L"missing.note");
+    EXPECT_EQ(FALSE, SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(missing.c_str())));
+}
+
+TEST_F(StandinHost, DialogDriverReadsAndAnswersAMessageBox) {
+    std::future<SeenDialog> seen = answerNextMessageBox(IDNO);
+    int answer = MessageBoxW(hostWindow(), L"Overwrite it?", L"Quiblet Plugin", MB_YESNO | MB_ICONQUESTION);
+    SeenDialog box = seen.get();
+    EXPECT_EQ(IDNO, answer);
+    ASSERT_NE(nullptr, box.hwnd);
+    EXPECT_EQ(hostWindow(), box.owner);
+    EXPECT_EQ(L"Quiblet Plugin", box.title);
+    EXPECT_EQ(L"Overwrite it?", box.text);
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), box.buttons);
+    EXPECT_EQ(IDYES, box.defaultButton);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), box.iconStyle);
+}
+
+TEST_F(StandinHost, DialogDriverGivesUpWhenNoDialogComes) {
+    SeenDialog none = onNextDialog(nullptr, 200).get();
+    EXPECT_EQ(nullptr, none.hwnd);
+}
+
+TEST_F(StandinHost, CtrlNFromTheKeyboardReachesTheHostAsFileNew) {
+    EXPECT_TRUE(pressKeys('N', true, false));
+    EXPECT_EQ(1, fileNewSeenByHost());
+}
+
+TEST_F(StandinHost, LoadingFollowsTheEditorsOrderAndBuildsTheMenu) {
+    ASSERT_TRUE(loadPlugin(pluginDllPath()));
+    EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "setInfo", "getName", "getFuncsArray", "TBMODIFICATION",
+                                        "READY"}),
+              loadSteps());
+    ASSERT_GT(plugin().itemCount, 0);
+    EXPECT_EQ(kFirstCommandId, plugin().items[0]._cmdID);
+
+    HMENU plugins = GetSubMenu(GetMenu(hostWindow()), 1);
+    ASSERT_EQ(1, GetMenuItemCount(plugins));
+    wchar_t text[128];
+    GetMenuStringW(plugins, 0, text, 128, MF_BYPOSITION);
+    EXPECT_EQ(plugin().name, text);
+    GetMenuStringW(GetSubMenu(plugins, 0), kFirstCommandId, text, 128, MF_BYCOMMAND);
+    EXPECT_STREQ(L"Create new note\tCtrl+Shift+N", text);
+
+    unloadPlugin();
+    EXPECT_EQ(0, GetMenuItemCount(plugins));
+    EXPECT_EQ(hostWindowProcedure(), currentWindowProcedure());
+}
