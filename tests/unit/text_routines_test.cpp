@@ -2,6 +2,7 @@
 // build dates and version numbers, the help text.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <strsafe.h>
 
 #include <algorithm>

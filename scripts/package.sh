@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Makes the release packages from the two builds:
+#   dist/Quiblet-<version>-x86.zip and -x64.zip (Quiblet.dll at the top),
+#   dist/SHA256SUMS, and dist/pluginlist-entries.json (the two entries for
+#   the editor's plug-in manager lists).
+# The zips are byte-identical for identical DLLs: fixed entry time and order.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-dist}
+mkdir -p "$out"
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
+
+# Reads QUIBLET_VERSION and QUIBLET_DOWNLOAD_BASE of one build.
+load_release_env() {
+    # shellcheck disable=SC1090
+    . "build/$1/release.env"
+}
+
+entries=()
+sums=()
+for arch in x86 x64; do
+    load_release_env "$arch"
+    dll="build/$arch/bin/Quiblet.dll"
+    [ -f "$dll" ] || { echo "package: $dll is missing; build first" >&2; exit 1; }
+    zip_name="Quiblet-$QUIBLET_VERSION-$arch.zip"
+    stage=$(mktemp -d)
+    cp "$dll" "$stage/Quiblet.dll"
+    touch -d "@$epoch" "$stage/Quiblet.dll"
+    rm -f "$out/$zip_name"
+    (cd "$stage" && TZ=UTC zip -q -X -D "$OLDPWD/$out/$zip_name" Quiblet.dll)
+    rm -rf "$stage"
+    sum=$(sha256sum "$out/$zip_name" | cut -d' ' -f1)
+    sums+=("$sum  $zip_name")
+    entries+=("$(cat <<JSON
+  "$arch": {
+    "folder-name": "Quiblet",
+    "display-name": "Quiblet",
+    "version": "$QUIBLET_VERSION",
+    "id": "$sum",
+    "repository": "$QUIBLET_DOWNLOAD_BASE/$zip_name",
+    "description": "Quick notes: create a note file with Ctrl+Shift+N, named from templates such as %username%_\$date\$_\$time\$; save, open and clean up notes.",
+    "author": "The Quiblet authors",
+    "homepage": "https://example.org/quiblet"
+  }
+JSON
+)")
+done
+printf '%s\n' "${sums[@]}" > "$out/SHA256SUMS"
+{
+    echo "{"
+    echo "${entries[0]},"
+    echo "${entries[1]}"
+    echo "}"
+} > "$out/pluginlist-entries.json"
+echo "package: $(ls "$out" | tr '\n' ' ')"

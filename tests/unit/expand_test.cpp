@@ -1,0 +1,186 @@
+// Template expansion against the stand-in editor running in this process.
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <string>
+
+#include "naming/naming.h"
+#include "shell/shell.h"
+#include "standin_host.h"
+
+namespace {
+
+void WINAPI fixedClock(LPSYSTEMTIME time) {
+    *time = SYSTEMTIME{};
+    time->wYear = 2024;
+    time->wMonth = 3;
+    time->wDay = 2;
+    time->wHour = 9;
+    time->wMinute = 5;
+    time->wSecond = 7;
+}
+
+class Expansion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(standin::startHost());
+        setInfo(standin::nppData());
+        setLocalClock(fixedClock);
+        SetEnvironmentVariableW(L"USERNAME", L"user1");
+        standin::clearRequests();
+    }
+    void TearDown() override {
+        setLocalClock(nullptr);
+        NppData none = {};
+        setInfo(none);
+        standin::stopHost();
+    }
+    // Makes a saved document the active one.
+    static void openDocument(const std::wstring& path, const std::string& text = std::string(),
+                             int codePage = SC_CP_UTF8) {
+        standin::newDocument(text, codePage, path);
+    }
+    static std::wstring expand(const wchar_t* templateText) { return expandTemplate(templateText); }
+    static std::vector<UINT> hostQueries() {
+        std::vector<UINT> numbers;
+        for (const standin::Request& request : standin::requests()) {
+            if (request.target == standin::hostWindow()) numbers.push_back(request.msg);
+        }
+        return numbers;
+    }
+};
+
+TEST_F(Expansion, TheDefaultNameTemplateAtAFixedClock) {
+    EXPECT_EQ(expand(L"%username%_$date$_$time$"), L"user1_20240302_090507");
+    EXPECT_TRUE(expansionFitted());
+}
+
+TEST_F(Expansion, PlainTextComesBackUnchangedAfterTheUsualQueries) {
+    EXPECT_EQ(expand(L"just text"), L"just text");
+    const std::vector<UINT> expected = {NPPM_GETFULLCURRENTPATH, NPPM_GETCURRENTDIRECTORY, NPPM_GETNAMEPART,
+                                        NPPM_GETEXTPART, NPPM_GETNPPDIRECTORY};
+    EXPECT_EQ(hostQueries(), expected);
+}
+
+TEST_F(Expansion, PlaceholdersOfTheActiveFile) {
+    openDocument(L"C:\\work\\report.final.txt");
+    EXPECT_EQ(expand(L"$fullpath$|$dir$|$name$|$ext$"), L"C:\\work\\report.final.txt|C:\\work|report.final|.txt");
+    EXPECT_EQ(expand(L"$NAME$-$Name$-$name$"), L"report.final-report.final-report.final");
+    openDocument(L"C:\\work\\README");
+    EXPECT_EQ(expand(L"$name$$ext$"), L"README");
+    // Removing the inner "$ext$" forms a new one, which goes too.
+    EXPECT_EQ(expand(L"$e$ext$xt$"), L"");
+}
+
+TEST_F(Expansion, AValuePutInIsSearchedByLaterPlaceholdersOnly) {
+    openDocument(L"C:\\work\\a$time$b.txt");
+    EXPECT_EQ(expand(L"$name$"), L"a090507b");
+    standin::setCurrentWord(L"$date$");
+    EXPECT_EQ(expand(L"$word$"), L"20240302");
+    standin::setCurrentWord(L"$name$");
+    EXPECT_EQ(expand(L"$word$"), L"$name$");
+}
+
+TEST_F(Expansion, TheWordIsAskedForOnlyWhenWrittenInLowerCase) {
+    standin::setCurrentWord(L"hello");
+    EXPECT_EQ(expand(L"$WORD$"), L"$WORD$");
+    for (UINT number : hostQueries()) EXPECT_NE(number, NPPM_GETCURRENTWORD);
+    EXPECT_EQ(expand(L"$word$ $WORD$ $Word$"), L"hello hello hello");
+}
+
+TEST_F(Expansion, DocumentTextIsMadeSafeForAFileName) {
+    standin::setCurrentWord(L"..\\a:b/c*d");
+    EXPECT_EQ(expand(L"x_$word$"), L"x_.._a_b_c_d");
+    openDocument(L"", "Meeting: 10/12 \"plans\"\r\nbody");
+    EXPECT_EQ(expand(L"$firstline$"), L"Meeting_ 10_12 _plans_");
+    // Paths from the editor are not touched.
+    openDocument(L"C:\\work\\a.txt");
+    EXPECT_EQ(expand(L"$fullpath$"), L"C:\\work\\a.txt");
+}
+
+TEST_F(Expansion, TheFirstLineIsDecodedInTheDocumentsCodePage) {
+    openDocument(L"", "Caf\xc3\xa9 au lait\nsecond line", SC_CP_UTF8);
+    EXPECT_EQ(expand(L"$firstline$"), L"Caf\u00e9 au lait");
+    // Code page 0: the ANSI code page (1252 here).
+    openDocument(L"", "Caf\xe9\r\n", 0);
+    EXPECT_EQ(expand(L"$firstline$"), L"Caf\u00e9");
+    openDocument(L"", "  indented\r\n");
+    EXPECT_EQ(expand(L"[$firstline$]"), L"[  indented]");
+    openDocument(L"", "");
+    EXPECT_EQ(expand(L"[$firstline$]"), L"[]");
+    openDocument(L"", "$FIRSTLINE$ $firstline$\n");
+    EXPECT_EQ(expand(L"$firstline$"), L"$FIRSTLINE$ $firstline$");
+}
+
+TEST_F(Expansion, TheFirstLineComesFromTheSecondViewOnlyWhenItHasTheFocus) {
+    openDocument(L"", "text\n");
+    auto viewsAsked = [] {
+        std::vector<HWND> views;
+        for (const standin::Request& request : standin::requests()) {
+            if (request.msg == SCI_LINELENGTH) views.push_back(request.target);
+        }
+        return views;
+    };
+    SetFocus(standin::secondView());
+    ASSERT_EQ(GetFocus(), standin::secondView());
+    standin::clearRequests();
+    expand(L"$firstline$");
+    EXPECT_EQ(viewsAsked(), std::vector<HWND>{standin::secondView()});
+    SetFocus(standin::mainView());
+    standin::clearRequests();
+    expand(L"$firstline$");
+    EXPECT_EQ(viewsAsked(), std::vector<HWND>{standin::mainView()});
+}
+
+TEST_F(Expansion, FoldersOfTheProcess) {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    PathRemoveFileSpecW(exe);
+    const std::wstring folder = exe;
+    EXPECT_EQ(expand(L"$pdir$"), folder + L"\\Plugins");
+    EXPECT_EQ(expand(L"$cdir$"), folder + L"\\Plugins\\config");
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    EXPECT_EQ(expand(L"$wdir$"), current);
+}
+
+TEST_F(Expansion, EnvironmentReferencesComeLast) {
+    SetEnvironmentVariableW(L"QUIBLET_TEST_VALUE", L"$date$");
+    EXPECT_EQ(expand(L"%quiblet_test_value%"), L"$date$");
+    SetEnvironmentVariableW(L"QUIBLET_TEST_VALUE", L"from-env");
+    standin::setCurrentWord(L"%QUIBLET_TEST_VALUE%");
+    EXPECT_EQ(expand(L"$word$"), L"from-env");
+    EXPECT_EQ(expand(L"%QUIBLET_NOT_DEFINED%"), L"%QUIBLET_NOT_DEFINED%");
+    EXPECT_EQ(expand(L"50% off"), L"50% off");
+}
+
+TEST_F(Expansion, AQueryThatWritesNothingGivesAnEmptyValue) {
+    openDocument(L"C:\\work\\a.txt");
+    expand(L"$fullpath$");
+    standin::overrideTextQuery(NPPM_GETCURRENTDIRECTORY, false);
+    EXPECT_EQ(expand(L"[$dir$]"), L"[]");
+    standin::clearTextQueryOverrides();
+}
+
+TEST_F(Expansion, SelfReplicatingValuesEndWithinBounds) {
+    standin::setCurrentWord(L"$WORD$");
+    EXPECT_EQ(expand(L"$word$"), L"$WORD$");
+    standin::setCurrentWord(L"a$word$");
+    EXPECT_EQ(expand(L"$word$$word$"), L"a$word$a$word$");
+}
+
+TEST_F(Expansion, AnExpansionBeyondItsBufferIsCutAndReported) {
+    const std::wstring longFolder = L"C:\\" + std::wstring(200, L'f');
+    openDocument(longFolder + L"\\note.txt");
+    const std::wstring result = expand(L"$fullpath$$fullpath$$fullpath$$fullpath$");
+    EXPECT_EQ(result.size(), 259u);
+    EXPECT_FALSE(expansionFitted());
+    EXPECT_EQ(expand(L"$name$"), L"note");
+    EXPECT_TRUE(expansionFitted());
+    // Environment values can grow the text too.
+    SetEnvironmentVariableW(L"QUIBLET_LONG", std::wstring(300, L'v').c_str());
+    EXPECT_EQ(expand(L"%QUIBLET_LONG%").size(), 259u);
+    EXPECT_FALSE(expansionFitted());
+}
+
+}  // namespace
