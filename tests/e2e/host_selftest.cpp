@@ -1,6 +1,8 @@
 // Checks of the stand-in editor itself, where its behaviour is not obvious
 // from its code and the plug-in's tests depend on it.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include "sandbox.h"
 #include "standin_host.h"
@@ -126,6 +128,15 @@ TEST_F(StandinHost, DialogDriverReadsAndAnswersAMessageBox) {
     EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), box.iconStyle);
 }
 
+TEST_F(StandinHost, DialogDriverAnswersDialogsInTheOrderItWasAsked) {
+    std::future<SeenDialog> first = answerNextMessageBox(IDYES);
+    std::future<SeenDialog> second = answerNextMessageBox(IDNO);
+    EXPECT_EQ(IDYES, MessageBoxW(hostWindow(), L"first", L"Quiblet Plugin", MB_YESNO));
+    EXPECT_EQ(IDNO, MessageBoxW(hostWindow(), L"second", L"Quiblet Plugin", MB_YESNO));
+    EXPECT_EQ(L"first", first.get().text);
+    EXPECT_EQ(L"second", second.get().text);
+}
+
 TEST_F(StandinHost, DialogDriverGivesUpWhenNoDialogComes) {
     SeenDialog none = onNextDialog(nullptr, 200).get();
     EXPECT_EQ(nullptr, none.hwnd);
@@ -152,7 +163,19 @@ TEST_F(StandinHost, LoadingFollowsTheEditorsOrderAndBuildsTheMenu) {
     GetMenuStringW(GetSubMenu(plugins, 0), kFirstCommandId, text, 128, MF_BYCOMMAND);
     EXPECT_STREQ(L"Create new note\tCtrl+Shift+N", text);
 
+    // The plug-in's buttons are real toolbar buttons, gone again at unload.
+    ASSERT_FALSE(toolbarButtons().empty());
+    int buttonId = toolbarButtons()[0].commandId;
+    EXPECT_LE(0, SendMessageW(hostToolbar(), TB_COMMANDTOINDEX, buttonId, 0));
+    EXPECT_EQ(16, toolbarButtons()[0].bitmapWidth);
+
+    // Row 0's shortcut is an accelerator of the host's message loop.
+    clearRequests();
+    EXPECT_TRUE(pressKeys('N', true, true));
+    EXPECT_EQ(1u, requestsOf(NPPM_MENUCOMMAND).size());
+
     unloadPlugin();
     EXPECT_EQ(0, GetMenuItemCount(plugins));
+    EXPECT_EQ(-1, SendMessageW(hostToolbar(), TB_COMMANDTOINDEX, buttonId, 0));
     EXPECT_EQ(hostWindowProcedure(), currentWindowProcedure());
 }

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <thread>
+#include <deque>
+#include <mutex>
 
 #include "standin_host.h"
 
@@ -76,6 +77,31 @@ UINT iconStyleOf(HICON icon) {
     return 0;
 }
 
+// Watchers take new dialogs in the order they were set up, and each dialog
+// goes to one watcher only. So a test can answer a dialog that a dialog
+// opens: the first watcher's click runs the inner dialog's modal loop while
+// the second watcher answers it.
+std::mutex g_watchLock;
+std::deque<int> g_waiting;    // tickets of the watchers still waiting, oldest first
+std::vector<HWND> g_claimed;  // dialogs a watcher has taken
+int g_nextTicket = 0;
+
+HWND claimNewDialog(HWND owner, const std::vector<HWND>& before, int ticket) {
+    std::vector<HWND> open = openDialogs(owner);
+    std::lock_guard<std::mutex> lock(g_watchLock);
+    if (g_waiting.empty() || g_waiting.front() != ticket) return nullptr;
+    g_claimed.erase(std::remove_if(g_claimed.begin(), g_claimed.end(), [](HWND h) { return !IsWindow(h); }),
+                    g_claimed.end());
+    for (HWND dialog : open) {
+        if (std::find(before.begin(), before.end(), dialog) != before.end()) continue;
+        if (std::find(g_claimed.begin(), g_claimed.end(), dialog) != g_claimed.end()) continue;
+        g_claimed.push_back(dialog);
+        g_waiting.pop_front();
+        return dialog;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<HWND> openDialogs(HWND owner) {
@@ -142,16 +168,25 @@ bool isEnabled(HWND dialog, int id) {
 std::future<SeenDialog> onNextDialog(std::function<void(HWND)> action, DWORD timeoutMs) {
     HWND owner = hostWindow();
     std::vector<HWND> before = openDialogs(owner);
-    return std::async(std::launch::async, [owner, before, action, timeoutMs]() {
+    int ticket;
+    {
+        std::lock_guard<std::mutex> lock(g_watchLock);
+        ticket = g_nextTicket++;
+        g_waiting.push_back(ticket);
+    }
+    return std::async(std::launch::async, [owner, before, action, timeoutMs, ticket]() {
         DWORD start = GetTickCount();
         for (;;) {
-            for (HWND dialog : openDialogs(owner)) {
-                if (std::find(before.begin(), before.end(), dialog) != before.end()) continue;
+            if (HWND dialog = claimNewDialog(owner, before, ticket)) {
                 SeenDialog seen = readDialog(dialog);
                 if (action) action(dialog);
                 return seen;
             }
-            if (GetTickCount() - start >= timeoutMs) return SeenDialog();
+            if (GetTickCount() - start >= timeoutMs) {
+                std::lock_guard<std::mutex> lock(g_watchLock);
+                g_waiting.erase(std::find(g_waiting.begin(), g_waiting.end(), ticket));
+                return SeenDialog();
+            }
             Sleep(kPollMs);
         }
     });

@@ -192,6 +192,9 @@ bool isEnabled(HWND dialog, int id);
 // host main window that was not open when this was called (deadline
 // timeoutMs), then runs action(dialog) on that thread. The future holds what
 // was seen; a dialog that never came gives a SeenDialog with hwnd null.
+// Several waiting calls take new dialogs in the order they were made, one
+// dialog each: set up the answer to a dialog that another dialog opens
+// after the outer one's (whose click then returns once the inner is answered).
 std::future<SeenDialog> onNextDialog(std::function<void(HWND)> action, DWORD timeoutMs = 10000);
 // Shorthand: answer the next message box with this button.
 std::future<SeenDialog> answerNextMessageBox(int buttonId, DWORD timeoutMs = 10000);
