@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-          wine wine64 wine32:i386 xvfb xauth googletest cmake ninja-build zip python3)
+          wine wine64 wine32:i386 xvfb xauth googletest cmake ninja-build zip unzip python3)
 
 sudo=""
 if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi

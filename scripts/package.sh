@@ -7,27 +7,29 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-dist}
+build_root=${QUIBLET_BUILD_ROOT:-build}
 mkdir -p "$out"
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
 
 # Reads QUIBLET_VERSION and QUIBLET_DOWNLOAD_BASE of one build.
 load_release_env() {
     # shellcheck disable=SC1090
-    . "build/$1/release.env"
+    . "$build_root/$1/release.env"
 }
 
 entries=()
 sums=()
 for arch in x86 x64; do
     load_release_env "$arch"
-    dll="build/$arch/bin/Quiblet.dll"
+    dll="$build_root/$arch/bin/Quiblet.dll"
     [ -f "$dll" ] || { echo "package: $dll is missing; build first" >&2; exit 1; }
     zip_name="Quiblet-$QUIBLET_VERSION-$arch.zip"
     stage=$(mktemp -d)
     cp "$dll" "$stage/Quiblet.dll"
     touch -d "@$epoch" "$stage/Quiblet.dll"
     rm -f "$out/$zip_name"
-    (cd "$stage" && TZ=UTC zip -q -X -D "$OLDPWD/$out/$zip_name" Quiblet.dll)
+    zip_path=$(realpath -m "$out/$zip_name")
+    (cd "$stage" && TZ=UTC zip -q -X -D "$zip_path" Quiblet.dll)
     rm -rf "$stage"
     sum=$(sha256sum "$out/$zip_name" | cut -d' ' -f1)
     sums+=("$sum  $zip_name")

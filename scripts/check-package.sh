@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The packaging check: makes the release packages from the current builds
+# and verifies each zip (Quiblet.dll alone at the top, the right machine,
+# the fixed version equal to the entry's version padded to four numbers,
+# the SHA-256 equal to the entry's id, imports and exports as checked after
+# linking). Then builds the DLLs twice more from copies of the sources in
+# other folders with one SOURCE_DATE_EPOCH and checks the zips are identical.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+say() { echo "check-package: $*" >&2; }
+
+scripts/package.sh "$work/dist" >/dev/null
+json="$work/dist/pluginlist-entries.json"
+
+for arch in x86 x64; do
+    . "build/$arch/release.env"
+    zip_file="$work/dist/Quiblet-$QUIBLET_VERSION-$arch.zip"
+    listing=$(unzip -Z1 "$zip_file")
+    [ "$listing" = "Quiblet.dll" ] || { say "$arch zip holds '$listing', expected Quiblet.dll alone"; fail=1; }
+    mkdir -p "$work/$arch" && unzip -q -o "$zip_file" -d "$work/$arch"
+    dll="$work/$arch/Quiblet.dll"
+    triplet=$([ $arch = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+    scripts/check-dll.sh "$triplet-objdump" "$dll" "$arch" || fail=1
+    python3 - "$dll" "$json" "$arch" "$zip_file" <<'PY' || fail=1
+import hashlib, json, struct, sys
+dll, entries, arch, zip_file = sys.argv[1:]
+data = open(dll, "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+if at < 0:
+    sys.exit(f"check-package: {arch}: no fixed version information")
+ms, ls = struct.unpack_from("<II", data, at + 8)
+fixed = [ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF]
+entry = json.load(open(entries))[arch]
+wanted = [int(x) for x in entry["version"].split(".")]
+wanted += [0] * (4 - len(wanted))
+problems = []
+if fixed != wanted:
+    problems.append(f"fixed version {fixed} is not the entry's {entry['version']}")
+digest = hashlib.sha256(open(zip_file, "rb").read()).hexdigest()
+if entry["id"] != digest:
+    problems.append(f"id {entry['id']} is not the zip's SHA-256 {digest}")
+if not entry["repository"].endswith("/" + zip_file.rsplit("/", 1)[1]):
+    problems.append(f"repository {entry['repository']} does not name the zip")
+for key in ("folder-name", "display-name", "version", "id", "repository", "description", "author", "homepage"):
+    if not entry.get(key):
+        problems.append(f"entry has no {key}")
+if entry.get("folder-name") != "Quiblet":
+    problems.append("folder-name is not Quiblet")
+for p in problems:
+    print(f"check-package: {arch}: {p}", file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+done
+
+# Reproducible builds: two builds from copies in different folders.
+epoch=1700000000
+for copy in one two; do
+    mkdir -p "$work/$copy/src"
+    tar --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -xf - -C "$work/$copy/src"
+    for arch in x86 x64; do
+        (cd "$work/$copy/src" &&
+         SOURCE_DATE_EPOCH=$epoch cmake --preset "$arch" -B "$work/$copy/build/$arch" -DBUILD_TESTING=OFF >/dev/null &&
+         SOURCE_DATE_EPOCH=$epoch cmake --build "$work/$copy/build/$arch" --target Quiblet -j 2 >/dev/null)
+    done
+    (cd "$work/$copy/src" && SOURCE_DATE_EPOCH=$epoch QUIBLET_BUILD_ROOT="$work/$copy/build" scripts/package.sh "$work/$copy/dist" >/dev/null)
+done
+for arch in x86 x64; do
+    name="Quiblet-$QUIBLET_VERSION-$arch.zip"
+    if ! cmp -s "$work/one/dist/$name" "$work/two/dist/$name"; then
+        say "$name differs between two builds of the same sources"
+        fail=1
+    fi
+done
+
+if [ $fail = 0 ]; then echo "1 passed, 0 failed"; else echo "0 passed, 1 failed"; fi
+exit $fail
