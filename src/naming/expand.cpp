@@ -12,6 +12,8 @@ const int kDateTextCapacity = 256;
 const int kEnvironmentExpansionCapacity = 32768;
 // A backstop for replacements that keep forming their token anew.
 const int kMaxReplacementPasses = 4 * kTemplateWorkCapacity;
+// Longest first line decoded (its characters must be countable in an int).
+const LRESULT kMaxFirstLineBytes = 0x3FFFFFFF;
 
 static wchar_t g_result[kExpansionCapacity];
 static bool g_resultFitted = true;
@@ -97,7 +99,9 @@ static const wchar_t* readFirstLine() {
     }
     HWND view = (secondView() && GetFocus() == secondView()) ? secondView() : mainView();
     LRESULT lineLength = SendMessageW(view, SCI_LINELENGTH, 0, 0);
-    const size_t byteCount = lineLength > 0 ? static_cast<size_t>(lineLength) : 0;
+    // A line too long to decode in one piece counts as empty.
+    if (lineLength < 0 || lineLength > kMaxFirstLineBytes) lineLength = 0;
+    const size_t byteCount = static_cast<size_t>(lineLength);
     char* bytes = static_cast<char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, byteCount + 1));
     g_firstLine = static_cast<wchar_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, (byteCount + 1) * sizeof(wchar_t)));
     if (!bytes || !g_firstLine) {
