@@ -13,5 +13,8 @@ void forgetPluginUi();
 // Hands one message of the host's loop on: accelerators first, then the
 // window the message is for.
 void dispatchMessage(MSG& msg);
+// The views' window class, and one view.
+bool registerViewClass();
+HWND createView(HWND parent, int id);
 
 }  // namespace standin
