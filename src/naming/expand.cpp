@@ -39,8 +39,10 @@ wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
     const size_t tokenLength = wcslen(token);
     const size_t replacementLength = wcslen(replacement);
     // A replacement that holds its own token would be found again for ever:
-    // the search then goes on after the text just put in.
-    const bool replacementHoldsToken = StrStrIW(replacement, token) != nullptr;
+    // the search then goes on after the text just put in. Worked out only
+    // once the token is found: most calls find nothing, and the case-blind
+    // search costs a locale comparison per character of a long value.
+    int replacementHoldsToken = -1;
     size_t searchFrom = 0;
     for (int pass = 0; pass < kMaxReplacementPasses; ++pass) {
         const size_t length = wcsnlen(text, capacity - 1);
@@ -64,6 +66,7 @@ wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
             if (cut) *cut = true;
             break;
         }
+        if (replacementHoldsToken < 0) replacementHoldsToken = StrStrIW(replacement, token) != nullptr;
         searchFrom = replacementHoldsToken ? at + replacementLength : 0;
     }
     return text;
