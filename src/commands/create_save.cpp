@@ -19,7 +19,6 @@ static const wchar_t kNotePathError[] =
     L"Folder: \"%s\"";
 static const wchar_t kNoNewDocumentError[] =
     L"The editor did not open a new document, so no note was created at:\n\"%s\"";
-static const wchar_t kSaveFailedError[] = L"The note could not be saved at:\n\"%s\"";
 
 // How long the editor may take to make the new document active.
 const DWORD kNewDocumentTimeoutMs = 5000;
@@ -50,10 +49,10 @@ static bool prepareNotePath(wchar_t* path) {
     return true;
 }
 
-static bool saveActiveDocumentAs(const wchar_t* path) {
-    if (SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path))) return true;
-    showNoteError(kSaveFailedError, path);
-    return false;
+// The editor reports a save it cannot do itself, so its answer is not
+// examined here: a second error box would only repeat its message.
+static void saveActiveDocumentAs(const wchar_t* path) {
+    SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path));
 }
 
 // Has the editor run File/New and waits, without handling messages, until

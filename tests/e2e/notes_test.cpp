@@ -1,0 +1,424 @@
+// "Create new note" and "Save as note" with the real Quiblet.dll in the
+// stand-in editor: where notes land, the overwrite question, what the editor
+// is asked and in which order, and the errors instead of a request.
+#include <windows.h>
+
+#include <atomic>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plugin_fixture.h"
+
+using namespace standin;
+
+namespace {
+
+const int kCreateNewNote = 0;  // rows of the command table
+const int kSaveAsNote = 1;
+const wchar_t kTitle[] = L"Quiblet Plugin";
+const wchar_t kSentinelTitle[] = L"The command is over";
+
+std::wstring overwriteQuestion(const std::wstring& path) {
+    return L"The following note already exists:\n\"" + path + L"\"\n\nDo you want to overwrite it?";
+}
+
+SYSTEMTIME localNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now;
+}
+
+std::wstring twoDigits(unsigned value) { return (value < 10 ? L"0" : L"") + std::to_wstring(value); }
+
+ULONGLONG ticksOf(const SYSTEMTIME& time) {
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    ULARGE_INTEGER value;
+    value.LowPart = file.dwLowDateTime;
+    value.HighPart = file.dwHighDateTime;
+    return value.QuadPart;
+}
+
+// Every "yyyyMMdd<separator>HHmmss" from first to last, one a second: a
+// command that reads the clock between the two readings names one of them.
+std::vector<std::wstring> stampsBetween(const SYSTEMTIME& first, const SYSTEMTIME& last,
+                                        const std::wstring& separator = L"_") {
+    const ULONGLONG kSecond = 10000000;  // in 100-ns units
+    std::vector<std::wstring> stamps;
+    for (ULONGLONG at = ticksOf(first) / kSecond * kSecond; at <= ticksOf(last); at += kSecond) {
+        ULARGE_INTEGER value;
+        value.QuadPart = at;
+        FILETIME moment = {value.LowPart, value.HighPart};
+        SYSTEMTIME t;
+        FileTimeToSystemTime(&moment, &t);
+        stamps.push_back(std::to_wstring(t.wYear) + twoDigits(t.wMonth) + twoDigits(t.wDay) + separator +
+                         twoDigits(t.wHour) + twoDigits(t.wMinute) + twoDigits(t.wSecond));
+    }
+    return stamps;
+}
+
+template <typename T>
+bool contains(const std::vector<T>& list, const T& item) {
+    for (const T& x : list)
+        if (x == item) return true;
+    return false;
+}
+
+// The requests that create or save a document, in order.
+std::vector<UINT> documentRequests() {
+    std::vector<UINT> found;
+    for (const Request& r : requests())
+        if (r.msg == NPPM_GETCURRENTBUFFERID || r.msg == NPPM_MENUCOMMAND || r.msg == NPPM_SAVECURRENTFILEAS)
+            found.push_back(r.msg);
+    return found;
+}
+
+class NotesTest : public PluginTest {
+protected:
+    void TearDown() override {
+        SetEnvironmentVariableW(L"USERNAME", L"testuser");
+        PluginTest::TearDown();
+    }
+
+    // (Re)loads the plug-in from a settings file holding only these keys.
+    void loadWith(std::initializer_list<std::pair<const wchar_t*, std::wstring>> keys) {
+        unloadPlugin();
+        DeleteFileW(settingsFilePath().c_str());
+        for (const auto& key : keys) storeSetting(key.first, key.second);
+        loadPlugin();
+    }
+
+    // Runs a command through the menu and answers the message box it shows.
+    static SeenDialog runAnswering(int row, int button) {
+        std::future<SeenDialog> seen = answerNextMessageBox(button);
+        runCommand(row);
+        return seen.get();
+    }
+
+    // Runs a command that should show nothing. A message box it shows anyway
+    // is answered No and returned; otherwise what comes back is the test's
+    // own box shown after the command (title kSentinelTitle).
+    static SeenDialog runAskingNothing(int row) {
+        auto answered = std::make_shared<std::atomic<bool>>(false);
+        std::future<SeenDialog> guard = onNextDialog([answered](HWND dialog) {
+            answered->store(true);
+            clickButton(dialog, IDNO);
+        });
+        runCommand(row);
+        // The guard has clicked before the command's box could close.
+        if (!answered->load()) MessageBoxW(hostWindow(), L"-", kSentinelTitle, MB_YESNO);
+        return guard.get();
+    }
+
+    static std::wstring inTemp(const std::wstring& name) { return joinPath(tempFolder(), name); }
+    static std::wstring lastSavePath() {
+        std::vector<Request> saves = requestsOf(NPPM_SAVECURRENTFILEAS);
+        return saves.empty() ? std::wstring(L"<no save>") : saves.back().text;
+    }
+    static void expectNoDocumentRequest() { EXPECT_EQ(std::vector<UINT>(), documentRequests()); }
+};
+
+}  // namespace
+
+// ---- The default settings -------------------------------------------------------
+
+TEST_F(NotesTest, CreateNewNoteWithTheDefaultsSavesAnEmptyDocumentAsTempUserDateTimeNote) {
+    loadPlugin();
+    Document& text = newDocument("some text");
+    const INT_PTR textId = text.bufferId;
+    const SYSTEMTIME before = localNow();
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    const SYSTEMTIME after = localNow();
+
+    const std::wstring path = lastSavePath();
+    std::vector<std::wstring> expected;
+    for (const std::wstring& stamp : stampsBetween(before, after)) expected.push_back(inTemp(L"testuser_" + stamp + L".note"));
+    EXPECT_TRUE(contains(expected, path)) << path;
+    std::string bytes = "<unread>";
+    EXPECT_TRUE(readFileInto(path, &bytes));
+    EXPECT_EQ("", bytes);
+    EXPECT_NE(textId, activeDocument().bufferId);
+    EXPECT_EQ(path, activeDocument().path);
+
+    unloadPlugin();
+    EXPECT_EQ(L"", storedSetting(L"LastNote"));  // only "Save as note" records it
+}
+
+TEST_F(NotesTest, SaveAsNoteWithTheDefaultsSavesTheActiveTextAndRecordsItAsLastNote) {
+    loadPlugin();
+    newDocument("Dear diary\r\nline two\r\n");
+    const size_t documentCount = documents().size();
+    const SYSTEMTIME before = localNow();
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    const SYSTEMTIME after = localNow();
+
+    const std::wstring path = lastSavePath();
+    std::vector<std::wstring> expected;
+    for (const std::wstring& stamp : stampsBetween(before, after)) expected.push_back(inTemp(L"testuser_" + stamp + L".note"));
+    EXPECT_TRUE(contains(expected, path)) << path;
+    EXPECT_EQ("Dear diary\r\nline two\r\n", readFileBytes(path));
+    EXPECT_EQ(documentCount, documents().size());
+    EXPECT_TRUE(requestsOf(NPPM_MENUCOMMAND).empty());
+
+    unloadPlugin();
+    EXPECT_EQ(path, storedSetting(L"LastNote"));
+}
+
+// ---- What the editor is asked ------------------------------------------------------
+
+TEST_F(NotesTest, CreateNewNoteNamesTheNoteAfterTheDocumentActiveWhenItStarted) {
+    storeSetting(L"FileMask", L"$name$");
+    loadPlugin();
+    Document& meeting = newDocument("agenda", SC_CP_UTF8, inTemp(L"meeting.txt"));
+    const INT_PTR meetingId = meeting.bufferId;
+    clearRequests();
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+
+    // Buffer id, File/New, buffer id until it changed, save as.
+    EXPECT_EQ((std::vector<UINT>{NPPM_GETCURRENTBUFFERID, NPPM_MENUCOMMAND, NPPM_GETCURRENTBUFFERID,
+                                 NPPM_SAVECURRENTFILEAS}),
+              documentRequests());
+    size_t firstBufferQuery = requests().size();
+    for (size_t i = 0; i < requests().size(); ++i) {
+        const Request& r = requests()[i];
+        if (r.msg == NPPM_GETCURRENTBUFFERID && firstBufferQuery == requests().size()) firstBufferQuery = i;
+        if (r.msg == NPPM_MENUCOMMAND) {
+            EXPECT_EQ(0u, r.wParam);
+            EXPECT_EQ(IDM_FILE_NEW, r.lParam);
+        }
+        if (r.msg == NPPM_SAVECURRENTFILEAS) {
+            EXPECT_EQ(0u, r.wParam);  // save as, not a copy
+            EXPECT_EQ(inTemp(L"meeting.note"), r.text);
+        }
+        // Every placeholder was filled before the new document came.
+        if (r.msg >= NPPM_GETFULLCURRENTPATH && r.msg <= NPPM_GETNPPDIRECTORY) EXPECT_LT(i, firstBufferQuery);
+    }
+    EXPECT_EQ(0, fileNewSeenByHost());  // File/New ran directly, not as WM_COMMAND
+
+    EXPECT_NE(meetingId, activeDocument().bufferId);
+    EXPECT_EQ(inTemp(L"meeting.note"), activeDocument().path);
+    bool meetingKeptItsPath = false;
+    for (const Document& d : documents())
+        if (d.bufferId == meetingId) meetingKeptItsPath = d.path == inTemp(L"meeting.txt");
+    EXPECT_TRUE(meetingKeptItsPath);
+    EXPECT_EQ("", readFileBytes(inTemp(L"meeting.note")));
+}
+
+// ---- The overwrite question ----------------------------------------------------------
+
+TEST_F(NotesTest, AnExistingNoteAndTheAnswerNoSendsNothingToTheEditorAndChangesNoSetting) {
+    const std::wstring note = inTemp(L"fixed.note");
+    storeSetting(L"FileMask", L"fixed");
+    storeSetting(L"LastNote", L"C:\\earlier.note");
+    ASSERT_TRUE(writeFileBytes(note, "old"));
+    loadPlugin();
+    newDocument("new text");
+    const size_t documentCount = documents().size();
+
+    for (int row : {kCreateNewNote, kSaveAsNote}) {
+        SCOPED_TRACE(row);
+        clearRequests();
+        SeenDialog question = runAnswering(row, IDNO);
+        ASSERT_NE(nullptr, question.hwnd);
+        EXPECT_EQ(hostWindow(), question.owner);
+        EXPECT_EQ(kTitle, question.title);
+        EXPECT_EQ(overwriteQuestion(note), question.text);
+        EXPECT_EQ((std::vector<int>{IDYES, IDNO}), question.buttons);
+        EXPECT_EQ(IDYES, question.defaultButton);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), question.iconStyle);
+        expectNoDocumentRequest();
+        EXPECT_EQ(documentCount, documents().size());
+        EXPECT_EQ("old", readFileBytes(note));
+    }
+
+    // A folder at the note path counts as something that exists.
+    ASSERT_TRUE(DeleteFileW(note.c_str()));
+    ASSERT_TRUE(makeFolders(note));
+    clearRequests();
+    SeenDialog question = runAnswering(kSaveAsNote, IDNO);
+    EXPECT_EQ(overwriteQuestion(note), question.text);
+    expectNoDocumentRequest();
+
+    unloadPlugin();
+    EXPECT_EQ(L"C:\\earlier.note", storedSetting(L"LastNote"));
+}
+
+TEST_F(NotesTest, TheAnswerYesOverwritesTheNoteThatIsThere) {
+    const std::wstring note = inTemp(L"fixed.note");
+    storeSetting(L"FileMask", L"fixed");
+    loadPlugin();
+    Document& text = newDocument("new text");
+    const INT_PTR textId = text.bufferId;
+
+    // The first note asks nothing; a second one at the same path does.
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(note, lastSavePath());
+    ASSERT_TRUE(writeFileBytes(note, "old"));
+    clearRequests();
+    EXPECT_EQ(overwriteQuestion(note), runAnswering(kCreateNewNote, IDYES).text);
+    EXPECT_EQ((std::vector<UINT>{NPPM_GETCURRENTBUFFERID, NPPM_MENUCOMMAND, NPPM_GETCURRENTBUFFERID,
+                                 NPPM_SAVECURRENTFILEAS}),
+              documentRequests());
+    std::string bytes = "<unread>";
+    EXPECT_TRUE(readFileInto(note, &bytes));
+    EXPECT_EQ("", bytes);
+
+    activateDocument(textId);
+    EXPECT_EQ(overwriteQuestion(note), runAnswering(kSaveAsNote, IDYES).text);
+    EXPECT_EQ("new text", readFileBytes(note));
+    unloadPlugin();
+    EXPECT_EQ(note, storedSetting(L"LastNote"));
+}
+
+TEST_F(NotesTest, WithOverwriteOnAnExistingNoteIsReplacedWithoutAQuestion) {
+    const std::wstring note = inTemp(L"fixed.note");
+    storeSetting(L"FileMask", L"fixed");
+    storeSetting(L"Overwrite", L"7");  // any non-zero value is on
+    ASSERT_TRUE(writeFileBytes(note, "old"));
+    loadPlugin();
+    newDocument("replacement");
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ("replacement", readFileBytes(note));
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ("", readFileBytes(note));
+    EXPECT_EQ(2u, requestsOf(NPPM_SAVECURRENTFILEAS).size());
+}
+
+// ---- Note folder and name --------------------------------------------------------------
+
+TEST_F(NotesTest, CreateDirMakesTheMissingFolderWithItsParentsAndOffLeavesItMissing) {
+    loadWith({{L"Folder", L"%temp%\\a\\b\\c"}, {L"FileMask", L"n"}, {L"CreateDir", L"2"}});
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(inTemp(L"a\\b\\c\\n.note"), lastSavePath());
+    EXPECT_TRUE(fileExists(inTemp(L"a\\b\\c\\n.note")));
+
+    loadWith({{L"Folder", L"%temp%\\x\\y"}, {L"FileMask", L"n"}, {L"CreateDir", L"0"}});
+    newDocument("text");
+    clearRequests();
+    // The path is used all the same; the editor cannot save there.
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(inTemp(L"x\\y\\n.note"), lastSavePath());
+    EXPECT_FALSE(folderExists(inTemp(L"x")));
+    unloadPlugin();
+    EXPECT_EQ(inTemp(L"x\\y\\n.note"), storedSetting(L"LastNote"));  // recorded even so
+}
+
+TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {
+    // A user name with a dot gives a name that already has an extension.
+    SetEnvironmentVariableW(L"USERNAME", L"first.last");
+    loadWith({});
+    newDocument("dotted");
+    SYSTEMTIME before = localNow();
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    SYSTEMTIME after = localNow();
+    std::vector<std::wstring> expected;
+    for (const std::wstring& stamp : stampsBetween(before, after)) expected.push_back(inTemp(L"first.last_" + stamp));
+    EXPECT_TRUE(contains(expected, lastSavePath())) << lastSavePath();
+    EXPECT_EQ("dotted", readFileBytes(lastSavePath()));
+    SetEnvironmentVariableW(L"USERNAME", L"testuser");
+
+    // A folder ending in a backslash gets no second one.
+    loadWith({{L"Folder", L"%temp%\\trailing\\"}, {L"FileMask", L"n"}});
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(inTemp(L"trailing\\n.note"), lastSavePath());
+    EXPECT_TRUE(fileExists(lastSavePath()));
+
+    // A folder in the name is not created.
+    loadWith({{L"FileMask", L"$date$\\$time$"}});
+    newDocument("text");
+    before = localNow();
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    after = localNow();
+    expected.clear();
+    for (const std::wstring& stamp : stampsBetween(before, after, L"\\")) expected.push_back(inTemp(stamp + L".note"));
+    EXPECT_TRUE(contains(expected, lastSavePath())) << lastSavePath();
+    const std::wstring dateFolder = lastSavePath().substr(0, lastSavePath().find_last_of(L'\\'));
+    EXPECT_EQ(tempFolder().size() + 9, dateFolder.size());
+    EXPECT_FALSE(folderExists(dateFolder));
+}
+
+TEST_F(NotesTest, ANotePathThatDoesNotFitShowsAnErrorAndAsksTheEditorNothing) {
+    auto expectPathError = [](int row) {
+        clearRequests();
+        SeenDialog error = runAnswering(row, IDOK);
+        ASSERT_NE(nullptr, error.hwnd);
+        EXPECT_EQ(hostWindow(), error.owner);
+        EXPECT_EQ(kTitle, error.title);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), error.iconStyle);
+        EXPECT_EQ(std::vector<int>{IDOK}, error.buttons);
+        EXPECT_FALSE(error.text.empty());
+        expectNoDocumentRequest();
+    };
+    // The folder alone is too long.
+    loadWith({{L"Folder", L"%temp%\\" + std::wstring(250, L'x')}});
+    expectPathError(kCreateNewNote);
+
+    // Folder and name fit in 259 characters with the extension, exactly...
+    const std::wstring folder = inTemp(std::wstring(250 - tempFolder().size() - 1, L'y'));
+    ASSERT_EQ(250u, folder.size());
+    loadWith({{L"Folder", folder}, {L"FileMask", L"abc"}});
+    newDocument("long");
+    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(259u, lastSavePath().size());
+    EXPECT_EQ(folder + L"\\abc.note", lastSavePath());
+
+    // ...and one character more does not.
+    loadWith({{L"Folder", folder}, {L"FileMask", L"abcd"}, {L"LastNote", L"C:\\kept.note"}});
+    expectPathError(kSaveAsNote);
+    loadWith({{L"Folder", folder}, {L"FileMask", std::wstring(20, L'n')}});
+    expectPathError(kCreateNewNote);
+    unloadPlugin();
+}
+
+namespace {
+
+class NotesWithIdleFileNew : public NotesTest {
+protected:
+    standin::HostConfig hostConfig() override {
+        standin::HostConfig config;
+        config.fileNewMakesDocument = false;
+        return config;
+    }
+};
+
+}  // namespace
+
+TEST_F(NotesWithIdleFileNew, AnEditorThatNeverChangesTheActiveBufferEndsInATimeOutError) {
+    storeSetting(L"FileMask", L"fixed");
+    loadPlugin();
+    const ULONGLONG start = GetTickCount64();
+    auto shownAt = std::make_shared<std::atomic<ULONGLONG>>(0);
+    std::future<SeenDialog> seen = onNextDialog(
+        [shownAt](HWND dialog) {
+            shownAt->store(GetTickCount64());
+            clickButton(dialog, IDOK);
+        },
+        20000);
+    runCommand(kCreateNewNote);
+    SeenDialog error = seen.get();
+    ASSERT_NE(nullptr, error.hwnd);
+    const ULONGLONG waited = shownAt->load() - start;
+    EXPECT_GE(waited, 4000u);
+    EXPECT_LE(waited, 10000u);
+    EXPECT_EQ(kTitle, error.title);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), error.iconStyle);
+    EXPECT_TRUE(requestsOf(NPPM_SAVECURRENTFILEAS).empty());
+    EXPECT_GT(requestsOf(NPPM_GETCURRENTBUFFERID).size(), 10u);  // it kept asking
+    EXPECT_FALSE(fileExists(inTemp(L"fixed.note")));
+}
+
+// ---- The shortcut --------------------------------------------------------------------
+
+TEST_F(NotesTest, CtrlShiftNCreatesANote) {
+    storeSetting(L"FileMask", L"keys");
+    loadPlugin();
+    const size_t documentCount = documents().size();
+    ASSERT_TRUE(pressKeys('N', true, true));
+    EXPECT_EQ(documentCount + 1, documents().size());
+    EXPECT_EQ(inTemp(L"keys.note"), activeDocument().path);
+    EXPECT_TRUE(fileExists(inTemp(L"keys.note")));
+    EXPECT_EQ(0, fileNewSeenByHost());
+}
