@@ -22,30 +22,51 @@ inline DialogAction press(int buttonId) {
     return [buttonId](HWND dialog) { standin::clickButton(dialog, buttonId); };
 }
 
-// Runs work on this thread. Every dialog owned by the editor's main window
-// that opens meanwhile is read, then handled: the n-th by actions[n], any
-// dialog beyond the actions given by Cancel (so that an unexpected one
-// cannot hang the test; it is still returned). Returns what was seen, in
-// order. The driver polls, as the host's driver does, and stops as soon as
-// work has returned.
+// Presses a button without waiting for what the press does: a button that
+// opens a further modal box (the open-file dialog's own questions) would
+// otherwise hold the driver until that box is closed, which only the driver
+// can do.
+inline void postClick(HWND dialog, int buttonId) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+}
+
+// Runs work on this thread. Every dialog that opens meanwhile, owned by the
+// editor's main window or by a dialog seen before (a platform dialog's own
+// error box), is read, then handled: the n-th by actions[n]. A dialog beyond
+// the actions given is unexpected: it is cancelled, and so is every dialog
+// still open before it, so that a command gone off the script ends instead
+// of hanging the test (the unexpected dialog is still returned). Returns
+// what was seen, in order. The driver polls, as the host's driver does, and
+// stops as soon as work has returned.
 inline std::vector<standin::SeenDialog> runWithDialogs(const std::function<void()>& work,
                                                        const std::vector<DialogAction>& actions = {}) {
-    const HWND owner = standin::hostWindow();
-    const std::vector<HWND> before = standin::openDialogs(owner);
+    const HWND host = standin::hostWindow();
+    const std::vector<HWND> before = standin::openDialogs(host);
     std::vector<standin::SeenDialog> seen;
     std::atomic<bool> finished{false};
     std::thread driver([&]() {
         std::vector<HWND> handled = before;
+        std::vector<HWND> owners{host};
         while (!finished) {
-            for (HWND dialog : standin::openDialogs(owner)) {
+            std::vector<HWND> open;
+            for (HWND owner : owners)
+                if (IsWindow(owner))
+                    for (HWND dialog : standin::openDialogs(owner)) open.push_back(dialog);
+            for (HWND dialog : open) {
                 if (std::find(handled.begin(), handled.end(), dialog) != handled.end()) continue;
                 handled.push_back(dialog);
+                owners.push_back(dialog);
                 seen.push_back(standin::readDialog(dialog));
                 const size_t index = seen.size() - 1;
-                if (index < actions.size() && actions[index])
+                if (index < actions.size() && actions[index]) {
                     actions[index](dialog);
-                else
-                    standin::clickButton(dialog, IDCANCEL);
+                    continue;
+                }
+                postClick(dialog, IDCANCEL);
+                for (auto earlier = handled.rbegin(); earlier != handled.rend(); ++earlier)
+                    if (*earlier != dialog && IsWindow(*earlier) && IsWindowVisible(*earlier))
+                        postClick(*earlier, IDCANCEL);
             }
             Sleep(10);
         }

@@ -70,7 +70,7 @@ OpenDialogView readOpenDialog(HWND dialog) {
 e2e::DialogAction chooseFiles(const std::wstring& typed) {
     return [typed](HWND dialog) {
         SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(typed.c_str()));
-        clickButton(dialog, IDOK);
+        e2e::postClick(dialog, IDOK);
     };
 }
 
