@@ -24,14 +24,36 @@ static const ToolbarEntry kToolbarEntries[] = {
     {kTabIconLast, IDB_LAST_NOTE, kRowOpenLastNote},
 };
 
+const int kToolbarBitmapSize = 16;
+
+// Gives the light-grey pixels of a loaded button bitmap the system's 3-D face
+// colour, so that the pad's corners take the toolbar's own colour.
+// LR_LOADMAP3DCOLORS does this only in a bitmap's colour table, and our
+// bitmaps have 24 bits a pixel and no table, so it is done here.
+static void mapCornerGrey(HBITMAP bitmap) {
+    if (!bitmap) return;
+    const COLORREF grey = RGB(192, 192, 192);
+    const COLORREF face = GetSysColor(COLOR_3DFACE);
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return;
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    for (int y = 0; y < kToolbarBitmapSize; ++y) {
+        for (int x = 0; x < kToolbarBitmapSize; ++x) {
+            if (GetPixel(dc, x, y) == grey) SetPixel(dc, x, y, face);
+        }
+    }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+}
+
 void addToolbarButtons() {
     const int chosen = settings().TabIcons;
     for (const ToolbarEntry& entry : kToolbarEntries) {
         if (!(chosen & entry.bit)) continue;
-        // The grey corners take the toolbar's own colour.
         g_toolbarButton.hToolbarBmp = static_cast<HBITMAP>(
             LoadImageW(moduleHandle(), MAKEINTRESOURCEW(entry.bitmapId), IMAGE_BITMAP, 0, 0,
                        LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
+        mapCornerGrey(g_toolbarButton.hToolbarBmp);
         g_toolbarButton.hToolbarIcon = nullptr;
         SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON, static_cast<WPARAM>(commandId(entry.row)),
                      reinterpret_cast<LPARAM>(&g_toolbarButton));

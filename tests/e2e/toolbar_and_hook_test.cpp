@@ -1,0 +1,305 @@
+// The toolbar buttons and the hook on the editor's main window, end to end:
+// the real plug-in in the stand-in editor, which shows a real toolbar and
+// sends File/New from its own menu, accelerator and toolbar button.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "../../res/resource.h"
+#include "dialog_sequence.h"
+#include "plugin_fixture.h"
+
+using namespace standin;
+
+namespace {
+
+const int kOptionsRow = 8;
+const int kOpenLastNoteRow = 4;
+const int kOverrideFileNewBox = 207;  // "OverrideFileNew" in the Options dialog
+
+struct ExpectedButton {
+    int row;
+    int bitmapId;
+};
+const ExpectedButton kNewButton = {0, IDB_NEW_NOTE};
+const ExpectedButton kSaveButton = {1, IDB_SAVE_NOTE};
+const ExpectedButton kOpenButton = {3, IDB_OPEN_NOTE};
+const ExpectedButton kLastButton = {4, IDB_LAST_NOTE};
+
+// The pixels of a bitmap, row by row, as the screen would show them.
+std::vector<COLORREF> pixelsOf(HBITMAP bitmap, int width, int height) {
+    std::vector<COLORREF> pixels;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return pixels;
+}
+
+// The plug-in's bitmap resource as a toolbar should show it: its light grey
+// turned into the 3-D face colour.
+std::vector<COLORREF> buttonPicture(int bitmapId) {
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(plugin().module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, 0));
+    if (!bitmap) return {};
+    std::vector<COLORREF> pixels = pixelsOf(bitmap, 16, 16);
+    DeleteObject(bitmap);
+    for (COLORREF& pixel : pixels)
+        if (pixel == RGB(192, 192, 192)) pixel = GetSysColor(COLOR_3DFACE);
+    return pixels;
+}
+
+LONGLONG fileTimeCount(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<LONGLONG>(value.QuadPart);
+}
+
+// A note created this many days ago. Wine on Linux reports the last-write
+// time as the creation time, so both are set.
+bool makeOldNote(const std::wstring& path, int days) {
+    if (!writeFileBytes(path, "old")) return false;
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER then;
+    then.QuadPart = static_cast<ULONGLONG>(fileTimeCount(now) - days * 24LL * 3600 * 10000000);
+    const FILETIME created = {then.LowPart, then.HighPart};
+    const bool set = SetFileTime(file, &created, nullptr, &created) != 0;
+    CloseHandle(file);
+    return set;
+}
+
+const FileNewSource kFileNewSources[] = {FileNewSource::Menu, FileNewSource::Accelerator, FileNewSource::Toolbar};
+
+// File/New from each of the editor's own sources, with no dialog expected.
+void fileNewFromEverySource() {
+    for (FileNewSource source : kFileNewSources) {
+        std::vector<SeenDialog> seen = e2e::runWithDialogs([source]() { sendFileNew(source); });
+        EXPECT_TRUE(seen.empty()) << static_cast<int>(source);
+    }
+}
+
+// Ticks or clears OverrideFileNew in the Options dialog and presses OK.
+void setOverrideInOptions(bool on) {
+    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOptionsRow, {[on](HWND dialog) {
+                                                                  setChecked(dialog, kOverrideFileNewBox, on);
+                                                                  clickButton(dialog, IDOK);
+                                                              }});
+    ASSERT_EQ(1u, seen.size());
+}
+
+class ToolbarAndHook : public PluginTest {
+protected:
+    // The note folder, emptied for every test (several tests may share a
+    // sandbox).
+    static std::wstring noteFolder() { return joinPath(tempFolder(), L"closing"); }
+    void SetUp() override {
+        PluginTest::SetUp();
+        removeFolderTree(noteFolder());
+        ASSERT_TRUE(makeFolders(noteFolder()));
+        storeSetting(L"Folder", L"%temp%\\closing");
+    }
+    void expectButtons(const std::vector<ExpectedButton>& expected) {
+        const std::vector<ToolbarButton>& buttons = toolbarButtons();
+        ASSERT_EQ(expected.size(), buttons.size());
+        for (size_t i = 0; i < buttons.size(); ++i) {
+            SCOPED_TRACE(i);
+            const ToolbarButton& button = buttons[i];
+            EXPECT_EQ(kFirstCommandId + expected[i].row, button.commandId);
+            EXPECT_NE(0, button.record);
+            EXPECT_EQ(buttons[0].record, button.record) << "one shared record";
+            EXPECT_EQ(nullptr, button.icon);
+            ASSERT_NE(nullptr, button.bitmap);
+            EXPECT_EQ(16, button.bitmapWidth);
+            EXPECT_EQ(16, button.bitmapHeight);
+            const std::vector<COLORREF> pixels = pixelsOf(button.bitmap, 16, 16);
+            const COLORREF face = GetSysColor(COLOR_3DFACE);
+            for (int corner : {0, 15, 15 * 16, 16 * 16 - 1}) EXPECT_EQ(face, pixels[corner]) << corner;
+            EXPECT_EQ(buttonPicture(expected[i].bitmapId), pixels) << "bitmap " << expected[i].bitmapId;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLast) {
+    const struct {
+        int tabIcons;
+        std::vector<ExpectedButton> buttons;
+    } cases[] = {
+        {0, {}},
+        {5, {kNewButton, kOpenButton}},
+        {15, {kNewButton, kSaveButton, kOpenButton, kLastButton}},
+        {16, {}},  // only the four lowest bits choose buttons
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tabIcons);
+        storeSetting(L"TabIcons", std::to_wstring(c.tabIcons));
+        loadPlugin();
+        expectButtons(c.buttons);
+        EXPECT_EQ(c.buttons.size(), requestsOf(NPPM_ADDTOOLBARICON).size());
+        unloadPlugin();
+        clearRequests();
+    }
+}
+
+TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
+    storeSetting(L"TabIcons", L"15");
+    loadPlugin();
+    ASSERT_EQ(4u, requestsOf(NPPM_ADDTOOLBARICON).size());
+    clearRequests();
+    notifyPlugin(NPPN_TBMODIFICATION, mainView());
+    notifyPlugin(NPPN_TBMODIFICATION, nullptr);
+    EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON).empty());
+}
+
+TEST_F(ToolbarAndHook, FileNewReachesTheEditorWhileOverrideFileNewIsOff) {
+    storeSetting(L"OverrideFileNew", L"0");
+    loadPlugin();
+    fileNewFromEverySource();
+    ASSERT_TRUE(pressKeys('N', true, false));  // Ctrl+N on the keyboard
+    EXPECT_EQ(4, fileNewSeenByHost());
+    EXPECT_TRUE(requestsOf(NPPM_SAVECURRENTFILEAS).empty());
+    EXPECT_TRUE(requestsOf(NPPM_MENUCOMMAND).empty());
+}
+
+TEST_F(ToolbarAndHook, FileNewCreatesANoteInsteadWhileOverrideFileNewIsOn) {
+    storeSetting(L"OverrideFileNew", L"1");
+    storeSetting(L"Overwrite", L"1");  // notes made within one second share a name
+    loadPlugin();
+    fileNewFromEverySource();
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { EXPECT_TRUE(pressKeys('N', true, false)); });
+    EXPECT_TRUE(seen.empty());
+
+    EXPECT_EQ(0, fileNewSeenByHost()) << "the editor's own handler never sees it";
+    EXPECT_EQ(4u, requestsOf(NPPM_MENUCOMMAND).size());
+    const std::vector<Request> saves = requestsOf(NPPM_SAVECURRENTFILEAS);
+    ASSERT_EQ(4u, saves.size());
+    for (const Request& save : saves) {
+        EXPECT_EQ(0, lstrcmpiW(noteFolder().c_str(), save.text.substr(0, save.text.find_last_of(L'\\')).c_str()))
+            << save.text;
+        EXPECT_TRUE(fileExists(save.text)) << save.text;
+    }
+}
+
+TEST_F(ToolbarAndHook, AChangeOfOverrideFileNewInTheOptionsTakesEffectAtOnce) {
+    storeSetting(L"OverrideFileNew", L"0");
+    storeSetting(L"Overwrite", L"1");
+    loadPlugin();
+    sendFileNew(FileNewSource::Menu);
+    EXPECT_EQ(1, fileNewSeenByHost());
+
+    setOverrideInOptions(true);
+    sendFileNew(FileNewSource::Toolbar);
+    EXPECT_EQ(1, fileNewSeenByHost());
+    EXPECT_EQ(1u, requestsOf(NPPM_SAVECURRENTFILEAS).size());
+
+    setOverrideInOptions(false);
+    sendFileNew(FileNewSource::Accelerator);
+    EXPECT_EQ(2, fileNewSeenByHost());
+    EXPECT_EQ(1u, requestsOf(NPPM_SAVECURRENTFILEAS).size());
+}
+
+TEST_F(ToolbarAndHook, OtherMessagesPassThroughTheHookToTheEditor) {
+    const std::wstring note = joinPath(tempFolder(), L"last.note");
+    ASSERT_TRUE(writeFileBytes(note, "text"));
+    storeSetting(L"OverrideFileNew", L"1");
+    storeSetting(L"LastNote", note);
+    loadPlugin();
+    ASSERT_NE(hostWindowProcedure(), currentWindowProcedure());
+
+    // A plug-in command reaches the editor as WM_COMMAND, and the editor runs it.
+    runCommand(kOpenLastNoteRow);
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(note, requestsOf(NPPM_DOOPEN)[0].text);
+    // Another of the editor's own commands (File/Open) is not a File/New.
+    SendMessageW(hostWindow(), WM_COMMAND, MAKEWPARAM(IDM_FILE_NEW + 1, 0), 0);
+    EXPECT_TRUE(requestsOf(NPPM_SAVECURRENTFILEAS).empty());
+    // Requests and plain window messages get the editor's answers.
+    EXPECT_EQ(activeDocument().bufferId, SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0));
+    SendMessageW(hostWindow(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"renamed"));
+    wchar_t title[32] = L"";
+    GetWindowTextW(hostWindow(), title, ARRAYSIZE(title));
+    EXPECT_STREQ(L"renamed", title);
+    EXPECT_EQ(0, fileNewSeenByHost());
+    EXPECT_EQ(0, closeSeenByHost());
+}
+
+TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderBeforeTheEditorSeesTheClose) {
+    const std::wstring empty = joinPath(noteFolder(), L"empty.note");
+    ASSERT_TRUE(writeFileBytes(empty, ""));
+    storeSetting(L"DeleteEmptyNotes", L"1");
+    storeSetting(L"DeleteConfirm", L"1");
+    loadPlugin();
+    int closesWhileAsked = -1;
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); },
+                                                       {[&closesWhileAsked](HWND dialog) {
+                                                           closesWhileAsked = closeSeenByHost();
+                                                           clickButton(dialog, IDYES);
+                                                       }});
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(L"Do you really want to delete note \"empty.note\"?", seen[0].text);
+    EXPECT_EQ(0, closesWhileAsked) << "the clean-up runs before the editor handles WM_CLOSE";
+    EXPECT_EQ(1, closeSeenByHost()) << "the editor still gets its WM_CLOSE";
+    EXPECT_FALSE(fileExists(empty));
+    unloadPlugin();
+
+    // DeleteOldNotes alone also cleans up on closing.
+    const std::wstring old = joinPath(noteFolder(), L"old.note");
+    ASSERT_TRUE(makeOldNote(old, 100));
+    storeSetting(L"DeleteEmptyNotes", L"0");
+    storeSetting(L"DeleteOldNotes", L"1");
+    storeSetting(L"OldNotesAge", L"30");
+    storeSetting(L"DeleteConfirm", L"0");
+    loadPlugin();
+    seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+    EXPECT_TRUE(seen.empty());
+    EXPECT_FALSE(fileExists(old));
+    EXPECT_EQ(2, closeSeenByHost());
+}
+
+TEST_F(ToolbarAndHook, ClosingTheEditorWithBothSwitchesOffCleansNothing) {
+    const std::wstring empty = joinPath(noteFolder(), L"empty.note");
+    ASSERT_TRUE(writeFileBytes(empty, ""));
+    ASSERT_TRUE(makeOldNote(joinPath(noteFolder(), L"old.note"), 100));
+    storeSetting(L"DeleteEmptyNotes", L"0");
+    storeSetting(L"DeleteOldNotes", L"0");
+    storeSetting(L"OldNotesAge", L"30");
+    storeSetting(L"DeleteConfirm", L"1");
+    loadPlugin();
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(fileExists(empty));
+    EXPECT_TRUE(fileExists(joinPath(noteFolder(), L"old.note")));
+    EXPECT_EQ(1, closeSeenByHost());
+}
+
+TEST_F(ToolbarAndHook, WithoutReadyTheEditorsProcedureIsNeverReplaced) {
+    storeSetting(L"OverrideFileNew", L"1");
+    loadPlugin(/*sendReady=*/false);
+    EXPECT_EQ(hostWindowProcedure(), currentWindowProcedure());
+    sendFileNew(FileNewSource::Menu);
+    EXPECT_EQ(1, fileNewSeenByHost());
+    unloadPlugin();
+    EXPECT_EQ(hostWindowProcedure(), currentWindowProcedure());
+}
+
+TEST_F(ToolbarAndHook, UnloadingPutsTheEditorsProcedureBack) {
+    storeSetting(L"OverrideFileNew", L"0");
+    loadPlugin();
+    EXPECT_NE(hostWindowProcedure(), currentWindowProcedure());
+    // A second NPPN_READY must not hook the hook (it would call itself).
+    notifyPlugin(NPPN_READY, hostWindow());
+    sendFileNew(FileNewSource::Menu);
+    EXPECT_EQ(1, fileNewSeenByHost());
+
+    unloadPlugin();
+    EXPECT_EQ(hostWindowProcedure(), currentWindowProcedure());
+    sendFileNew(FileNewSource::Menu);
+    EXPECT_EQ(2, fileNewSeenByHost());
+}
