@@ -147,7 +147,7 @@ TEST_F(StandinHost, CtrlNFromTheKeyboardReachesTheHostAsFileNew) {
     EXPECT_EQ(1, fileNewSeenByHost());
 }
 
-TEST_F(StandinHost, LoadingFollowsTheEditorsOrderAndBuildsTheMenu) {
+TEST_F(StandinHost, LoadingFollowsTheEditorsOrderAndBuildsTheMenuToolbarAndKeyboardShortcut) {
     ASSERT_TRUE(loadPlugin(pluginDllPath()));
     EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "setInfo", "getName", "getFuncsArray", "TBMODIFICATION",
                                         "READY"}),
