@@ -33,6 +33,7 @@ struct Switch {
 const Switch kSwitches[] = {{209, L"CreateDir"},        {208, L"Overwrite"},      {207, L"OverrideFileNew"},
                             {214, L"DeleteEmptyNotes"}, {215, L"DeleteOldNotes"}, {217, L"DeleteConfirm"}};
 const int kSwitchCount = ARRAYSIZE(kSwitches);
+const int kOlderThanSwitch = 4;  // "Older than" in kSwitches
 
 // The toolbar check boxes and their bits in TabIcons.
 struct IconBox {
@@ -397,7 +398,7 @@ TEST_F(OptionsDialog, OpeningShowsTheStoredSettingsWithTheAgeBoxEnabledOnlyWithO
             EXPECT_EQ(kSwitchRounds[round][i] != 0, shown.switches[i]) << "box " << kSwitches[i].id;
         EXPECT_EQ(kIconRounds[round] & 15, shown.tabIcons);  // 31 ticks all four
         EXPECT_EQ(ages[round], shown.age);                    // signed: -1 shows as -1
-        EXPECT_EQ(kSwitchRounds[round][4] != 0, shown.ageEnabled);
+        EXPECT_EQ(kSwitchRounds[round][kOlderThanSwitch] != 0, shown.ageEnabled);
     }
 }
 
@@ -521,7 +522,7 @@ TEST_F(OptionsDialog, CancelAndTheCloseBoxStoreNothingAndOlderThanTogglesTheAgeB
     });
     EXPECT_FALSE(IsWindow(dialog.hwnd));
     EXPECT_EQ(L"%temp%\\kept", reopened.folder);
-    EXPECT_FALSE(reopened.switches[4]);  // "Older than" as stored
+    EXPECT_FALSE(reopened.switches[kOlderThanSwitch]);  // as stored
     EXPECT_FALSE(reopened.ageEnabled);
     EXPECT_EQ(6, reopened.tabIcons);
     EXPECT_EQ(L"45", reopened.age);
