@@ -11,7 +11,9 @@
 static HINSTANCE g_module;
 static NppData g_nppData;
 static FuncItem g_commands[kCommandCount];
-static ShortcutKey* g_createNoteShortcut;
+// Lives as long as the library, with nothing to release: a heap block here
+// would be left behind at every unload.
+static ShortcutKey g_createNoteShortcut;
 
 HINSTANCE moduleHandle() { return g_module; }
 HWND hostWindow() { return g_nppData._nppHandle; }
@@ -50,17 +52,11 @@ static void buildCommandTable() {
         item._pShKey = nullptr;
     }
     // Ctrl+Shift+N; the editor may read the record while we are loaded.
-    if (!g_createNoteShortcut) {
-        g_createNoteShortcut = static_cast<ShortcutKey*>(
-            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ShortcutKey)));
-    }
-    if (g_createNoteShortcut) {
-        g_createNoteShortcut->_isCtrl = true;
-        g_createNoteShortcut->_isAlt = false;
-        g_createNoteShortcut->_isShift = true;
-        g_createNoteShortcut->_key = 'N';
-    }
-    g_commands[kRowCreateNote]._pShKey = g_createNoteShortcut;
+    g_createNoteShortcut._isCtrl = true;
+    g_createNoteShortcut._isAlt = false;
+    g_createNoteShortcut._isShift = true;
+    g_createNoteShortcut._key = 'N';
+    g_commands[kRowCreateNote]._pShKey = &g_createNoteShortcut;
 }
 
 void attachPlugin(HINSTANCE module) {
