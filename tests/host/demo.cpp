@@ -3,13 +3,17 @@
 //   quiblet-host [dllpath]                      shows the editor with the plug-in
 //   quiblet-host --demo [dllpath]               runs "Create new note" and prints the note
 //   quiblet-host --screenshot out.bmp [dllpath] writes a picture of the editor
+//   quiblet-host --screenshot-menu out.bmp [dllpath]
+//                                               the same with Plugins > Quiblet open
 //
 // The plug-in is dllpath, else plugins\Quiblet\Quiblet.dll beside this
 // program, else Quiblet.dll beside it.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 
 #include "sandbox.h"
 #include "standin_host.h"
@@ -57,16 +61,12 @@ int runDemo(const std::wstring& dll) {
     return result;
 }
 
-// Writes the window's picture as a 24-bit bitmap file.
-bool writeWindowBitmap(HWND window, const std::wstring& path) {
-    RECT frame;
-    GetWindowRect(window, &frame);
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    HDC windowDc = GetWindowDC(window);
-    HDC memory = CreateCompatibleDC(windowDc);
-    HBITMAP picture = CreateCompatibleBitmap(windowDc, width, height);
+// Writes the part of the source DC at (x, y) as a 24-bit bitmap file.
+bool writeBitmap(HDC source, int x, int y, int width, int height, const std::wstring& path) {
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP picture = CreateCompatibleBitmap(source, width, height);
     HGDIOBJ old = SelectObject(memory, picture);
-    BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
     SelectObject(memory, old);
 
     BITMAPINFOHEADER info = {};
@@ -82,7 +82,6 @@ bool writeWindowBitmap(HWND window, const std::wstring& path) {
                         DIB_RGB_COLORS) == height;
     DeleteObject(picture);
     DeleteDC(memory);
-    ReleaseDC(window, windowDc);
     if (!ok) return false;
 
     BITMAPFILEHEADER file = {};
@@ -93,6 +92,16 @@ bool writeWindowBitmap(HWND window, const std::wstring& path) {
     bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
     bytes += pixels;
     return standin::writeFileBytes(path, bytes);
+}
+
+// Writes the window's picture, frame included.
+bool writeWindowBitmap(HWND window, const std::wstring& path) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    HDC windowDc = GetWindowDC(window);
+    bool ok = writeBitmap(windowDc, 0, 0, frame.right - frame.left, frame.bottom - frame.top, path);
+    ReleaseDC(window, windowDc);
+    return ok;
 }
 
 int runScreenshot(const std::wstring& dll, const std::wstring& out) {
@@ -111,6 +120,117 @@ int runScreenshot(const std::wstring& dll, const std::wstring& out) {
     return ok ? 0 : 1;
 }
 
+// The menu picture is taken as a user opens the menu, with the keyboard:
+// Alt+P opens Plugins, Right opens its Quiblet submenu. A thread timer, which
+// the menu's own modal loop keeps dispatching, takes one step at a time and
+// waits for each popup to be on screen. Popup menus are windows of their own,
+// outside the main window's DC, so the picture is copied from the screen.
+struct MenuShot {
+    std::wstring out;
+    int step = 0;
+    DWORD start = 0;
+    bool ok = false;
+};
+MenuShot g_menuShot;
+
+void pressKey(UINT vk, bool alt) {
+    INPUT in[4] = {};
+    UINT count = 0;
+    auto key = [&](UINT code, bool up) {
+        in[count].type = INPUT_KEYBOARD;
+        in[count].ki.wVk = static_cast<WORD>(code);
+        in[count].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        ++count;
+    };
+    if (alt) key(VK_MENU, false);
+    key(vk, false);
+    key(vk, true);
+    if (alt) key(VK_MENU, true);
+    SendInput(count, in, sizeof(INPUT));
+}
+
+BOOL CALLBACK addIfOpenMenu(HWND window, LPARAM list) {
+    DWORD process = 0;
+    wchar_t name[16] = {};
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        GetClassNameW(window, name, ARRAYSIZE(name)) && wcscmp(name, L"#32768") == 0)
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+// This process's popup menus (window class #32768) that are on screen.
+std::vector<HWND> openMenus() {
+    std::vector<HWND> menus;
+    EnumWindows(addIfOpenMenu, reinterpret_cast<LPARAM>(&menus));
+    return menus;
+}
+
+// From the window's top left corner to a little past the open menus, so the
+// picture shows the menu bar and the two menus and little of the empty views.
+bool writeMenuBitmap(HWND main, const std::vector<HWND>& menus, const std::wstring& path) {
+    RECT area;
+    GetWindowRect(main, &area);
+    area.right = area.left;
+    area.bottom = area.top;
+    for (HWND menu : menus) {
+        RedrawWindow(menu, nullptr, nullptr, RDW_UPDATENOW);
+        RECT box;
+        GetWindowRect(menu, &box);
+        area.right = std::max(area.right, box.right + 12);
+        area.bottom = std::max(area.bottom, box.bottom + 12);
+    }
+    area.right = std::min(area.right, static_cast<LONG>(GetSystemMetrics(SM_CXSCREEN)));
+    area.bottom = std::min(area.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
+    GdiFlush();
+    HDC screen = GetDC(nullptr);
+    bool ok = writeBitmap(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, path);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+void CALLBACK menuShotStep(HWND, UINT, UINT_PTR timer, DWORD) {
+    MenuShot& shot = g_menuShot;
+    std::vector<HWND> menus = openMenus();
+    bool done = false;
+    if (shot.step == 0) {
+        pressKey('P', true);
+        shot.step = 1;
+    } else if (shot.step == 1 && menus.size() == 1) {
+        pressKey(VK_RIGHT, false);
+        shot.step = 2;
+    } else if (shot.step == 2 && menus.size() == 2) {
+        shot.ok = writeMenuBitmap(standin::hostWindow(), menus, shot.out);
+        done = true;
+    } else if (GetTickCount() - shot.start > 10000) {
+        fprintf(stderr, "quiblet-host: the menu did not open (step %d, %d popups)\n", shot.step,
+                static_cast<int>(menus.size()));
+        done = true;
+    }
+    if (!done) return;
+    KillTimer(nullptr, timer);
+    EndMenu();
+    PostMessageW(standin::hostWindow(), WM_CLOSE, 0, 0);
+}
+
+int runMenuScreenshot(const std::wstring& dll, const std::wstring& out) {
+    if (!startWithPlugin(dll, true)) return 1;
+    HWND main = standin::hostWindow();
+    SetForegroundWindow(main);
+    SetFocus(main);
+    g_menuShot.out = out;
+    g_menuShot.start = GetTickCount();
+    if (SetTimer(nullptr, 0, 100, menuShotStep))
+        standin::runMessageLoop();  // until the last step closes the window
+    if (g_menuShot.ok)
+        printf("screenshot: %ls\n", out.c_str());
+    else
+        fprintf(stderr, "quiblet-host: no menu picture written to %ls\n", out.c_str());
+    standin::unloadPlugin();
+    standin::stopHost();
+    return g_menuShot.ok ? 0 : 1;
+}
+
 int runInteractive(const std::wstring& dll) {
     if (!startWithPlugin(dll, true)) return 1;
     int code = standin::runMessageLoop();
@@ -126,17 +246,21 @@ int main() {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv) return 1;
     bool demo = false;
-    std::wstring screenshot, dll;
+    std::wstring screenshot, menuScreenshot, dll;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--demo") {
             demo = true;
         } else if (arg == L"--screenshot" && i + 1 < argc) {
             screenshot = argv[++i];
+        } else if (arg == L"--screenshot-menu" && i + 1 < argc) {
+            menuScreenshot = argv[++i];
         } else if (!arg.empty() && arg[0] != L'-' && dll.empty()) {
             dll = arg;
         } else {
-            fprintf(stderr, "usage: quiblet-host [--demo | --screenshot out.bmp] [dllpath]\n");
+            fprintf(stderr,
+                    "usage: quiblet-host [--demo | --screenshot out.bmp | --screenshot-menu out.bmp] "
+                    "[dllpath]\n");
             LocalFree(argv);
             return 2;
         }
@@ -145,5 +269,6 @@ int main() {
     if (dll.empty()) dll = defaultPluginPath();
     if (demo) return runDemo(dll);
     if (!screenshot.empty()) return runScreenshot(dll, screenshot);
+    if (!menuScreenshot.empty()) return runMenuScreenshot(dll, menuScreenshot);
     return runInteractive(dll);
 }
