@@ -216,7 +216,10 @@ TEST_F(PluginTest, WithoutDoLocalConfTheSettingsLiveInTheUsersApplicationData) {
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE));
     const std::wstring notepadFolder = joinPath(appData, L"Notepad++");
     const std::wstring expected = joinPath(notepadFolder, L"Plugins\\Config\\Quiblet.ini");
+    // The prefix's own settings (say the demo's) are put back afterwards.
     const bool notepadFolderWasThere = folderExists(notepadFolder);
+    std::string earlierSettings;
+    const bool hadSettings = readFileInto(expected, &earlierSettings);
     DeleteFileW(expected.c_str());
     const std::wstring marker = joinPath(editorFolder(), L"doLocalConf.xml");
     ASSERT_TRUE(DeleteFileW(marker.c_str()));
@@ -230,6 +233,7 @@ TEST_F(PluginTest, WithoutDoLocalConfTheSettingsLiveInTheUsersApplicationData) {
     EXPECT_FALSE(fileExists(settingsFilePath()));
 
     DeleteFileW(expected.c_str());
+    if (hadSettings) writeFileBytes(expected, earlierSettings);
     if (!notepadFolderWasThere) {
         RemoveDirectoryW(joinPath(notepadFolder, L"Plugins\\Config").c_str());
         RemoveDirectoryW(joinPath(notepadFolder, L"Plugins").c_str());

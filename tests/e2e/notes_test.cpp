@@ -98,19 +98,20 @@ protected:
         return seen.get();
     }
 
-    // Runs a command that should show nothing. A message box it shows anyway
-    // is answered No and returned; otherwise what comes back is the test's
-    // own box shown after the command (title kSentinelTitle).
-    static SeenDialog runAskingNothing(int row) {
+    // Runs a command that should show nothing, and gives "" when it did. A
+    // message box it shows anyway is answered No and described (title: text);
+    // otherwise the watcher meets the test's own box shown after the command.
+    static std::wstring runAskingNothing(int row) {
         auto answered = std::make_shared<std::atomic<bool>>(false);
         std::future<SeenDialog> guard = onNextDialog([answered](HWND dialog) {
             answered->store(true);
             clickButton(dialog, IDNO);
         });
         runCommand(row);
-        // The guard has clicked before the command's box could close.
+        // The watcher has clicked before the command's box could close.
         if (!answered->load()) MessageBoxW(hostWindow(), L"-", kSentinelTitle, MB_YESNO);
-        return guard.get();
+        SeenDialog seen = guard.get();
+        return seen.title == kSentinelTitle ? std::wstring() : seen.title + L": " + seen.text;
     }
 
     static std::wstring inTemp(const std::wstring& name) { return joinPath(tempFolder(), name); }
@@ -130,7 +131,7 @@ TEST_F(NotesTest, CreateNewNoteWithTheDefaultsSavesAnEmptyDocumentAsTempUserDate
     Document& text = newDocument("some text");
     const INT_PTR textId = text.bufferId;
     const SYSTEMTIME before = localNow();
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kCreateNewNote));
     const SYSTEMTIME after = localNow();
 
     const std::wstring path = lastSavePath();
@@ -152,7 +153,7 @@ TEST_F(NotesTest, SaveAsNoteWithTheDefaultsSavesTheActiveTextAndRecordsItAsLastN
     newDocument("Dear diary\r\nline two\r\n");
     const size_t documentCount = documents().size();
     const SYSTEMTIME before = localNow();
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
     const SYSTEMTIME after = localNow();
 
     const std::wstring path = lastSavePath();
@@ -175,7 +176,7 @@ TEST_F(NotesTest, CreateNewNoteNamesTheNoteAfterTheDocumentActiveWhenItStarted) 
     Document& meeting = newDocument("agenda", SC_CP_UTF8, inTemp(L"meeting.txt"));
     const INT_PTR meetingId = meeting.bufferId;
     clearRequests();
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kCreateNewNote));
 
     // Buffer id, File/New, buffer id until it changed, save as.
     EXPECT_EQ((std::vector<UINT>{NPPM_GETCURRENTBUFFERID, NPPM_MENUCOMMAND, NPPM_GETCURRENTBUFFERID,
@@ -254,7 +255,7 @@ TEST_F(NotesTest, TheAnswerYesOverwritesTheNoteThatIsThere) {
     const INT_PTR textId = text.bufferId;
 
     // The first note asks nothing; a second one at the same path does.
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kCreateNewNote));
     EXPECT_EQ(note, lastSavePath());
     ASSERT_TRUE(writeFileBytes(note, "old"));
     clearRequests();
@@ -280,9 +281,9 @@ TEST_F(NotesTest, WithOverwriteOnAnExistingNoteIsReplacedWithoutAQuestion) {
     ASSERT_TRUE(writeFileBytes(note, "old"));
     loadPlugin();
     newDocument("replacement");
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
     EXPECT_EQ("replacement", readFileBytes(note));
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kCreateNewNote));
     EXPECT_EQ("", readFileBytes(note));
     EXPECT_EQ(2u, requestsOf(NPPM_SAVECURRENTFILEAS).size());
 }
@@ -291,7 +292,7 @@ TEST_F(NotesTest, WithOverwriteOnAnExistingNoteIsReplacedWithoutAQuestion) {
 
 TEST_F(NotesTest, CreateDirMakesTheMissingFolderWithItsParentsAndOffLeavesItMissing) {
     loadWith({{L"Folder", L"%temp%\\a\\b\\c"}, {L"FileMask", L"n"}, {L"CreateDir", L"2"}});
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kCreateNewNote));
     EXPECT_EQ(inTemp(L"a\\b\\c\\n.note"), lastSavePath());
     EXPECT_TRUE(fileExists(inTemp(L"a\\b\\c\\n.note")));
 
@@ -299,7 +300,7 @@ TEST_F(NotesTest, CreateDirMakesTheMissingFolderWithItsParentsAndOffLeavesItMiss
     newDocument("text");
     clearRequests();
     // The path is used all the same; the editor cannot save there.
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
     EXPECT_EQ(inTemp(L"x\\y\\n.note"), lastSavePath());
     EXPECT_FALSE(folderExists(inTemp(L"x")));
     unloadPlugin();
@@ -312,7 +313,7 @@ TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {
     loadWith({});
     newDocument("dotted");
     SYSTEMTIME before = localNow();
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
     SYSTEMTIME after = localNow();
     std::vector<std::wstring> expected;
     for (const std::wstring& stamp : stampsBetween(before, after)) expected.push_back(inTemp(L"first.last_" + stamp));
@@ -322,7 +323,7 @@ TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {
 
     // A folder ending in a backslash gets no second one.
     loadWith({{L"Folder", L"%temp%\\trailing\\"}, {L"FileMask", L"n"}});
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kCreateNewNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kCreateNewNote));
     EXPECT_EQ(inTemp(L"trailing\\n.note"), lastSavePath());
     EXPECT_TRUE(fileExists(lastSavePath()));
 
@@ -330,7 +331,7 @@ TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {
     loadWith({{L"FileMask", L"$date$\\$time$"}});
     newDocument("text");
     before = localNow();
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
     after = localNow();
     expected.clear();
     for (const std::wstring& stamp : stampsBetween(before, after, L"\\")) expected.push_back(inTemp(stamp + L".note"));
@@ -361,7 +362,7 @@ TEST_F(NotesTest, ANotePathThatDoesNotFitShowsAnErrorAndAsksTheEditorNothing) {
     ASSERT_EQ(250u, folder.size());
     loadWith({{L"Folder", folder}, {L"FileMask", L"abc"}});
     newDocument("long");
-    EXPECT_EQ(kSentinelTitle, runAskingNothing(kSaveAsNote).title);
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
     EXPECT_EQ(259u, lastSavePath().size());
     EXPECT_EQ(folder + L"\\abc.note", lastSavePath());
 
