@@ -413,7 +413,7 @@ TEST_F(NotesWithIdleFileNew, AnEditorThatNeverChangesTheActiveBufferEndsInATimeO
 
 // ---- The shortcut --------------------------------------------------------------------
 
-TEST_F(NotesTest, CtrlShiftNCreatesANote) {
+TEST_F(NotesTest, CtrlShiftNOnTheKeyboardCreatesANote) {
     storeSetting(L"FileMask", L"keys");
     loadPlugin();
     const size_t documentCount = documents().size();
