@@ -1,0 +1,369 @@
+// Benchmarks of the plug-in's own work, each against a baseline measured in
+// the same run: start-up against an empty plug-in, expansion against the
+// host round trips and clock/environment calls it cannot avoid, the
+// clean-up's scan against a bare search loop and its deletions against a
+// bare DeleteFileW loop. Medians of many repetitions, timed with
+// QueryPerformanceCounter, printed as a table of ratios.
+//
+// The program copies itself and the two DLLs into a fresh folder under
+// %TEMP% (with doLocalConf.xml, so the plug-in's settings stay there), runs
+// the copy there and removes the folder afterwards.
+#include <windows.h>
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "commands/commands.h"
+#include "naming/naming.h"
+#include "sandbox.h"
+#include "settings/settings.h"
+#include "shell/shell.h"
+#include "standin_host.h"
+#include "version/version.h"
+
+namespace {
+
+const wchar_t kBenchVariable[] = L"QUIBLET_BENCH_FOLDER";
+const wchar_t kPluginFile[] = L"Quiblet.dll";
+const wchar_t kEmptyPluginFile[] = L"EmptyPlugin.dll";
+const int kNoteCount = 10000;
+
+// ---- Timing ----------------------------------------------------------------------
+
+double secondsPerTick() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// Seconds that work takes.
+double timed(const std::function<void()>& work) {
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    work();
+    QueryPerformanceCounter(&end);
+    return static_cast<double>(end.QuadPart - start.QuadPart) * secondsPerTick();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Row {
+    const char* what;
+    double subject, baseline;  // seconds, medians
+    double goal;
+    const char* unit;          // how the times are shown
+    double scale;
+};
+
+// Runs subject and baseline in turn (which goes first alternates), each
+// `rounds` times after `warmUp` untimed rounds; `prepare` runs untimed
+// before every timed one.
+Row compare(const char* what, double goal, const char* unit, double scale, int warmUp, int rounds,
+            const std::function<void()>& subject, const std::function<void()>& baseline,
+            const std::function<void()>& prepare = nullptr, double perRound = 1) {
+    for (int i = 0; i < warmUp; ++i) {
+        if (prepare) prepare();
+        subject();
+        if (prepare) prepare();
+        baseline();
+    }
+    std::vector<double> subjectTimes, baselineTimes;
+    for (int i = 0; i < rounds; ++i) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool subjectTurn = (turn == 0) == (i % 2 == 0);
+            if (prepare) prepare();
+            const double seconds = timed(subjectTurn ? subject : baseline) / perRound;
+            (subjectTurn ? subjectTimes : baselineTimes).push_back(seconds);
+        }
+    }
+    return Row{what, median(subjectTimes), median(baselineTimes), goal, unit, scale};
+}
+
+void printTable(const std::vector<Row>& rows) {
+    printf("\n| measure | Quiblet | baseline | ratio | goal | |\n");
+    printf("| --- | ---: | ---: | ---: | ---: | --- |\n");
+    for (const Row& row : rows) {
+        const double ratio = row.subject / row.baseline;
+        printf("| %s | %.1f %s | %.1f %s | %.2fx | %.1fx | %s |\n", row.what, row.subject * row.scale, row.unit,
+               row.baseline * row.scale, row.unit, ratio, row.goal, ratio <= row.goal ? "met" : "missed");
+    }
+    fflush(stdout);
+}
+
+// ---- Start-up ----------------------------------------------------------------------
+
+// One load and unload in the editor's order, as the stand-in editor does it.
+void loadCycle(const std::wstring& dll) {
+    standin::loadPlugin(dll);
+    standin::unloadPlugin();
+}
+
+// The toolbar bitmaps are the editor's once handed over; released between
+// rounds (untimed) so that the process does not fill up with them.
+void tidyEditor() {
+    for (standin::ToolbarButton& button : standin::toolbarButtons()) {
+        if (button.bitmap) DeleteObject(button.bitmap);
+        button.bitmap = nullptr;
+    }
+    standin::clearRequests();
+}
+
+// ---- Expansion ---------------------------------------------------------------------
+
+const wchar_t kDefaultName[] = L"%username%_$date$_$time$";
+const wchar_t kAllTwelve[] =
+    L"$fullpath$ $dir$ $name$ $ext$ $word$ $firstline$ $nppdir$ $pdir$ $cdir$ $wdir$ $date$ $time$ %username%";
+const int kExpansionsPerRound = 200;
+
+// What an expansion cannot do without: the editor's answers, the clock and
+// its formatting, the module path (twice: $pdir$ and $cdir$), the working
+// folder and the environment.
+void expansionFloor(const wchar_t* templateText, bool wordAndLine) {
+    HWND host = standin::hostWindow();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[256], time[256], answer[kHostPathCapacity], module[MAX_PATH];
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"yyyyMMdd", date, 256);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"HHmmss", time, 256);
+    for (UINT query : {NPPM_GETFULLCURRENTPATH, NPPM_GETCURRENTDIRECTORY, NPPM_GETNAMEPART, NPPM_GETEXTPART})
+        SendMessageW(host, query, kHostPathCapacity, reinterpret_cast<LPARAM>(answer));
+    if (wordAndLine) {
+        SendMessageW(host, NPPM_GETCURRENTWORD, kHostPathCapacity, reinterpret_cast<LPARAM>(answer));
+        HWND view = GetFocus() == standin::secondView() ? standin::secondView() : standin::mainView();
+        char bytes[512];
+        const LRESULT length = SendMessageW(view, SCI_LINELENGTH, 0, 0);
+        if (length > 0 && length < 512) {
+            SendMessageW(view, SCI_GETLINE, 0, reinterpret_cast<LPARAM>(bytes));
+            bytes[length] = '\0';
+            SendMessageW(view, SCI_GETCODEPAGE, 0, 0);
+            MultiByteToWideChar(CP_UTF8, 0, bytes, -1, answer, kHostPathCapacity);
+        }
+    }
+    SendMessageW(host, NPPM_GETNPPDIRECTORY, kHostPathCapacity, reinterpret_cast<LPARAM>(answer));
+    GetModuleFileNameW(GetModuleHandleW(nullptr), module, MAX_PATH);
+    GetModuleFileNameW(GetModuleHandleW(nullptr), module, MAX_PATH);
+    GetCurrentDirectoryW(kHostPathCapacity, answer);
+    static wchar_t expanded[32768];
+    ExpandEnvironmentStringsW(templateText, expanded, 32768);
+}
+
+// ---- Clean-up ----------------------------------------------------------------------
+
+std::wstring notePath(const std::wstring& folder, int i) {
+    wchar_t name[32];
+    StringCchPrintfW(name, 32, L"note%05d.note", i);
+    return standin::joinPath(folder, name);
+}
+
+bool makeNotes(const std::wstring& folder, const std::string& text) {
+    for (int i = 0; i < kNoteCount; ++i)
+        if (!standin::writeFileBytes(notePath(folder, i), text)) return false;
+    return true;
+}
+
+int countNotes(const std::wstring& folder) {
+    int count = 0;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*.note").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do ++count;
+    while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return count;
+}
+
+void useFolder(const std::wstring& folder) {
+    Settings& s = settings();
+    StringCchCopyW(s.Folder, kSettingTextCapacity, folder.c_str());
+    StringCchCopyW(s.Extension, kSettingTextCapacity, L".note");
+    s.DeleteEmptyNotes = 1;
+    s.DeleteOldNotes = 1;
+    s.OldNotesAge = 90;
+    s.DeleteConfirm = 0;
+}
+
+// ---- The run ---------------------------------------------------------------------------
+
+std::wstring exeFolder() { return standin::exeFolder(); }
+
+// Says what is measured next, with the time since the start.
+void phase(const char* what) {
+    static const ULONGLONG start = GetTickCount64();
+    printf("[%5.1f s] %s\n", static_cast<double>(GetTickCount64() - start) / 1000, what);
+    fflush(stdout);
+}
+
+int runBenchmarks() {
+    // The editor keeps these loaded for its whole life (it uses the common
+    // dialogs, the shell and COM itself), so a plug-in's load does not pay
+    // for loading them; the bench host holds them the same way.
+    for (const wchar_t* library : {L"comdlg32.dll", L"shell32.dll", L"ole32.dll", L"shlwapi.dll", L"version.dll",
+                                   L"winspool.drv", L"comctl32.dll"})
+        LoadLibraryW(library);
+    if (!standin::startHost()) {
+        fprintf(stderr, "bench: cannot start the stand-in editor\n");
+        return 1;
+    }
+    const std::wstring folder = exeFolder();
+    const std::wstring quiblet = standin::joinPath(folder, kPluginFile);
+    const std::wstring empty = standin::joinPath(folder, kEmptyPluginFile);
+    std::vector<Row> rows;
+
+    // Start-up: load, setInfo, getName, getFuncsArray, both notifications,
+    // unload (which saves the settings).
+    phase("start-up");
+    rows.push_back(compare("start-up: load to unload", 2.0, "ms", 1e3, 5, 41, [&] { loadCycle(quiblet); },
+                           [&] { loadCycle(empty); }, tidyEditor));
+
+    // Expansion, in this process against the stand-in editor.
+    phase("expansion");
+    setInfo(standin::nppData());
+    SetEnvironmentVariableW(L"USERNAME", L"bench");
+    standin::newDocument("Meeting notes\r\nsecond line", SC_CP_UTF8, L"C:\\work\\report.final.txt");
+    standin::setCurrentWord(L"word");
+    auto expansions = [](const wchar_t* text) {
+        return [text] {
+            for (int i = 0; i < kExpansionsPerRound; ++i) expandTemplate(text);
+        };
+    };
+    auto floors = [](const wchar_t* text, bool wordAndLine) {
+        return [text, wordAndLine] {
+            for (int i = 0; i < kExpansionsPerRound; ++i) expansionFloor(text, wordAndLine);
+        };
+    };
+    rows.push_back(compare("expansion: default name template", 1.5, "us", 1e6, 3, 25, expansions(kDefaultName),
+                           floors(kDefaultName, false), standin::clearRequests, kExpansionsPerRound));
+    rows.push_back(compare("expansion: all twelve placeholders", 1.5, "us", 1e6, 3, 25, expansions(kAllTwelve),
+                           floors(kAllTwelve, true), standin::clearRequests, kExpansionsPerRound));
+
+    // Clean-up: 10,000 notes of which none qualifies (new, not empty).
+    phase("clean-up scan");
+    const std::wstring notes = standin::joinPath(folder, L"notes");
+    if (!standin::makeFolders(notes) || !makeNotes(notes, "text")) {
+        fprintf(stderr, "bench: cannot make the notes\n");
+        return 1;
+    }
+    useFolder(notes);
+    const std::wstring pattern = standin::joinPath(notes, L"*.note");
+    int seen = 0;
+    rows.push_back(compare("clean-up: scan of 10,000 notes, none deleted", 1.2, "ms", 1e3, 2, 15, cleanNoteFolder,
+                           [&] {
+                               WIN32_FIND_DATAW entry;
+                               HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
+                               if (search == INVALID_HANDLE_VALUE) return;
+                               do ++seen;
+                               while (FindNextFileW(search, &entry));
+                               FindClose(search);
+                           }));
+    if (countNotes(notes) != kNoteCount) {
+        fprintf(stderr, "bench: the scan deleted notes\n");
+        return 1;
+    }
+
+    // Clean-up: 10,000 empty notes, every one deleted without a question.
+    phase("clean-up deletion");
+    standin::removeFolderTree(notes);
+    standin::makeFolders(notes);
+    bool made = true;
+    // Two rounds each: under Wine every new file of a folder costs a search of
+    // the folder (its names are matched ignoring case), so making 10,000
+    // notes anew for each round takes most of a minute.
+    rows.push_back(compare("clean-up: deletion of 10,000 notes", 1.5, "ms", 1e3, 0, 2, cleanNoteFolder,
+                           [&] {
+                               for (int i = 0; i < kNoteCount; ++i) DeleteFileW(notePath(notes, i).c_str());
+                           },
+                           [&] {
+                               if (countNotes(notes) != 0) made = false;
+                               made = makeNotes(notes, "") && made;
+                           }));
+    if (!made || countNotes(notes) != 0) {
+        fprintf(stderr, "bench: a deletion round did not delete every note\n");
+        return 1;
+    }
+    standin::removeFolderTree(notes);
+
+    // Where the plug-in's start-up goes (this process, same calls).
+    phase("start-up parts");
+    std::vector<std::pair<const char*, double>> parts;
+    auto part = [&parts](const char* what, int rounds, const std::function<void()>& work) {
+        std::vector<double> times;
+        for (int i = 0; i < rounds; ++i) times.push_back(timed(work));
+        parts.emplace_back(what, median(times));
+    };
+    part("LoadLibrary + FreeLibrary of Quiblet.dll (settings read and written)", 21, [&] {
+        FreeLibrary(LoadLibraryW(quiblet.c_str()));
+    });
+    part("LoadLibrary + FreeLibrary of the empty plug-in", 21, [&] { FreeLibrary(LoadLibraryW(empty.c_str())); });
+    part("reading the twelve settings", 21, loadSettings);
+    part("writing the twelve settings", 21, saveSettings);
+    HMODULE resources = LoadLibraryExW(quiblet.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    part("loading one toolbar bitmap", 21, [&] {
+        DeleteObject(LoadImageW(resources, MAKEINTRESOURCEW(300), IMAGE_BITMAP, 0, 0,
+                                LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
+    });
+    part("the name from the version resource, read from the file", 21,
+         [&] { queryVersionString(quiblet.c_str(), L"InternalName"); });
+    FreeLibrary(resources);
+
+    phase("done");
+    NppData none = {};
+    setInfo(none);
+    standin::stopHost();
+    printTable(rows);
+    printf("\nParts of the start-up (medians):\n\n| part | time |\n| --- | ---: |\n");
+    for (const auto& p : parts) printf("| %s | %.2f ms |\n", p.first, p.second * 1e3);
+    return 0;
+}
+
+// Copies this program and the DLLs into a fresh folder and runs the copy there.
+int runInFreshFolder() {
+    const std::wstring from = exeFolder();
+    wchar_t self[MAX_PATH], temp[MAX_PATH];
+    if (!GetModuleFileNameW(nullptr, self, MAX_PATH) || !GetTempPathW(MAX_PATH, temp)) return 1;
+    const std::wstring root = standin::joinPath(
+        temp, L"quiblet-bench-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()));
+    const std::wstring copy = standin::joinPath(root, PathFindFileNameW(self));
+    if (!standin::makeFolders(root) || !CopyFileW(self, copy.c_str(), FALSE) ||
+        !CopyFileW(standin::joinPath(from, kPluginFile).c_str(), standin::joinPath(root, kPluginFile).c_str(), FALSE) ||
+        !CopyFileW(standin::joinPath(from, kEmptyPluginFile).c_str(), standin::joinPath(root, kEmptyPluginFile).c_str(),
+                   FALSE) ||
+        !standin::writeFileBytes(standin::joinPath(root, L"doLocalConf.xml"), std::string())) {
+        fprintf(stderr, "bench: cannot lay out %ls (are Quiblet.dll and EmptyPlugin.dll built?)\n", root.c_str());
+        standin::removeFolderTree(root);
+        return 1;
+    }
+    SetEnvironmentVariableW(kBenchVariable, root.c_str());
+    std::wstring commandLine = L"\"" + copy + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    fflush(stdout);
+    if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, root.c_str(), &startup,
+                        &process)) {
+        standin::removeFolderTree(root);
+        return 1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    standin::removeFolderTree(root);
+    return static_cast<int>(exitCode);
+}
+
+}  // namespace
+
+int main() {
+    if (GetEnvironmentVariableW(kBenchVariable, nullptr, 0) == 0) return runInFreshFolder();
+    return runBenchmarks();
+}
