@@ -10,19 +10,15 @@ static wchar_t g_versionValue[kVersionTextCapacity];
 static wchar_t g_modulePath[kModulePathCapacity];
 static wchar_t g_pluginName[kVersionTextCapacity];
 
-const wchar_t* queryVersionString(const wchar_t* fileName, const wchar_t* key) {
-    static const wchar_t kNothing[] = L"";
-    DWORD unused = 0;
-    const DWORD size = GetFileVersionInfoSizeW(fileName, &unused);
-    if (size == 0) return kNothing;
-    HANDLE heap = GetProcessHeap();
-    void* block = HeapAlloc(heap, 0, size);
-    if (!block) return kNothing;
+static const wchar_t kNothing[] = L"";
+
+// One string of a version block (first translation), copied into the value
+// buffer; "" when it is not there.
+static const wchar_t* queryBlock(void* block, const wchar_t* key) {
     const wchar_t* result = kNothing;
     WORD* translation = nullptr;
     UINT translationBytes = 0;
-    if (GetFileVersionInfoW(fileName, 0, size, block) &&
-        VerQueryValueW(block, L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+    if (VerQueryValueW(block, L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
                        &translationBytes) &&
         translationBytes >= 2 * sizeof(WORD)) {
         wchar_t subBlock[kVersionTextCapacity];
@@ -37,6 +33,17 @@ const wchar_t* queryVersionString(const wchar_t* fileName, const wchar_t* key) {
             result = g_versionValue;
         }
     }
+    return result;
+}
+
+const wchar_t* queryVersionString(const wchar_t* fileName, const wchar_t* key) {
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeW(fileName, &unused);
+    if (size == 0) return kNothing;
+    HANDLE heap = GetProcessHeap();
+    void* block = HeapAlloc(heap, 0, size);
+    if (!block) return kNothing;
+    const wchar_t* result = GetFileVersionInfoW(fileName, 0, size, block) ? queryBlock(block, key) : kNothing;
     HeapFree(heap, 0, block);
     return result;
 }
@@ -44,7 +51,21 @@ const wchar_t* queryVersionString(const wchar_t* fileName, const wchar_t* key) {
 const wchar_t* readOwnVersionString(const wchar_t* key) {
     if (!GetModuleFileNameW(moduleHandle(), g_modulePath, kModulePathCapacity)) g_modulePath[0] = L'\0';
     g_modulePath[kModulePathCapacity - 1] = L'\0';
-    return queryVersionString(g_modulePath, key);
+    // The loaded library's own resource is read where it is mapped: opening
+    // and mapping the file again costs about a millisecond under Wine, at
+    // every load. The file is the way when that resource cannot be had.
+    HMODULE module = moduleHandle();
+    HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    HANDLE heap = GetProcessHeap();
+    void* block = data ? HeapAlloc(heap, 0, size) : nullptr;
+    if (!block) return queryVersionString(g_modulePath, key);
+    memcpy(block, data, size);
+    const wchar_t* result = queryBlock(block, key);
+    HeapFree(heap, 0, block);
+    return result;
 }
 
 const wchar_t* readPluginName() {
