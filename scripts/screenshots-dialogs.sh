@@ -22,32 +22,5 @@ QUIBLET_SCREENSHOT_DIR="Z:$(printf '%s' "$stage" | tr / '\\')" \
     --gtest_also_run_disabled_tests --gtest_filter='OptionsDialog.DISABLED_Screenshot:AboutBox.DISABLED_Screenshot'
 
 mkdir -p "$out"
-# Each 24-bit bitmap as a PNG; only Python's standard library is needed.
-python3 - "$stage" "$out" options about <<'PYTHON'
-import os, struct, sys, zlib
-
-stage, out, names = sys.argv[1], sys.argv[2], sys.argv[3:]
-
-def chunk(kind, body):
-    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
-
-for name in names:
-    data = open(os.path.join(stage, name + ".bmp"), "rb").read()
-    offset = struct.unpack_from("<I", data, 10)[0]
-    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
-    assert bits == 24, "expected a 24-bit picture"
-    bottom_up = height > 0
-    height = abs(height)
-    stride = (width * 3 + 3) & ~3
-    raw = bytearray()
-    for y in range(height):
-        line = data[offset + (height - 1 - y if bottom_up else y) * stride:][: width * 3]
-        rgb = bytearray(width * 3)
-        rgb[0::3], rgb[1::3], rgb[2::3] = line[2::3], line[1::3], line[0::3]
-        raw += b"\0" + rgb
-    png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-           + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
-    target = os.path.join(out, name + ".png")
-    open(target, "wb").write(png)
-    print(f"screenshots-dialogs.sh: wrote {target} ({width} x {height})")
-PYTHON
+# Each 24-bit bitmap as a PNG.
+python3 "$root/scripts/bmp-to-png.py" "$stage/options.bmp" "$out/options.png" 0 "$stage/about.bmp" "$out/about.png" 0
