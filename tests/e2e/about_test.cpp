@@ -8,7 +8,6 @@
 #include <string>
 
 #include "plugin_fixture.h"
-#include "window_picture.h"
 
 using namespace standin;
 
@@ -64,7 +63,7 @@ TEST_F(AboutBox, DISABLED_Screenshot) {
     loadPlugin();
     bool written = false;
     std::future<SeenDialog> seen = onNextDialog([&](HWND box) {
-        written = writeWindowPicture(box, path);
+        written = standin::writeWindowBitmap(box, path);
         clickButton(box, IDOK);
     });
     runCommand(kAboutRow);

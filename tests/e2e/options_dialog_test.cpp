@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "plugin_fixture.h"
-#include "window_picture.h"
 
 using namespace standin;
 
@@ -690,7 +689,7 @@ TEST_F(OptionsDialog, DISABLED_Screenshot) {
     bool written = false;
     const std::wstring path = joinPath(std::wstring(folder, folder + strlen(folder)), L"options.bmp");
     runOptions([&](HWND dialog) {
-        written = writeWindowPicture(dialog, path);
+        written = standin::writeWindowBitmap(dialog, path);
         clickButton(dialog, IDCANCEL);
     });
     EXPECT_TRUE(written) << "cannot write the picture";

@@ -61,56 +61,13 @@ int runDemo(const std::wstring& dll) {
     return result;
 }
 
-// Writes the part of the source DC at (x, y) as a 24-bit bitmap file.
-bool writeBitmap(HDC source, int x, int y, int width, int height, const std::wstring& path) {
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP picture = CreateCompatibleBitmap(source, width, height);
-    HGDIOBJ old = SelectObject(memory, picture);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    SelectObject(memory, old);
-
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    DWORD stride = ((width * 3) + 3) & ~3u;
-    std::string pixels(static_cast<size_t>(stride) * height, '\0');
-    bool ok = GetDIBits(memory, picture, 0, height, &pixels[0], reinterpret_cast<BITMAPINFO*>(&info),
-                        DIB_RGB_COLORS) == height;
-    DeleteObject(picture);
-    DeleteDC(memory);
-    if (!ok) return false;
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size());
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    bytes += pixels;
-    return standin::writeFileBytes(path, bytes);
-}
-
-// Writes the window's picture, frame included.
-bool writeWindowBitmap(HWND window, const std::wstring& path) {
-    RECT frame;
-    GetWindowRect(window, &frame);
-    HDC windowDc = GetWindowDC(window);
-    bool ok = writeBitmap(windowDc, 0, 0, frame.right - frame.left, frame.bottom - frame.top, path);
-    ReleaseDC(window, windowDc);
-    return ok;
-}
-
 int runScreenshot(const std::wstring& dll, const std::wstring& out) {
     if (!startWithPlugin(dll, true)) return 1;
     HWND main = standin::hostWindow();
     SetForegroundWindow(main);
     RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     standin::pumpMessages();
-    bool ok = writeWindowBitmap(main, out);
+    bool ok = standin::writeWindowBitmap(main, out);
     if (ok)
         printf("screenshot: %ls\n", out.c_str());
     else
@@ -184,7 +141,7 @@ bool writeMenuBitmap(HWND main, const std::vector<HWND>& menus, const std::wstri
     area.bottom = std::min(area.bottom, static_cast<LONG>(GetSystemMetrics(SM_CYSCREEN)));
     GdiFlush();
     HDC screen = GetDC(nullptr);
-    bool ok = writeBitmap(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, path);
+    bool ok = standin::writeBitmap(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, path);
     ReleaseDC(nullptr, screen);
     return ok;
 }

@@ -203,6 +203,14 @@ bool waitNoDialog(DWORD timeoutMs = 10000);
 // The visible dialogs (class #32770) owned by this window, any thread.
 std::vector<HWND> openDialogs(HWND owner);
 
+// ---- Pictures for the documentation ----------------------------------------
+
+// Writes the part of the source DC at (x, y) as a 24-bit bitmap file.
+bool writeBitmap(HDC source, int x, int y, int width, int height, const std::wstring& path);
+// Repaints the window (it may belong to another thread) and writes its
+// picture, frame included.
+bool writeWindowBitmap(HWND window, const std::wstring& path);
+
 // Windows path of the folder that holds this exe.
 std::wstring exeFolder();
 
