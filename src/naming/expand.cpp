@@ -67,8 +67,8 @@ wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
     const size_t replacementLength = wcslen(replacement);
     // A replacement that holds its own token would be found again for ever:
     // the search then goes on after the text just put in. Worked out only
-    // once the token is found: most calls find nothing, and the case-blind
-    // search costs a locale comparison per character of a long value.
+    // once the token is found: most calls find nothing, and a value (a
+    // first line) can be long.
     int replacementHoldsToken = -1;
     size_t searchFrom = 0;
     for (int pass = 0; pass < kMaxReplacementPasses; ++pass) {
