@@ -29,4 +29,4 @@ if [ ${#missing[@]} = 0 ]; then
 fi
 echo "install-deps: installing ${missing[*]}"
 $sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
