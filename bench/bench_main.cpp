@@ -348,23 +348,7 @@ int runInFreshFolder() {
         return 1;
     }
     SetEnvironmentVariableW(kBenchVariable, root.c_str());
-    std::wstring commandLine = L"\"" + copy + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    fflush(stdout);
-    if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, root.c_str(), &startup,
-                        &process)) {
-        standin::removeFolderTree(root);
-        return 1;
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    standin::removeFolderTree(root);
-    return static_cast<int>(exitCode);
+    return standin::runThenRemoveFolder(copy, L"\"" + copy + L"\"", root);
 }
 
 }  // namespace

@@ -13,7 +13,6 @@ using namespace standin;
 
 namespace {
 
-const int kAboutRow = 10;
 
 const wchar_t kBeforeDate[] = L"Quiblet by The Quiblet authors\n\nv1.22 (build ";
 const wchar_t kAfterDate[] = L")\n\nThis plugin allows to easily create note files.";
@@ -39,7 +38,7 @@ class AboutBox : public PluginTest {};
 TEST_F(AboutBox, ShowsNameAuthorVersionAndBuildDateWithTheInformationIconAndOnlyOk) {
     loadPlugin();
     std::future<SeenDialog> seen = answerNextMessageBox(IDOK);
-    runCommand(kAboutRow);
+    runCommand(kAbout);
     SeenDialog box = seen.get();
 
     ASSERT_NE(nullptr, box.hwnd) << "no About box";
@@ -66,7 +65,7 @@ TEST_F(AboutBox, DISABLED_Screenshot) {
         written = standin::writeWindowBitmap(box, path);
         clickButton(box, IDOK);
     });
-    runCommand(kAboutRow);
+    runCommand(kAbout);
     EXPECT_NE(nullptr, seen.get().hwnd);
     EXPECT_TRUE(written) << "cannot write the picture";
 }

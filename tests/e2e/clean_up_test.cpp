@@ -15,7 +15,6 @@ using namespace standin;
 
 namespace {
 
-const int kCleanNoteFolderRow = 6;
 const LONGLONG kHour = 3600LL * 10000000;  // in FILETIME units of 100 ns
 const LONGLONG kDay = 24 * kHour;
 
@@ -89,7 +88,7 @@ protected:
     std::vector<SeenDialog> cleanUp(const std::vector<int>& answers = {}) {
         std::vector<e2e::DialogAction> actions;
         for (int answer : answers) actions.push_back(e2e::press(answer));
-        return e2e::runCommandWithDialogs(kCleanNoteFolderRow, actions);
+        return e2e::runCommandWithDialogs(kCleanNoteFolder, actions);
     }
 };
 

@@ -17,10 +17,6 @@ using namespace standin;
 
 namespace {
 
-const int kCreateNewNote = 0;
-const int kSaveAsNote = 1;
-const int kOpenLastNote = 4;
-const int kCleanNoteFolder = 6;
 
 // Growth allowed between the measure after warming up and the measure at
 // the end. The editor, the platform and the C runtime keep caches of their

@@ -17,11 +17,6 @@ using namespace standin;
 
 namespace {
 
-const int kCreateNewNote = 0;
-const int kSaveAsNote = 1;
-const int kOpenNotes = 3;
-const int kOpenLastNote = 4;
-const int kCleanNoteFolder = 6;
 const wchar_t kPluginTitle[] = L"Quiblet Plugin";
 const wchar_t kDeleteTitle[] = L"Delete old/empty notes";
 const LONGLONG kDay = 24LL * 3600 * 10000000;  // in FILETIME units of 100 ns

@@ -16,8 +16,6 @@ using namespace standin;
 
 namespace {
 
-const int kCreateNewNote = 0;  // rows of the command table
-const int kSaveAsNote = 1;
 const wchar_t kTitle[] = L"Quiblet Plugin";
 const wchar_t kSentinelTitle[] = L"The command is over";
 

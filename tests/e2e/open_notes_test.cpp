@@ -16,8 +16,6 @@ using namespace standin;
 
 namespace {
 
-const int kOpenNotesRow = 3;
-const int kOpenLastNoteRow = 4;
 
 // What the open-file dialog showed when it came up.
 struct OpenDialogView {
@@ -102,7 +100,7 @@ TEST_F(OpenNotes, TheDialogStartsInTheExpandedFolderWithTheNotesFilterAndCancelO
     storeSetting(L"Folder", L"%temp%\\notes");
     loadPlugin();
     OpenDialogView view;
-    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOpenNotesRow, {[&view](HWND dialog) {
+    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOpenNotes, {[&view](HWND dialog) {
                                                                    view = readOpenDialog(dialog);
                                                                    clickButton(dialog, IDCANCEL);
                                                                }});
@@ -122,7 +120,7 @@ TEST_F(OpenNotes, AnExtensionOfTxtMakesTheNotesFilterShowTxtFiles) {
     storeSetting(L"Extension", L".txt");
     loadPlugin();
     OpenDialogView view;
-    e2e::runCommandWithDialogs(kOpenNotesRow, {[&view](HWND dialog) {
+    e2e::runCommandWithDialogs(kOpenNotes, {[&view](HWND dialog) {
                                    view = readOpenDialog(dialog);
                                    clickButton(dialog, IDCANCEL);
                                }});
@@ -134,13 +132,13 @@ TEST_F(OpenNotes, OneChosenFileIsOpenedByItsFullPathAndSeveralByFolderAndNameInT
     storeSetting(L"Folder", L"%temp%\\notes");
     loadPlugin();
 
-    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOpenNotesRow, {chooseFiles(L"b.note")});
+    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOpenNotes, {chooseFiles(L"b.note")});
     EXPECT_EQ(1u, seen.size());
     EXPECT_EQ((std::vector<std::wstring>{joinPath(notes(), L"b.note")}), openedPaths());
     EXPECT_EQ(joinPath(notes(), L"b.note"), activeDocument().path) << "the editor opened it";
 
     clearRequests();
-    seen = e2e::runCommandWithDialogs(kOpenNotesRow, {chooseFiles(L"\"c.note\" \"a.note\" \"b.note\"")});
+    seen = e2e::runCommandWithDialogs(kOpenNotes, {chooseFiles(L"\"c.note\" \"a.note\" \"b.note\"")});
     EXPECT_EQ(1u, seen.size());
     EXPECT_EQ((std::vector<std::wstring>{joinPath(notes(), L"c.note"), joinPath(notes(), L"a.note"),
                                          joinPath(notes(), L"b.note")}),
@@ -151,7 +149,7 @@ TEST_F(OpenNotes, LastNoteThatExistsIsOpenedWhetherFileOrFolder) {
     const std::wstring note = joinPath(notes(), L"a.note");
     storeSetting(L"LastNote", note);
     loadPlugin();
-    EXPECT_TRUE(e2e::runCommandWithDialogs(kOpenLastNoteRow).empty());
+    EXPECT_TRUE(e2e::runCommandWithDialogs(kOpenLastNote).empty());
     EXPECT_EQ((std::vector<std::wstring>{note}), openedPaths());
     EXPECT_EQ(note, activeDocument().path);
     unloadPlugin();
@@ -160,7 +158,7 @@ TEST_F(OpenNotes, LastNoteThatExistsIsOpenedWhetherFileOrFolder) {
     storeSetting(L"LastNote", notes());
     loadPlugin();
     clearRequests();
-    EXPECT_TRUE(e2e::runCommandWithDialogs(kOpenLastNoteRow).empty());
+    EXPECT_TRUE(e2e::runCommandWithDialogs(kOpenLastNote).empty());
     EXPECT_EQ((std::vector<std::wstring>{notes()}), openedPaths());
 }
 
@@ -169,7 +167,7 @@ TEST_F(OpenNotes, LastNoteThatIsGoneOrEmptyGivesTheNotFoundError) {
     storeSetting(L"LastNote", note);
     loadPlugin();
     ASSERT_TRUE(DeleteFileW(note.c_str()));
-    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOpenLastNoteRow, {e2e::press(IDOK)});
+    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOpenLastNote, {e2e::press(IDOK)});
     ASSERT_EQ(1u, seen.size());
     EXPECT_EQ(hostWindow(), seen[0].owner);
     EXPECT_EQ(L"Quiblet Plugin", seen[0].title);
@@ -182,7 +180,7 @@ TEST_F(OpenNotes, LastNoteThatIsGoneOrEmptyGivesTheNotFoundError) {
 
     storeSetting(L"LastNote", L"");
     loadPlugin();
-    seen = e2e::runCommandWithDialogs(kOpenLastNoteRow, {e2e::press(IDOK)});
+    seen = e2e::runCommandWithDialogs(kOpenLastNote, {e2e::press(IDOK)});
     ASSERT_EQ(1u, seen.size());
     EXPECT_EQ(L"The following note was not found:\n\"\"", seen[0].text);
     EXPECT_TRUE(openedPaths().empty());

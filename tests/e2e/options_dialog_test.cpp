@@ -16,7 +16,6 @@ using namespace standin;
 
 namespace {
 
-const int kOptionsRow = 8;
 const DWORD kPollMs = 10;
 
 // Controls of the dialog.
@@ -115,7 +114,7 @@ SeenDialog runOptions(const std::function<void(HWND)>& script) {
         script(dialog);
         if (isVisibleDialog(dialog)) clickButton(dialog, IDCANCEL);
     });
-    runCommand(kOptionsRow);
+    runCommand(kOptions);
     return seen.get();
 }
 

@@ -10,6 +10,15 @@
 #include "sandbox.h"
 #include "standin_host.h"
 
+// Rows of the plug-in's command table (the menu, top to bottom).
+const int kCreateNewNote = 0;
+const int kSaveAsNote = 1;
+const int kOpenNotes = 3;
+const int kOpenLastNote = 4;
+const int kCleanNoteFolder = 6;
+const int kOptions = 8;
+const int kAbout = 10;
+
 class PluginTest : public ::testing::Test {
 protected:
     void SetUp() override {

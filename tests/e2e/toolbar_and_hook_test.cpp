@@ -14,8 +14,6 @@ using namespace standin;
 
 namespace {
 
-const int kOptionsRow = 8;
-const int kOpenLastNoteRow = 4;
 const int kOverrideFileNewBox = 207;  // "OverrideFileNew" in the Options dialog
 
 struct ExpectedButton {
@@ -86,7 +84,7 @@ void fileNewFromEverySource() {
 
 // Ticks or clears OverrideFileNew in the Options dialog and presses OK.
 void setOverrideInOptions(bool on) {
-    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOptionsRow, {[on](HWND dialog) {
+    std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOptions, {[on](HWND dialog) {
                                                                   setChecked(dialog, kOverrideFileNewBox, on);
                                                                   clickButton(dialog, IDOK);
                                                               }});
@@ -210,7 +208,7 @@ TEST_F(ToolbarAndHook, OtherMessagesPassThroughTheHookToTheEditor) {
     ASSERT_NE(hostWindowProcedure(), currentWindowProcedure());
 
     // A plug-in command reaches the editor as WM_COMMAND, and the editor runs it.
-    runCommand(kOpenLastNoteRow);
+    runCommand(kOpenLastNote);
     ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
     EXPECT_EQ(note, requestsOf(NPPM_DOOPEN)[0].text);
     // Another of the editor's own commands (File/Open) is not a File/New.

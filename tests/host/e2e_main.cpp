@@ -75,29 +75,7 @@ int runInSandbox() {
     SetEnvironmentVariableW(L"USERNAME", kUserName);
     SetEnvironmentVariableW(standin::kSandboxVariable, root.c_str());
 
-    std::wstring commandLine = commandLineFor(copy);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    fflush(stdout);
-    fflush(stderr);
-    if (!CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, root.c_str(), &startup,
-                        &process)) {
-        fprintf(stderr, "e2e: cannot start the sandboxed copy (error %lu)\n", GetLastError());
-        standin::removeFolderTree(root);
-        return 1;
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    standin::removeFolderTree(root);
-    return static_cast<int>(exitCode);
+    return standin::runThenRemoveFolder(copy, commandLineFor(copy), root);
 }
 
 bool listingTests(int argc, char** argv) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace standin {
 
 std::wstring sandboxFolder() {
@@ -105,6 +107,31 @@ void removeFolderTree(const std::wstring& path) {
         FindClose(find);
     }
     RemoveDirectoryW(path.c_str());
+}
+
+int runThenRemoveFolder(const std::wstring& program, std::wstring commandLine, const std::wstring& folder) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    fflush(stdout);
+    fflush(stderr);
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                        &startup, &process)) {
+        fprintf(stderr, "cannot start %ls (error %lu)\n", program.c_str(), GetLastError());
+        removeFolderTree(folder);
+        return 1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    removeFolderTree(folder);
+    return static_cast<int>(exitCode);
 }
 
 }  // namespace standin

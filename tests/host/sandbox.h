@@ -38,6 +38,10 @@ bool folderExists(const std::wstring& path);
 std::wstring joinPath(const std::wstring& a, const std::wstring& b);
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool makeFolders(const std::wstring& path);
+// Runs program with commandLine, in folder, sharing this process's standard
+// handles; waits for it, deletes folder, and returns its exit code (1 when
+// it cannot start). How the e2e tests and the benchmarks run their copies.
+int runThenRemoveFolder(const std::wstring& program, std::wstring commandLine, const std::wstring& folder);
 // Deletes a folder and everything in it (best effort; never follows links).
 void removeFolderTree(const std::wstring& path);
 

@@ -6,19 +6,10 @@
 
 #include "naming/naming.h"
 #include "shell/shell.h"
+#include "fixed_clock.h"
 #include "standin_host.h"
 
 namespace {
-
-void WINAPI fixedClock(LPSYSTEMTIME time) {
-    *time = SYSTEMTIME{};
-    time->wYear = 2024;
-    time->wMonth = 3;
-    time->wDay = 2;
-    time->wHour = 9;
-    time->wMinute = 5;
-    time->wSecond = 7;
-}
 
 class Expansion : public ::testing::Test {
 protected:

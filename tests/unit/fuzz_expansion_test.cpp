@@ -20,6 +20,7 @@
 #include "naming/naming.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "fixed_clock.h"
 #include "standin_host.h"
 
 namespace {
@@ -454,16 +455,6 @@ TEST(ReplacementFuzz, NeverWritesPastItsBufferAndAlwaysEnds) {
 }
 
 // ---- composeNotePath with random settings --------------------------------------------
-
-void WINAPI fixedClock(LPSYSTEMTIME time) {
-    *time = SYSTEMTIME{};
-    time->wYear = 2024;
-    time->wMonth = 3;
-    time->wDay = 2;
-    time->wHour = 9;
-    time->wMinute = 5;
-    time->wSecond = 7;
-}
 
 // A folder the path joining routines leave as it is: a drive, then
 // segments of plain characters.
