@@ -66,7 +66,8 @@ void cleanNoteFolder() {
     SYSTEMTIME utcNow;
     GetSystemTime(&utcNow);
     FILETIME now;
-    SystemTimeToFileTime(&utcNow, &now);
+    // Without the time no age can be told: clean nothing.
+    if (!SystemTimeToFileTime(&utcNow, &now)) return;
 
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(pattern, &entry);
