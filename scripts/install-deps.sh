@@ -16,6 +16,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     need_update=1
 fi
 
+# Where the kernel cannot run 32-bit programs: the emulator for 32-bit Wine.
+"$(dirname "$0")/install-emulator.sh"
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
