@@ -25,6 +25,10 @@ smoke='^(X86Route\.|NoteExtension\.|NotesTest\.CtrlShiftN|OpenNotes\.LastNoteTha
 scripts/build.sh
 run_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest "$@"; }
 status=0
+# Where cmake/wine-run notes the test programs it started again after a hang
+# under the emulator.
+hangs=build/x86/wineprefix-emulated.hangs
+rm -f "$hangs"
 
 if [ $x64_only = 0 ]; then
     route=$(cmake/wine-run --x86-route) || true
@@ -50,6 +54,10 @@ if [ $x64_only = 0 ] && [ "$route" = native ] && [ $# = 0 ]; then
         echo "== tests: x86 smoke part through the emulator: not run (no qemu-i386 8 or later;" \
              "scripts/install-emulator.sh --always installs it)"
     fi
+fi
+if [ -s "$hangs" ]; then
+    echo "== x86 test programs that hung under the emulator (each stopped and started once more):"
+    cat "$hangs"
 fi
 if [ $x64_only = 1 ]; then
     echo "== tests: x86 not run (--x64-only)"
