@@ -19,17 +19,19 @@ bool isFullFolderPath(const wchar_t* path) {
     return drive || share;
 }
 
-// Whether every part of a name between separators is one Windows keeps:
-// not empty, and not only dots and blanks (which Windows strips, leaving
-// the folder itself, "." or "..").
+// Whether a name stays a name inside the folder: no part between
+// separators is only dots and blanks (which Windows strips, leaving ".",
+// ".." or nothing), and the last part is not empty. An empty part between
+// two separators is only a doubled separator.
 static bool isRealName(const wchar_t* name) {
     for (const wchar_t* part = name;; ++part) {
         const wchar_t* end = part;
-        bool real = false;
+        bool dotsAndBlanks = true;
         for (; *end && !isSeparator(*end); ++end)
-            if (*end != L'.' && *end != L' ') real = true;
-        if (!real) return false;
-        if (!*end) return true;
+            if (*end != L'.' && *end != L' ') dotsAndBlanks = false;
+        const bool empty = end == part;
+        if (!*end) return !dotsAndBlanks;
+        if (dotsAndBlanks && !empty) return false;
         part = end;
     }
 }

@@ -155,8 +155,7 @@ static int readProfileNumber(const wchar_t* text, size_t length) {
     if (at < end && (*at == L'+' || *at == L'-')) negative = *at++ == L'-';
     unsigned base = 10;
     if (end - at >= 2 && at[0] == L'0') {
-        const wchar_t mark = static_cast<wchar_t>(at[1] | 0x20);
-        base = mark == L'x' ? 16 : mark == L'o' ? 8 : mark == L'b' ? 2 : 10;
+        base = at[1] == L'x' ? 16 : at[1] == L'o' ? 8 : at[1] == L'b' ? 2 : 10;
         if (base != 10) at += 2;
     }
     unsigned value = 0;
@@ -216,6 +215,8 @@ static wchar_t* readSection(const wchar_t* path) {
     for (DWORD capacity = kSectionReadCapacity;; capacity *= 4) {
         wchar_t* lines = static_cast<wchar_t*>(HeapAlloc(heap, 0, capacity * sizeof(wchar_t)));
         if (!lines) return nullptr;
+        // A file that cannot be opened may leave the buffer as it was.
+        lines[0] = lines[1] = L'\0';
         const DWORD length = GetPrivateProfileSectionW(kSection, lines, capacity, path);
         // A section that did not fit comes back cut, as length capacity - 2.
         if (length + 2 < capacity || capacity >= kSectionReadLargest) {

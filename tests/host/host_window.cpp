@@ -128,7 +128,7 @@ LRESULT openFile(const std::wstring& path) {
         }
     }
     std::string bytes;
-    if (!fileExists(path)) {
+    if (!fileExists(path) && !folderExists(path)) {
         // The editor offers to create a file that is not there.
         const std::wstring question = L"\"" + path + L"\" doesn't exist. Create it?";
         if (MessageBoxW(g.main, question.c_str(), kCreateFileTitle, MB_YESNO) != IDYES) return FALSE;
