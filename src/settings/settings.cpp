@@ -334,12 +334,35 @@ static bool buildSection(wchar_t* lines) {
     return true;
 }
 
+// Whether the file is UTF-16 already and its section holds exactly these
+// lines, so that writing it again would change nothing.
+static bool fileHoldsSection(const wchar_t* path, const wchar_t* section) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BYTE mark[2] = {};
+    DWORD got = 0;
+    const bool unicode = ReadFile(file, mark, sizeof mark, &got, nullptr) && got == 2 && mark[0] == 0xFF &&
+                         mark[1] == 0xFE;
+    CloseHandle(file);
+    if (!unicode) return false;
+    wchar_t* lines = readSection(path);
+    if (!lines) return false;
+    const wchar_t* stored = lines;
+    const wchar_t* wanted = section;
+    while (*stored && *wanted && wcscmp(stored, wanted) == 0) {
+        stored += wcslen(stored) + 1;
+        wanted += wcslen(wanted) + 1;
+    }
+    const bool same = !*stored && !*wanted;
+    HeapFree(GetProcessHeap(), 0, lines);
+    return same;
+}
+
 // Writes the new content to a fresh file beside the settings file: the old
 // file's other sections kept, converted to UTF-16 if need be, and the
 // section replaced in one go; then flushed to the disk.
-static bool writeNewFile(const wchar_t* path, const wchar_t* newPath) {
-    static wchar_t section[kSectionWriteCapacity];
-    if (!buildSection(section)) return false;
+static bool writeNewFile(const wchar_t* path, const wchar_t* newPath, const wchar_t* section) {
     BYTE* old = nullptr;
     DWORD oldSize = 0;
     bool written = readWholeFile(path, &old, &oldSize);
@@ -361,6 +384,10 @@ static bool writeNewFile(const wchar_t* path, const wchar_t* newPath) {
 
 bool saveSettings() {
     const wchar_t* path = settingsFilePath();
+    static wchar_t section[kSectionWriteCapacity];
+    if (!buildSection(section)) return false;
+    // Most closings of the editor change nothing: the file stays untouched.
+    if (fileHoldsSection(path, section)) return true;
     wchar_t folder[MAX_PATH];
     if (FAILED(StringCchCopyW(folder, MAX_PATH, path))) return false;
     PathRemoveFileSpecW(folder);
@@ -370,7 +397,7 @@ bool saveSettings() {
     // leaves the old file whole.
     wchar_t newPath[MAX_PATH];
     if (!GetTempFileNameW(folder, kTempPrefix, 0, newPath)) return false;
-    if (!writeNewFile(path, newPath) ||
+    if (!writeNewFile(path, newPath, section) ||
         !MoveFileExW(newPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(newPath);
         return false;
