@@ -32,7 +32,6 @@ static const int kDefaultDeleteOldNotes = 0;
 static const int kDefaultOldNotesAge = 90;
 static const int kDefaultDeleteConfirm = 1;
 
-const int kNumberTextCapacity = 256;
 // The section as read in one go: grown until it fits, up to the largest.
 const DWORD kSectionReadCapacity = 4096;
 const DWORD kSectionReadLargest = 64 * 1024 * 1024;
@@ -40,7 +39,7 @@ const DWORD kSectionReadLargest = 64 * 1024 * 1024;
 const int kSectionWriteCapacity = 8192;
 // GetPrivateProfileIntW reads a number from at most this many characters.
 const size_t kProfileNumberLength = 29;
-const int kMessageCapacity = 1024;
+const int kNotSavedCapacity = 1024;
 
 static const wchar_t kTempPrefix[] = L"qbt";
 static const wchar_t kNotSavedError[] =
@@ -406,7 +405,7 @@ bool saveSettings() {
 }
 
 void showSettingsNotSaved(HWND owner) {
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, kNotSavedError, settingsFilePath());
+    wchar_t text[kNotSavedCapacity];
+    StringCchPrintfW(text, kNotSavedCapacity, kNotSavedError, settingsFilePath());
     MessageBoxW(owner, text, readPluginName(), MB_OK | MB_ICONERROR);
 }
