@@ -52,23 +52,23 @@ const int kIconRounds[3] = {31, 5, 12};
 const wchar_t kHelpText[] =
     L"The folder path edit box may contain special substitution strings:\n"
     L"\n"
-    L"$fullpath$ = full path of the currectly active file\n"
-    L"$dir$ = directory of the currectly active file\n"
-    L"$name$ = file name without extension of the currectly active file\n"
-    L"$ext$ = extension of the currectly active file\n"
+    L"$fullpath$ = full path of the currently active file\n"
+    L"$dir$ = directory of the currently active file\n"
+    L"$name$ = file name without extension of the currently active file\n"
+    L"$ext$ = extension of the currently active file\n"
     L"$word$ = currently selected word\n"
     L"$firstline$ = first line of the current buffer\n"
-    L"$nppdir$ = directory of notepad.exe\n"
+    L"$nppdir$ = Notepad++'s folder\n"
     L"$pdir$ = plugin directory\n"
     L"$cdir$ = config directory\n"
     L"$wdir$ = current working directory for the process\n"
     L"$date$ = current date YYYYMMDD\n"
     L"$time$ = current time HHMMSS\n"
     L"\n"
-    L"Additionally enviroment variables are accepted in the form %envvar%.\n"
+    L"Additionally environment variables are accepted in the form %envvar%.\n"
     L"For example: %programfiles% will be replaced by \"c:\\program files\"\n"
     L"\n"
-    L"Use the test button to see the expanded path based on current settings.\n";
+    L"Use the Expand button to see the expanded path based on current settings.\n";
 
 std::wstring classOf(HWND window) {
     wchar_t name[64] = L"";
@@ -326,7 +326,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0xFFFF, reader.word());  // signature of an extended template
     EXPECT_EQ(0u, reader.dword());     // help id
     EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), reader.dword());
-    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
+    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SHELLFONT |
                                  DS_CENTER),
               reader.dword());
     const WORD count = reader.word();
@@ -342,7 +342,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.word());  // weight
     EXPECT_EQ(0, reader.byte());  // italic
     EXPECT_EQ(DEFAULT_CHARSET, reader.byte());
-    EXPECT_EQ(L"MS Sans Serif", reader.text());
+    EXPECT_EQ(L"MS Shell Dlg 2", reader.text());  // the system's dialog font
 
     for (size_t i = 0; i < ARRAYSIZE(kControlRows) && i < count && !reader.failed; ++i) {
         const ControlRow& row = kControlRows[i];
