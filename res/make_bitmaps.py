@@ -179,6 +179,19 @@ def disc(cx, cy, radius):
     return lambda x, y: math.hypot(x - cx, y - cy) - radius
 
 
+def polygon(*points):
+    """Signed distance to a filled polygon (even-odd rule)."""
+    edges = polyline(*points, points[0])
+
+    def distance(x, y):
+        inside = False
+        for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+            if (ay > y) != (by > y) and x < ax + (y - ay) * (bx - ax) / (by - ay):
+                inside = not inside
+        return -edges(x, y) if inside else edges(x, y)
+    return distance
+
+
 def union(*shapes):
     return lambda x, y: min(shape(x, y) for shape in shapes)
 
@@ -214,12 +227,14 @@ def draw_last():
 
 
 def draw_open():
-    """Open notes: a folder with a note in it."""
-    body = polyline((1.5, 13.5), (1.5, 2.5), (5.5, 2.5), (7.0, 4.5), (14.5, 4.5), (14.5, 13.5), (1.5, 13.5))
+    """Open notes: an open folder, its front flap the colour of a note."""
+    back = polyline((2.5, 13.5), (1.5, 12.5), (1.5, 3.5), (5.5, 3.5), (7.0, 5.0), (12.5, 5.0), (12.5, 7.5))
+    flap = polygon((1.5, 13.5), (4.0, 7.5), (15.0, 7.5), (12.5, 13.5))
     return [
-        ("pad", box(4.5, 6.0, 11.5, 12.0, 0.5)),
-        ("stroke", stroked(body)),
-        ("accent", stroked(segment(1.5, 7.0, 14.5, 7.0))),
+        ("stroke", stroked(back)),
+        ("pad", flap),
+        ("stroke", stroked(outline(flap))),
+        ("accent", stroked(segment(6.5, 10.5, 11.5, 10.5))),
     ]
 
 

@@ -400,6 +400,47 @@ TEST_F(OptionsDialog, OpeningShowsTheStoredSettingsWithTheAgeBoxEnabledOnlyWithO
     }
 }
 
+TEST_F(OptionsDialog, FollowsTheEditorsDarkModeOnEditorsThatThemeDialogs) {
+    const struct {
+        int version;
+        bool padding;
+        bool themed;
+    } cases[] = {
+        {7950, false, false},
+        {8530, true, false},  // 8.5.3: no theming yet
+        {8540, false, true},  // 8.5.4 unpadded: (8, 54)
+        {8900, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        HostConfig config;
+        config.version = c.version;
+        config.versionPadding = c.padding;
+        ASSERT_TRUE(startHost(config));
+        loadPlugin();
+        bool darkAtStart = true, darkAfterSwitch = false;
+        SeenDialog dialog = runOptions([&](HWND dialog) {
+            darkAtStart = themedDark(dialog);
+            setDarkMode(true);  // from the editor's Preferences while the dialog is open
+            darkAfterSwitch = themedDark(dialog);
+        });
+        ASSERT_NE(nullptr, dialog.hwnd);
+        setDarkMode(false);  // no dialog to theme now
+        const std::vector<Request> asked = requestsOf(NPPM_DARKMODESUBCLASSANDTHEME);
+        EXPECT_FALSE(darkAtStart) << "the editor starts light";
+        EXPECT_EQ(c.themed, darkAfterSwitch);
+        if (!c.themed) {
+            EXPECT_TRUE(asked.empty());
+            continue;
+        }
+        ASSERT_EQ(2u, asked.size());
+        EXPECT_EQ(dmfInit, asked[0].wParam);
+        EXPECT_EQ(dmfHandleChange, asked[1].wParam);
+        for (const Request& request : asked)
+            EXPECT_EQ(reinterpret_cast<LPARAM>(dialog.hwnd), request.lParam) << "the dialog's own handle";
+    }
+}
+
 TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) {
     // Masks are up to 259 characters; a longer text is cut there.
     const std::wstring longMask(300, L'm');
@@ -692,4 +733,16 @@ TEST_F(OptionsDialog, DISABLED_Screenshot) {
         clickButton(dialog, IDCANCEL);
     });
     EXPECT_TRUE(written) << "cannot write the picture";
+    // The same in the editor's dark mode.
+    HostConfig dark;
+    dark.darkMode = true;
+    ASSERT_TRUE(startHost(dark));
+    loadPlugin();
+    written = false;
+    const std::wstring darkPath = joinPath(std::wstring(folder, folder + strlen(folder)), L"options-dark.bmp");
+    runOptions([&](HWND dialog) {
+        written = standin::writeWindowBitmap(dialog, darkPath);
+        clickButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(written) << "cannot write the dark picture";
 }
