@@ -421,6 +421,9 @@ TEST_F(OptionsDialog, FollowsTheEditorsDarkModeOnEditorsThatThemeDialogs) {
         bool darkAtStart = true, darkAfterSwitch = false;
         SeenDialog dialog = runOptions([&](HWND dialog) {
             darkAtStart = themedDark(dialog);
+            // The same notification from other windows is not the editor's.
+            notifyPlugin(NPPN_DARKMODECHANGED, mainView());
+            notifyPlugin(NPPN_DARKMODECHANGED, nullptr);
             setDarkMode(true);  // from the editor's Preferences while the dialog is open
             darkAfterSwitch = themedDark(dialog);
         });

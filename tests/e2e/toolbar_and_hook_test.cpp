@@ -250,10 +250,8 @@ TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
     clearRequests();
     notifyPlugin(NPPN_TBMODIFICATION, mainView());
     notifyPlugin(NPPN_TBMODIFICATION, nullptr);
-    notifyPlugin(NPPN_DARKMODECHANGED, nullptr);
     EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).empty());
     EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON).empty());
-    EXPECT_TRUE(requestsOf(NPPM_DARKMODESUBCLASSANDTHEME).empty());
 }
 
 TEST_F(ToolbarAndHook, FileNewReachesTheEditorWhileOverrideFileNewIsOff) {
