@@ -2,7 +2,7 @@
 // resource and the compile date.
 #include "version.h"
 
-#include <stdio.h>
+#include <string.h>
 #include <stdlib.h>
 #include <strsafe.h>
 
@@ -52,7 +52,8 @@ void dottedVersion(const wchar_t* text, wchar_t* out, size_t capacity) {
         while (*at == L' ') ++at;
         if (*at < L'0' || *at > L'9') break;
         wchar_t* end = nullptr;
-        parts[part] = wcstoul(at, &end, 10) % 100000;  // keeps each number short
+        // At most five digits a number, so that four always fit the capacity.
+        parts[part] = wcstoul(at, &end, 10) % 100000;
         at = end;
         while (*at == L' ') ++at;
         if (*at != L',' && *at != L'.') break;
