@@ -239,6 +239,9 @@ def draw_open():
 
 
 # One drawing per button, named as its files: note_<key>_light/dark.ico.
+# A new button needs a letter in LETTERS and a drawing here (same key), its
+# files in res/CMakeLists.txt, its ids in resource.h and Quiblet.rc, and a
+# row in the toolbar table of src/shell/notifications.cpp.
 ICONS = {"o": draw_open, "s": draw_save, "n": draw_new, "l": draw_last}
 
 
