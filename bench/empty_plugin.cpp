@@ -2,7 +2,7 @@
 // exports that does nothing but answer them.
 #include <windows.h>
 
-#include "shell/host.h"
+#include "host/host.h"
 
 static NppData g_nppData;
 

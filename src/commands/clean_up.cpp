@@ -8,7 +8,7 @@
 #include "messages.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
-#include "../shell/shell.h"
+#include "../host/editor.h"
 
 static const wchar_t kDeleteQuestion[] = L"Do you really want to delete note \"%s\"?";
 static const wchar_t kDeleteTitle[] = L"Delete old/empty notes";

@@ -8,7 +8,7 @@
 #include "messages.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
-#include "../shell/shell.h"
+#include "../host/editor.h"
 
 const wchar_t kNoteCommandTitle[] = L"Quiblet Plugin";
 

@@ -9,7 +9,7 @@
 #include "messages.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
-#include "../shell/shell.h"
+#include "../host/editor.h"
 
 static const wchar_t kNotFoundError[] = L"The following note was not found:\n\"%s\"";
 

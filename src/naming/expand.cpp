@@ -5,7 +5,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include "../shell/shell.h"
+#include "../host/editor.h"
 
 const int kDateTextCapacity = 256;
 // ExpandEnvironmentStringsW never gives more than this.

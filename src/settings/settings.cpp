@@ -7,7 +7,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include "../shell/shell.h"
+#include "../host/editor.h"
 #include "../version/version.h"
 
 static Settings g_settings;

@@ -1,5 +1,4 @@
-// Settings: the record every command reads, its ini file, and the Options
-// dialog that edits it.
+// Settings: the record every command reads, and its ini file.
 #pragma once
 
 #include <windows.h>
@@ -38,15 +37,3 @@ const wchar_t* settingsFilePath();
 void loadSettings();
 // Writes every setting to the settings file, creating its folder if needed.
 void saveSettings();
-
-// "Options..." command: the modal Options dialog.
-void showOptions();
-INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-int CALLBACK browseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
-
-// The age text of the Options dialog as a signed number: leading blanks
-// skipped, optional sign, digits up to the first non-digit, clamped to the
-// 32-bit range; no digits give 0.
-int parseAgeText(const wchar_t* text);
-// The help text of the Options dialog.
-const wchar_t* optionsHelpText();

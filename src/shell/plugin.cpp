@@ -5,20 +5,14 @@
 #include <strsafe.h>
 
 #include "../commands/commands.h"
+#include "../options/options.h"
 #include "../settings/settings.h"
 #include "../version/version.h"
 
-static HINSTANCE g_module;
-static NppData g_nppData;
 static FuncItem g_commands[kCommandCount];
 // Lives as long as the library, with nothing to release: a heap block here
 // would be left behind at every unload.
 static ShortcutKey g_createNoteShortcut;
-
-HINSTANCE moduleHandle() { return g_module; }
-HWND hostWindow() { return g_nppData._nppHandle; }
-HWND mainView() { return g_nppData._scintillaMainHandle; }
-HWND secondView() { return g_nppData._scintillaSecondHandle; }
 
 int commandId(int row) { return g_commands[row]._cmdID; }
 
@@ -60,7 +54,7 @@ static void buildCommandTable() {
 }
 
 void attachPlugin(HINSTANCE module) {
-    g_module = module;
+    rememberModule(module);
     buildCommandTable();
     loadSettings();
 }
@@ -72,7 +66,7 @@ void detachPlugin() {
 
 extern "C" {
 
-void setInfo(NppData data) { g_nppData = data; }
+void setInfo(NppData data) { rememberEditorWindows(data); }
 
 const wchar_t* getName() { return readPluginName(); }
 

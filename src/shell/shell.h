@@ -2,14 +2,7 @@
 // handles every request goes to.
 #pragma once
 
-#include "host.h"
-
-// The library's own module handle, kept when the library is loaded.
-HINSTANCE moduleHandle();
-// The editor's windows as setInfo delivered them; null before setInfo.
-HWND hostWindow();
-HWND mainView();
-HWND secondView();
+#include "../host/editor.h"
 
 // Rows of the command table; the toolbar finds its commands by row.
 const int kCommandCount = 11;

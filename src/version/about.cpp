@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <strsafe.h>
 
-#include "../shell/shell.h"
+#include "../host/editor.h"
 
 static wchar_t g_description[kVersionTextCapacity];
 static wchar_t g_author[kVersionTextCapacity];

@@ -4,7 +4,7 @@
 
 #include <strsafe.h>
 
-#include "../shell/shell.h"
+#include "../host/editor.h"
 
 static wchar_t g_versionValue[kVersionTextCapacity];
 static wchar_t g_modulePath[kModulePathCapacity];

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "../../src/shell/host.h"
+#include "../../src/host/host.h"
 
 namespace standin {
 

@@ -10,6 +10,7 @@
 
 #include "commands/commands.h"
 #include "naming/naming.h"
+#include "options/options.h"
 #include "settings/settings.h"
 #include "version/version.h"
 

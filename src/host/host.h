@@ -1,6 +1,7 @@
 // The editor's plug-in interface as Quiblet sees it: the records the editor
 // exchanges with a plug-in and the message numbers Quiblet sends or receives.
-// Declared here from the editor's published numbers and layouts.
+// Declared here from the editor's published numbers and layouts; the
+// stand-in editor of the tests declares itself with the same header.
 #pragma once
 
 #include <windows.h>
@@ -91,3 +92,4 @@ const int IDM_FILE_NEW = 41001;
 
 // Capacity, in characters, of every path the editor hands back.
 const int kHostPathCapacity = 260;
+

@@ -4,9 +4,10 @@
 #include <shlobj.h>
 #include <strsafe.h>
 
-#include "settings.h"
+#include "options.h"
+#include "../settings/settings.h"
 #include "../naming/naming.h"
-#include "../shell/shell.h"
+#include "../host/editor.h"
 #include "../version/version.h"
 #include "../../res/resource.h"
 
