@@ -114,15 +114,20 @@ EOF
 # Until the C++ library is built, C++ links use none.
 write_wrapper "$triplet-clang" clang-14 "" "-fuse-ld=lld -rtlib=compiler-rt -unwindlib=none"
 write_wrapper "$triplet-clang++" clang++-14 "" "-fuse-ld=lld -rtlib=compiler-rt -unwindlib=none -nostdlib++"
+# The resource compiler preprocesses with the C compiler above (and so its
+# headers); llvm-windres puts the preprocessor's own arguments after the
+# file, too late for -xc, hence a preprocessor command of its own.
+cat >"$stage/bin/$triplet-cpp" <<EOF
+#!/bin/sh
+# C preprocessor for resource scripts, made by build-arm64-toolchain.sh.
+exec "\$(dirname "\$0")/$triplet-clang" -E -xc -DRC_INVOKED "\$@"
+EOF
 cat >"$stage/bin/$triplet-windres" <<EOF
 #!/bin/sh
-# Resource compiler for Windows on ARM, preprocessing with this folder's
-# C compiler (and so its headers).
-here=\$(cd "\$(dirname "\$0")" && pwd)
-exec llvm-windres-14 --target=$triplet --preprocessor="\$here/$triplet-clang" \\
-    --preprocessor-arg=-E --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED "\$@"
+# Resource compiler for Windows on ARM, made by build-arm64-toolchain.sh.
+exec llvm-windres-14 --target=$triplet --preprocessor="\$(dirname "\$0")/$triplet-cpp" "\$@"
 EOF
-chmod +x "$stage/bin/$triplet-windres"
+chmod +x "$stage/bin/$triplet-cpp" "$stage/bin/$triplet-windres"
 cc=$stage/bin/$triplet-clang
 
 # --- compiler-rt builtins ------------------------------------------------
