@@ -5,8 +5,9 @@
 #     link and make import libraries for aarch64-w64-mingw32;
 #   - the mingw-w64 headers of mingw-w64-common serve every architecture;
 #   - the C runtime start-up code and the import libraries come from the
-#     mingw-w64 source package, the compiler's helper routines (__chkstk and
-#     the like) from compiler-rt in the llvm-toolchain-14 source package;
+#     mingw-w64 source package; the compiler's helper routines (__chkstk and
+#     the like, from compiler-rt) and the C++ library for the test programs
+#     (libc++, libc++abi, libunwind) from the llvm-toolchain-14 one;
 #   - small compiler wrappers hold the target, the sysroot, the linker and
 #     the runtime flags, so no build setting can drop them.
 # Nothing is written outside the toolchain folder and a temporary work
@@ -17,18 +18,18 @@
 # the checkout. It takes about 8 minutes on 2 cores.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-dest=${QUIBLET_ARM64_TOOLCHAIN:-$root/toolchains/arm64}
+dest=$(realpath -m "${QUIBLET_ARM64_TOOLCHAIN:-$root/toolchains/arm64}")
 triplet=aarch64-w64-mingw32
 
-# The source packages are the versions of the installed binary packages, so
-# the runtime matches the headers and the compiler.
 say() { echo "build-arm64-toolchain: $*"; }
-installed_version() { dpkg-query -W -f='${Version}' "$1"; }
+installed_source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
 for tool in clang-14 ld.lld-14 llvm-ar-14 llvm-ranlib-14 llvm-dlltool-14 llvm-windres-14 dpkg-source cmake ninja; do
     command -v "$tool" >/dev/null || { say "$tool is missing; run scripts/install-deps.sh" >&2; exit 1; }
 done
-mingw_version=$(installed_version mingw-w64-common)
-llvm_version=$(installed_version clang-14)
+# The source packages are those of the installed binary packages, so the
+# runtime matches the headers and the compiler.
+mingw_version=$(installed_source_version mingw-w64-common)
+llvm_version=$(installed_source_version clang-14)
 recipe="recipe 1; mingw-w64 $mingw_version; llvm-toolchain-14 $llvm_version"
 
 if [ -f "$dest/.complete" ] && [ "$(cat "$dest/.complete")" = "$recipe" ]; then
@@ -60,10 +61,13 @@ step() {
 # --- source packages, through a private source list ----------------------
 apt_dir=$work/apt
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/parts" "$apt_dir/cache/archives/partial" "$work/src"
-echo "deb-src http://deb.debian.org/debian bookworm main" >"$apt_dir/sources.list"
+cat >"$apt_dir/sources.list" <<EOF
+deb-src http://deb.debian.org/debian bookworm main
+deb-src http://deb.debian.org/debian bookworm-updates main
+deb-src http://deb.debian.org/debian-security bookworm-security main
+EOF
 apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-             -o "APT::Sandbox::User=root")
+             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
 step "reading the source package list" apt-get "${apt_options[@]}" update
 (cd "$work/src" &&
  step "fetching the source packages" apt-get "${apt_options[@]}" source --download-only \
