@@ -15,7 +15,7 @@
 #
 #   scripts/build-arm64-toolchain.sh     builds it when it is missing
 # The toolchain folder is $QUIBLET_ARM64_TOOLCHAIN, or toolchains/arm64 in
-# the checkout. It takes about 8 minutes on 2 cores.
+# the checkout. It takes about 7 minutes on 2 cores, more on a busy machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dest=$(realpath -m "${QUIBLET_ARM64_TOOLCHAIN:-$root/toolchains/arm64}")
@@ -36,7 +36,7 @@ if [ -f "$dest/.complete" ] && [ "$(cat "$dest/.complete")" = "$recipe" ]; then
     say "the arm64 toolchain is in $dest"
     exit 0
 fi
-say "building the arm64 toolchain into $dest (about 8 minutes, once)"
+say "building the arm64 toolchain into $dest (about 7 minutes on 2 cores, once)"
 
 # Everything is built in a work folder beside the destination and moved in
 # place at the end, so a toolchain that is there is complete.
