@@ -1,5 +1,5 @@
-// The Options dialog: edits the settings in memory. OK stores every
-// control; Cancel stores nothing. The settings reach the file at unload.
+// The Options dialog: edits the settings. OK stores every control and
+// writes the settings file; Cancel stores nothing.
 #include <windows.h>
 #include <shlobj.h>
 #include <strsafe.h>
@@ -166,15 +166,16 @@ static void previewNotePath(HWND dialog) {
     GetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask, kSettingTextCapacity);
     GetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension, kSettingTextCapacity);
     const wchar_t* title = readPluginName();
-    MessageBoxW(hostWindow(), composeNotePath(), title, MB_ICONINFORMATION);
+    // Owned by the dialog, so that the dialog cannot be closed under it.
+    MessageBoxW(dialog, composeNotePath(), title, MB_ICONINFORMATION);
     StringCchCopyW(s.Folder, kSettingTextCapacity, folder);
     StringCchCopyW(s.FileMask, kSettingTextCapacity, fileMask);
     StringCchCopyW(s.Extension, kSettingTextCapacity, extension);
 }
 
-static void showHelp() {
+static void showHelp(HWND dialog) {
     const wchar_t* text = optionsHelpText();
-    MessageBoxW(hostWindow(), text, readPluginName(), MB_ICONINFORMATION);
+    MessageBoxW(dialog, text, readPluginName(), MB_ICONINFORMATION);
 }
 
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -186,6 +187,7 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     switch (LOWORD(wParam)) {
     case IDOK:
         storeSettings(dialog);
+        if (!saveSettings()) showSettingsNotSaved(dialog);
         return EndDialog(dialog, 1);
     case IDCANCEL:
         return EndDialog(dialog, 0);
@@ -199,7 +201,7 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         previewNotePath(dialog);
         return 0;
     case IDC_HELP_BUTTON:
-        showHelp();
+        showHelp(dialog);
         return 0;
     default:
         return 0;

@@ -25,6 +25,10 @@ const int kSecondViewId = 102;
 // Editor requests lie in these ranges.
 const UINT kNppRequestEnd = NPPMSG + 1000;
 const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
+// The editor's own boxes.
+const wchar_t kSaveFailedTitle[] = L"Save failed";
+const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
+const wchar_t kCreateFileTitle[] = L"Create new file";
 
 struct HostState {
     HostConfig config;
@@ -61,14 +65,6 @@ void showActiveDocument() {
     InvalidateRect(g.mainView, nullptr, TRUE);
 }
 
-std::wstring currentFolder() {
-    DWORD cch = GetCurrentDirectoryW(0, nullptr);
-    std::wstring folder(cch, L'\0');
-    cch = GetCurrentDirectoryW(cch, &folder[0]);
-    folder.resize(cch);
-    return folder;
-}
-
 std::wstring folderOf(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
     if (slash == std::wstring::npos) return std::wstring();
@@ -94,7 +90,8 @@ std::wstring defaultTextAnswer(UINT msg) {
     const Document& d = activeDocument();
     switch (msg) {
     case NPPM_GETFULLCURRENTPATH: return fullPathOf(d);
-    case NPPM_GETCURRENTDIRECTORY: return d.path.empty() ? currentFolder() : folderOf(d.path);
+    // An unsaved document ("new 1") has no folder.
+    case NPPM_GETCURRENTDIRECTORY: return d.path.empty() ? std::wstring() : folderOf(d.path);
     case NPPM_GETNAMEPART: return d.path.empty() ? fullPathOf(d) : namePart(d.path, false);
     case NPPM_GETEXTPART: return d.path.empty() ? std::wstring() : namePart(d.path, true);
     case NPPM_GETCURRENTWORD: return g.currentWord;
@@ -103,11 +100,12 @@ std::wstring defaultTextAnswer(UINT msg) {
     }
 }
 
-// Copies at most cch-1 characters and a nul into the plug-in's buffer.
+// Copies the answer and its nul into the plug-in's buffer of cch
+// characters; an answer that does not fit writes nothing and gives FALSE.
 bool writeAnswer(const std::wstring& text, WPARAM cch, LPARAM buffer, Request* request) {
-    if (cch == 0 || buffer == 0) return false;
+    if (cch == 0 || buffer == 0 || text.size() >= cch) return false;
     wchar_t* out = reinterpret_cast<wchar_t*>(buffer);
-    StringCchCopyW(out, cch, text.c_str());  // cuts what does not fit
+    StringCchCopyW(out, cch, text.c_str());
     request->text = out;
     return true;
 }
@@ -133,14 +131,24 @@ LRESULT openFile(const std::wstring& path) {
         }
     }
     std::string bytes;
+    if (!fileExists(path) && !folderExists(path)) {
+        // The editor offers to create a file that is not there.
+        const std::wstring question = L"\"" + path + L"\" doesn't exist. Create it?";
+        if (MessageBoxW(g.main, question.c_str(), kCreateFileTitle, MB_YESNO) != IDYES) return FALSE;
+        if (!writeFileBytes(path, bytes)) return FALSE;
+    }
     if (!readFileInto(path, &bytes)) return FALSE;
     newDocument(bytes, SC_CP_UTF8, path);
     return TRUE;
 }
 
+// A save the editor cannot do is reported in its own box.
 LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     Document& d = activeDocument();
-    if (path.empty() || !writeFileBytes(path, d.bytes)) return FALSE;
+    if (path.empty() || !writeFileBytes(path, d.bytes)) {
+        MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
     if (!asCopy) {
         d.path = path;
         showActiveDocument();
