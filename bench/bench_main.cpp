@@ -107,13 +107,10 @@ void loadCycle(const std::wstring& dll) {
     standin::unloadPlugin();
 }
 
-// The toolbar bitmaps are the editor's once handed over; released between
-// rounds (untimed) so that the process does not fill up with them.
+// The toolbar bitmaps and icons are the editor's once handed over; released
+// between rounds (untimed) so that the process does not fill up with them.
 void tidyEditor() {
-    for (standin::ToolbarButton& button : standin::toolbarButtons()) {
-        if (button.bitmap) DeleteObject(button.bitmap);
-        button.bitmap = nullptr;
-    }
+    standin::releaseToolbarImages();
     standin::clearRequests();
 }
 

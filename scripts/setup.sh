@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # From a fresh Debian machine to a working plug-in: installs what is
-# missing, builds both DLLs, makes the release packages in dist/, and runs
-# the demo (the x86 DLL creates a note in the stand-in editor under Wine).
+# missing, builds the three DLLs (x86, x64, arm64), makes the release
+# packages in dist/, and runs the demo (the x86 DLL creates a note in the
+# stand-in editor under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

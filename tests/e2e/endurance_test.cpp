@@ -55,7 +55,11 @@ long handleCount() {
 long gdiCount() {
     const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (count > 0 || !underWine()) return static_cast<long>(count);
-#ifdef _WIN64
+#if defined(__aarch64__)
+    // The same 64-bit thread block as x64, reached through its own register.
+    const BYTE* peb = *reinterpret_cast<const BYTE* const*>(reinterpret_cast<const BYTE*>(NtCurrentTeb()) + 0x60);
+    const size_t tableOffset = 0xF8;
+#elif defined(_WIN64)
     const BYTE* peb = reinterpret_cast<const BYTE*>(__readgsqword(0x60));
     const size_t tableOffset = 0xF8;
 #else
@@ -191,14 +195,7 @@ protected:
     // The toolbar bitmaps a load hands over are the editor's from then on;
     // a real editor keeps them until it exits. Released here as such an
     // editor would, so that the counts show what the plug-in itself keeps.
-    static void releaseToolbarBitmaps() {
-        for (ToolbarButton& button : toolbarButtons()) {
-            if (button.bitmap) DeleteObject(button.bitmap);
-            if (button.icon) DestroyIcon(button.icon);
-            button.bitmap = nullptr;
-            button.icon = nullptr;
-        }
-    }
+    static void releaseToolbarBitmaps() { releaseToolbarImages(); }
     // Keeps the stand-in editor's own records from growing: its request log
     // and every document but the active one.
     static void trimEditor() {

@@ -52,23 +52,23 @@ const int kIconRounds[3] = {31, 5, 12};
 const wchar_t kHelpText[] =
     L"The folder path edit box may contain special substitution strings:\n"
     L"\n"
-    L"$fullpath$ = full path of the currectly active file\n"
-    L"$dir$ = directory of the currectly active file\n"
-    L"$name$ = file name without extension of the currectly active file\n"
-    L"$ext$ = extension of the currectly active file\n"
+    L"$fullpath$ = full path of the currently active file\n"
+    L"$dir$ = directory of the currently active file\n"
+    L"$name$ = file name without extension of the currently active file\n"
+    L"$ext$ = extension of the currently active file\n"
     L"$word$ = currently selected word\n"
     L"$firstline$ = first line of the current buffer\n"
-    L"$nppdir$ = directory of notepad.exe\n"
+    L"$nppdir$ = Notepad++'s folder\n"
     L"$pdir$ = plugin directory\n"
     L"$cdir$ = config directory\n"
     L"$wdir$ = current working directory for the process\n"
     L"$date$ = current date YYYYMMDD\n"
     L"$time$ = current time HHMMSS\n"
     L"\n"
-    L"Additionally enviroment variables are accepted in the form %envvar%.\n"
+    L"Additionally environment variables are accepted in the form %envvar%.\n"
     L"For example: %programfiles% will be replaced by \"c:\\program files\"\n"
     L"\n"
-    L"Use the test button to see the expanded path based on current settings.\n";
+    L"Use the Expand button to see the expanded path based on current settings.\n";
 
 std::wstring classOf(HWND window) {
     wchar_t name[64] = L"";
@@ -349,7 +349,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0xFFFF, reader.word());  // signature of an extended template
     EXPECT_EQ(0u, reader.dword());     // help id
     EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), reader.dword());
-    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
+    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SHELLFONT |
                                  DS_CENTER),
               reader.dword());
     const WORD count = reader.word();
@@ -365,7 +365,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.word());  // weight
     EXPECT_EQ(0, reader.byte());  // italic
     EXPECT_EQ(DEFAULT_CHARSET, reader.byte());
-    EXPECT_EQ(L"MS Sans Serif", reader.text());
+    EXPECT_EQ(L"MS Shell Dlg 2", reader.text());  // the system's dialog font
 
     for (size_t i = 0; i < ARRAYSIZE(kControlRows) && i < count && !reader.failed; ++i) {
         const ControlRow& row = kControlRows[i];
@@ -420,6 +420,50 @@ TEST_F(OptionsDialog, OpeningShowsTheStoredSettingsWithTheAgeBoxEnabledOnlyWithO
         EXPECT_EQ(kIconRounds[round] & 15, shown.tabIcons);  // 31 ticks all four
         EXPECT_EQ(ages[round], shown.age);                    // signed: -1 shows as -1
         EXPECT_EQ(kSwitchRounds[round][kOlderThanSwitch] != 0, shown.ageEnabled);
+    }
+}
+
+TEST_F(OptionsDialog, FollowsTheEditorsDarkModeOnEditorsThatThemeDialogs) {
+    const struct {
+        int version;
+        bool padding;
+        bool themed;
+    } cases[] = {
+        {7950, false, false},
+        {8530, true, false},  // 8.5.3: no theming yet
+        {8540, false, true},  // 8.5.4 unpadded: (8, 54)
+        {8900, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        HostConfig config;
+        config.version = c.version;
+        config.versionPadding = c.padding;
+        ASSERT_TRUE(startHost(config));
+        loadPlugin();
+        bool darkAtStart = true, darkAfterSwitch = false;
+        SeenDialog dialog = runOptions([&](HWND dialog) {
+            darkAtStart = themedDark(dialog);
+            // The same notification from other windows is not the editor's.
+            notifyPlugin(NPPN_DARKMODECHANGED, mainView());
+            notifyPlugin(NPPN_DARKMODECHANGED, nullptr);
+            setDarkMode(true);  // from the editor's Preferences while the dialog is open
+            darkAfterSwitch = themedDark(dialog);
+        });
+        ASSERT_NE(nullptr, dialog.hwnd);
+        setDarkMode(false);  // no dialog to theme now
+        const std::vector<Request> asked = requestsOf(NPPM_DARKMODESUBCLASSANDTHEME);
+        EXPECT_FALSE(darkAtStart) << "the editor starts light";
+        EXPECT_EQ(c.themed, darkAfterSwitch);
+        if (!c.themed) {
+            EXPECT_TRUE(asked.empty());
+            continue;
+        }
+        ASSERT_EQ(2u, asked.size());
+        EXPECT_EQ(dmfInit, asked[0].wParam);
+        EXPECT_EQ(dmfHandleChange, asked[1].wParam);
+        for (const Request& request : asked)
+            EXPECT_EQ(reinterpret_cast<LPARAM>(dialog.hwnd), request.lParam) << "the dialog's own handle";
     }
 }
 
@@ -766,4 +810,16 @@ TEST_F(OptionsDialog, DISABLED_Screenshot) {
         clickButton(dialog, IDCANCEL);
     });
     EXPECT_TRUE(written) << "cannot write the picture";
+    // The same in the editor's dark mode.
+    HostConfig dark;
+    dark.darkMode = true;
+    ASSERT_TRUE(startHost(dark));
+    loadPlugin();
+    written = false;
+    const std::wstring darkPath = joinPath(std::wstring(folder, folder + strlen(folder)), L"options-dark.bmp");
+    runOptions([&](HWND dialog) {
+        written = standin::writeWindowBitmap(dialog, darkPath);
+        clickButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(written) << "cannot write the dark picture";
 }

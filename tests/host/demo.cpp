@@ -5,6 +5,9 @@
 //   quiblet-host --screenshot out.bmp [dllpath] writes a picture of the editor
 //   quiblet-host --screenshot-menu out.bmp [dllpath]
 //                                               the same with Plugins > Quiblet open
+//   --icons SIZE  the toolbar in a Fluent icon set of SIZE pixels (else the
+//                 "Standard icons (small)" set)
+//   --dark        the editor in dark mode
 //
 // The plug-in is dllpath, else plugins\Quiblet\Quiblet.dll beside this
 // program, else Quiblet.dll beside it.
@@ -20,6 +23,9 @@
 
 namespace {
 
+// The icon set and mode from the command line.
+standin::HostConfig g_look;
+
 std::wstring defaultPluginPath() {
     std::wstring installed = standin::joinPath(standin::exeFolder(), L"plugins\\Quiblet\\Quiblet.dll");
     if (standin::fileExists(installed)) return installed;
@@ -27,7 +33,7 @@ std::wstring defaultPluginPath() {
 }
 
 bool startWithPlugin(const std::wstring& dll, bool visible) {
-    standin::HostConfig config;
+    standin::HostConfig config = g_look;
     config.visible = visible;
     config.closeDestroysWindow = true;
     if (!standin::startHost(config)) {
@@ -212,12 +218,16 @@ int main() {
             screenshot = argv[++i];
         } else if (arg == L"--screenshot-menu" && i + 1 < argc) {
             menuScreenshot = argv[++i];
+        } else if (arg == L"--icons" && i + 1 < argc) {
+            g_look.fluentIconSize = _wtoi(argv[++i]);
+        } else if (arg == L"--dark") {
+            g_look.darkMode = true;
         } else if (!arg.empty() && arg[0] != L'-' && dll.empty()) {
             dll = arg;
         } else {
             fprintf(stderr,
                     "usage: quiblet-host [--demo | --screenshot out.bmp | --screenshot-menu out.bmp] "
-                    "[dllpath]\n");
+                    "[--icons SIZE] [--dark] [dllpath]\n");
             LocalFree(argv);
             return 2;
         }

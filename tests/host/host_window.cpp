@@ -2,7 +2,6 @@
 // the plug-in's requests, and the request log.
 #include <windows.h>
 #include <commctrl.h>
-#include <strsafe.h>
 
 #include <map>
 #include <utility>
@@ -10,6 +9,10 @@
 #include "host_internal.h"
 #include "sandbox.h"
 #include "standin_host.h"
+
+// Last: it renames the unbounded C string functions, which libc++'s C++
+// headers (the arm64 build's) then fail to declare.
+#include <strsafe.h>
 
 namespace standin {
 namespace {
@@ -26,6 +29,8 @@ const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
 const wchar_t kSaveFailedTitle[] = L"Save failed";
 const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
 const wchar_t kCreateFileTitle[] = L"Create new file";
+// setDarkMode from any thread: wParam 1 dark, 0 light.
+const UINT kSwitchDarkMode = WM_APP + 1;
 
 struct HostState {
     HostConfig config;
@@ -33,6 +38,7 @@ struct HostState {
     HWND mainView = nullptr;
     HWND secondView = nullptr;
     HWND toolbar = nullptr;
+    HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
     std::vector<Document> documents;
     INT_PTR activeId = 0;
     INT_PTR nextBufferId = 0x1000;
@@ -153,13 +159,86 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     return TRUE;
 }
 
-// Takes what the editor needs from the plug-in's bitmap while the request
-// lasts (the plug-in reuses its record), and puts a real button on the toolbar.
-LRESULT addToolbarButton(WPARAM commandId, LPARAM record) {
+// The editor's own File/New image in a Fluent set: a page outline with a
+// folded corner, in the set's size, light or dark, on a transparent ground.
+HBITMAP drawEditorNewImage(int size, bool dark) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return nullptr;
+    DWORD* pixels = static_cast<DWORD*>(bits);
+    const DWORD ink = dark ? 0xFFE8E8E8u : 0xFF303030u;
+    const int line = size / 16 > 0 ? size / 16 : 1;
+    const int left = size * 3 / 16, right = size * 13 / 16, top = size / 16, bottom = size * 15 / 16;
+    const int fold = size * 4 / 16;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const bool inside = x >= left && x < right && y >= top && y < bottom && (x - left) + (y - top) >= 0 &&
+                                (right - 1 - x) + (y - top) >= fold - line;
+            const bool edge = inside && (x < left + line || x >= right - line || y < top + line ||
+                                         y >= bottom - line || (right - 1 - x) + (y - top) < fold);
+            pixels[y * size + x] = edge ? ink : 0;
+        }
+    }
+    return bitmap;
+}
+
+// The image a button shows in the current set: in a Fluent set the icon for
+// the mode, or a bitmap stretched to the set's size when the button came
+// without icons (as the editor shows an old plug-in's button).
+int addButtonImage(ToolbarButton& button) {
+    if (!g.fluentImages) {
+        if (!button.bitmap) return I_IMAGENONE;
+        TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(button.bitmap)};
+        return static_cast<int>(SendMessageW(g.toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&add)));
+    }
+    HICON icon = g.config.darkMode ? button.iconDark : button.icon;
+    // The image list takes the icon's size closest to its own.
+    if (icon) return ImageList_AddIcon(g.fluentImages, icon);
+    if (!button.bitmap) return I_IMAGENONE;
+    const int size = g.config.fluentIconSize;
+    HBITMAP stretched = static_cast<HBITMAP>(CopyImage(button.bitmap, IMAGE_BITMAP, size, size, 0));
+    const int image = ImageList_Add(g.fluentImages, stretched, nullptr);
+    if (stretched) DeleteObject(stretched);
+    return image;
+}
+
+// Fills a Fluent set's images anew for the current mode: the editor's own
+// File/New first, then every plug-in button.
+void refillFluentImages() {
+    if (!g.fluentImages) return;
+    ImageList_RemoveAll(g.fluentImages);
+    HBITMAP own = drawEditorNewImage(g.config.fluentIconSize, g.config.darkMode);
+    ImageList_Add(g.fluentImages, own, nullptr);
+    if (own) DeleteObject(own);
+    for (ToolbarButton& button : g.toolbarButtons) {
+        TBBUTTONINFOW info = {};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_IMAGE;
+        info.iImage = addButtonImage(button);
+        SendMessageW(g.toolbar, TB_SETBUTTONINFOW, button.commandId, reinterpret_cast<LPARAM>(&info));
+    }
+    InvalidateRect(g.toolbar, nullptr, TRUE);
+}
+
+// Takes what the editor needs from the plug-in's record while the request
+// lasts (the plug-in may reuse it), and puts a real button on the toolbar.
+LRESULT addToolbarButton(WPARAM commandId, LPARAM record, bool forDarkMode) {
     ToolbarButton button;
     button.commandId = static_cast<int>(commandId);
+    button.forDarkMode = forDarkMode;
     button.record = record;
-    if (record) {
+    if (record && forDarkMode) {
+        const toolbarIconsWithDarkMode* icons = reinterpret_cast<const toolbarIconsWithDarkMode*>(record);
+        button.bitmap = icons->hToolbarBmp;
+        button.icon = icons->hToolbarIcon;
+        button.iconDark = icons->hToolbarIconDarkMode;
+    } else if (record) {
         const toolbarIcons* icons = reinterpret_cast<const toolbarIcons*>(record);
         button.bitmap = icons->hToolbarBmp;
         button.icon = icons->hToolbarIcon;
@@ -174,19 +253,29 @@ LRESULT addToolbarButton(WPARAM commandId, LPARAM record) {
         SelectObject(dc, old);
         DeleteDC(dc);
     }
-    g.toolbarButtons.push_back(button);
-
-    int image = I_IMAGENONE;
-    if (button.bitmap) {
-        TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(button.bitmap)};
-        image = static_cast<int>(SendMessageW(g.toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&add)));
-    }
     TBBUTTON tb = {};
-    tb.iBitmap = image;
+    tb.iBitmap = addButtonImage(button);
     tb.idCommand = button.commandId;
     tb.fsState = TBSTATE_ENABLED;
     tb.fsStyle = BTNS_BUTTON;
+    g.toolbarButtons.push_back(button);
     return SendMessageW(g.toolbar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&tb));
+}
+
+// NPPM_GETNPPVERSION: major in the high word, the rest as digits in the low
+// word, padded to three when asked and this editor knows how.
+LRESULT versionAnswer(WPARAM padding) {
+    int digits = g.config.version % 1000;
+    if (!(padding && g.config.versionPadding))
+        while (digits != 0 && digits % 10 == 0) digits /= 10;
+    return MAKELONG(digits, g.config.version / 1000);
+}
+
+void switchDarkMode(bool on) {
+    g.config.darkMode = on;
+    refillFluentImages();
+    RedrawWindow(g.main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (g.config.version >= kEditorWithDarkModeQuery) notifyPlugin(NPPN_DARKMODECHANGED, g.main);
 }
 
 LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) {
@@ -208,7 +297,17 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
         request->text = path ? path : L"";
         return path ? openFile(request->text) : FALSE;
     case NPPM_ADDTOOLBARICON:
-        return addToolbarButton(wParam, lParam);
+        return addToolbarButton(wParam, lParam, false);
+    case NPPM_GETNPPVERSION:
+        return versionAnswer(wParam);
+    case NPPM_ADDTOOLBARICON_FORDARKMODE:
+        if (g.config.version < kEditorWithIconsForDarkMode) return 0;
+        return addToolbarButton(wParam, lParam, true);
+    case NPPM_ISDARKMODEENABLED:
+        return g.config.version >= kEditorWithDarkModeQuery && g.config.darkMode;
+    case NPPM_DARKMODESUBCLASSANDTHEME:
+        if (g.config.version < kEditorWithDialogTheming) return 0;
+        return themeWindow(wParam, reinterpret_cast<HWND>(lParam));
     case NPPM_GETFULLCURRENTPATH:
     case NPPM_GETCURRENTDIRECTORY:
     case NPPM_GETNAMEPART:
@@ -264,6 +363,9 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         if (g.toolbar) layoutWindows();
         return 0;
+    case kSwitchDarkMode:
+        switchDarkMode(wParam != 0);
+        return 0;
     case WM_DESTROY:
         if (g.quitOnDestroy) PostQuitMessage(0);
         return 0;
@@ -305,10 +407,21 @@ HWND createToolbar(HWND parent) {
                                GetModuleHandleW(nullptr), nullptr);
     if (!bar) return nullptr;
     SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
-    SendMessageW(bar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    themeToolbar(bar);
+    const int size = g.config.fluentIconSize;
+    int ownImage = STD_FILENEW;
+    if (size > 0) {
+        g.fluentImages = ImageList_Create(size, size, ILC_COLOR32, 8, 8);
+        SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(g.fluentImages));
+        HBITMAP own = drawEditorNewImage(size, g.config.darkMode);
+        ownImage = ImageList_Add(g.fluentImages, own, nullptr);
+        if (own) DeleteObject(own);
+    } else {
+        SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
+        SendMessageW(bar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    }
     TBBUTTON fileNew = {};
-    fileNew.iBitmap = STD_FILENEW;
+    fileNew.iBitmap = ownImage;
     fileNew.idCommand = IDM_FILE_NEW;
     fileNew.fsState = TBSTATE_ENABLED;
     fileNew.fsStyle = BTNS_BUTTON;
@@ -357,6 +470,9 @@ void stopHost() {
             SetWindowLongPtrW(g.main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hostProc));
         DestroyWindow(g.main);
     }
+    releaseToolbarImages();
+    if (g.fluentImages) ImageList_Destroy(g.fluentImages);
+    g.fluentImages = nullptr;
     g.main = g.mainView = g.secondView = g.toolbar = nullptr;
 }
 
@@ -415,6 +531,22 @@ bool textQueryAnswer(UINT msg, std::wstring* answer) {
 }
 
 std::vector<ToolbarButton>& toolbarButtons() { return g.toolbarButtons; }
+
+void releaseToolbarImages() {
+    for (ToolbarButton& button : g.toolbarButtons) {
+        if (button.bitmap) DeleteObject(button.bitmap);
+        if (button.icon) DestroyIcon(button.icon);
+        if (button.iconDark) DestroyIcon(button.iconDark);
+        button.bitmap = nullptr;
+        button.icon = button.iconDark = nullptr;
+    }
+}
+
+void setDarkMode(bool on) {
+    if (g.main) SendMessageW(g.main, kSwitchDarkMode, on ? 1 : 0, 0);
+}
+
+bool darkModeOn() { return g.config.darkMode; }
 int fileNewSeenByHost() { return g.fileNewSeen; }
 int closeSeenByHost() { return g.closeSeen; }
 WNDPROC hostWindowProcedure() { return hostProc; }
