@@ -352,7 +352,11 @@ TEST_F(NotesTest, ANotePathThatDoesNotFitShowsAnErrorAndAsksTheEditorNothing) {
     // The box names the template at fault, when given.
     auto expectPathError = [](int row, const std::wstring& named = std::wstring()) {
         clearRequests();
-        SeenDialog error = runAnswering(row, IDOK);
+        // OK; a question instead (a note already there) is answered No.
+        std::future<SeenDialog> seen =
+            onNextDialog([](HWND box) { clickButton(box, GetDlgItem(box, IDOK) ? IDOK : IDNO); });
+        runCommand(row);
+        SeenDialog error = seen.get();
         ASSERT_NE(nullptr, error.hwnd);
         EXPECT_EQ(hostWindow(), error.owner);
         EXPECT_EQ(kTitle, error.title);

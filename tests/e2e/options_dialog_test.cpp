@@ -120,13 +120,30 @@ SeenDialog runOptions(const std::function<void(HWND)>& script) {
 
 // Presses a button of the Options dialog that shows a message box, and
 // closes that box with OK.
-// Presses a button that shows a message box owned by the dialog, and
-// answers it with OK; *dialogDisabled tells whether the dialog could be
-// used meanwhile.
+// Presses a button that shows a message box, and answers it with OK;
+// *dialogDisabled tells whether the dialog could be used meanwhile. A box
+// owned by the editor's window instead of the dialog is answered too (and
+// seen with that owner), so that the press always returns.
 SeenDialog pressForMessageBox(HWND dialog, int id, bool* dialogDisabled = nullptr) {
-    std::future<SeenDialog> box = onNextDialogOwnedBy(dialog, [dialog, dialogDisabled](HWND shown) {
-        if (dialogDisabled) *dialogDisabled = !IsWindowEnabled(dialog);
-        clickButton(shown, IDOK);
+    const HWND host = hostWindow();
+    const std::vector<HWND> before = openDialogs(host);
+    std::future<SeenDialog> box = std::async(std::launch::async, [dialog, dialogDisabled, host, before]() {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 10000) {
+            for (HWND owner : {dialog, host}) {
+                for (HWND shown : openDialogs(owner)) {
+                    bool wasOpen = false;
+                    for (HWND old : before) wasOpen = wasOpen || old == shown;
+                    if (wasOpen) continue;
+                    SeenDialog seen = readDialog(shown);
+                    if (dialogDisabled) *dialogDisabled = !IsWindowEnabled(dialog);
+                    clickButton(shown, IDOK);
+                    return seen;
+                }
+            }
+            Sleep(kPollMs);
+        }
+        return SeenDialog();
     });
     clickButton(dialog, id);
     return box.get();
