@@ -21,6 +21,11 @@
 #define IDC_OLD_AGE          216
 #define IDC_DELETE_CONFIRM   217
 
+// The Notes panel and its controls.
+#define IDD_NOTES_PANEL      220
+#define IDC_NOTES_SEARCH     221
+#define IDC_NOTES_LIST       222
+
 // Toolbar bitmaps.
 #define IDB_OPEN_NOTE        300
 #define IDB_SAVE_NOTE        301

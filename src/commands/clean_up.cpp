@@ -35,6 +35,11 @@ bool hasNoteExtension(const wchar_t* name, const wchar_t* extension) {
                                 static_cast<int>(extensionLength), TRUE) == CSTR_EQUAL;
 }
 
+bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    return hasNoteExtension(entry.cFileName, extension);
+}
+
 static LONGLONG asCount(const FILETIME& time) {
     ULARGE_INTEGER value;
     value.LowPart = time.dwLowDateTime;
@@ -73,10 +78,7 @@ void cleanNoteFolder() {
     HANDLE search = FindFirstFileW(pattern, &entry);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        // The wildcard also matches short 8.3 names, and sub-folders are
-        // not notes.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (!hasNoteExtension(entry.cFileName, s.Extension)) continue;
+        if (!isNoteEntry(entry, s.Extension)) continue;
         const bool empty = entry.nFileSizeHigh == 0 && entry.nFileSizeLow == 0;
         const bool old = ageLimit > 0 &&
                          noteDayCount(asCount(now) - asCount(entry.ftCreationTime)) > ageLimit;

@@ -4,6 +4,7 @@
 #include "shell.h"
 
 #include "../commands/commands.h"
+#include "../panel/panel.h"
 #include "../settings/settings.h"
 #include "../../res/resource.h"
 
@@ -77,10 +78,12 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();
+        refreshNotesPanel();
         return 1;
     }
     if (message == WM_CLOSE && (options.DeleteEmptyNotes || options.DeleteOldNotes)) {
         cleanNoteFolder();
+        refreshNotesPanel();
     }
     return CallWindowProcW(g_savedHostProcedure, window, message, wParam, lParam);
 }
@@ -90,6 +93,11 @@ extern "C" void beNotified(SCNotification* notification) {
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
+        break;
+    case NPPN_SHUTDOWN:
+        // The editor is closing: the panel's workers are stopped here, where
+        // they can be joined, rather than at unload.
+        if (notification->nmhdr.hwndFrom == hostWindow()) closeNotesPanel(true);
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();

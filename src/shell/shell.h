@@ -5,11 +5,12 @@
 #include "../host/editor.h"
 
 // Rows of the command table; the toolbar finds its commands by row.
-const int kCommandCount = 11;
+const int kCommandCount = 14;
 const int kRowCreateNote = 0;
 const int kRowSaveAsNote = 1;
 const int kRowOpenNotes = 3;
 const int kRowOpenLastNote = 4;
+const int kRowNotesPanel = 12;
 // The command id the editor wrote into a row.
 int commandId(int row);
 
