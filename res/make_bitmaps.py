@@ -7,7 +7,10 @@ pixels are light grey (192, 192, 192): the editor loads the bitmaps with
 LR_LOADMAP3DCOLORS, which turns that grey into the toolbar's own colour, so
 the pad gets rounded corners on any theme.
 
-Usage: make_bitmaps.py OUTPUT_FOLDER   (writes note_o/s/n/l.bmp)
+Also draws the Notes panel's button (note_p.bmp): the pad with the lines of
+a list.
+
+Usage: make_bitmaps.py OUTPUT_FOLDER   (writes note_o/s/n/l/p.bmp)
 """
 import struct
 import sys
@@ -87,6 +90,17 @@ LETTERS = {
     ],
 }
 LETTER_LEFT, LETTER_TOP = 5, 6
+# The Notes panel's button: lines of a list instead of a letter.
+LETTERS["p"] = [
+    "#.####",
+    "......",
+    "#.####",
+    "......",
+    "#.####",
+    "......",
+    "#.####",
+    "......",
+]
 
 
 def picture(letter):

@@ -20,6 +20,7 @@
 #define IDC_DELETE_OLD       215
 #define IDC_OLD_AGE          216
 #define IDC_DELETE_CONFIRM   217
+#define IDC_PANEL_BUTTON     218
 
 // The Notes panel and its controls.
 #define IDD_NOTES_PANEL      220
@@ -31,3 +32,4 @@
 #define IDB_SAVE_NOTE        301
 #define IDB_NEW_NOTE         302
 #define IDB_LAST_NOTE        303
+#define IDB_NOTES_PANEL      305

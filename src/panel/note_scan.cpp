@@ -131,9 +131,78 @@ bool readFileStart(const wchar_t* path, BYTE* bytes, DWORD capacity, DWORD* coun
     return true;
 }
 
-bool newerFirst(const NoteRow& a, const NoteRow& b) { return CompareFileTime(&a.changed, &b.changed) > 0; }
+// Newest first; notes changed at the same moment by name.
+bool newerFirst(const NoteRow& left, const NoteRow& right) {
+    const int byTime = CompareFileTime(&left.changed, &right.changed);
+    return byTime ? byTime > 0 : lstrcmpiW(left.fileName, right.fileName) < 0;
+}
+
+// Makes room for one more item of itemSize bytes.
+bool grow(void** items, size_t count, size_t* capacity, size_t itemSize) {
+    if (count < *capacity) return true;
+    const size_t wanted = *capacity ? *capacity * 2 : 64;
+    HANDLE heap = GetProcessHeap();
+    void* grown = *items ? HeapReAlloc(heap, 0, *items, wanted * itemSize) : HeapAlloc(heap, 0, wanted * itemSize);
+    if (!grown) return false;
+    *items = grown;
+    *capacity = wanted;
+    return true;
+}
+
+// Puts the rows in the order of newerFirst.
+bool sortNewestFirst(NoteList* list) {
+    if (list->count < 2) return true;
+    HANDLE heap = GetProcessHeap();
+    int* order = static_cast<int*>(HeapAlloc(heap, 0, list->count * sizeof(int)));
+    NoteRow* sorted = static_cast<NoteRow*>(HeapAlloc(heap, 0, list->count * sizeof(NoteRow)));
+    if (!order || !sorted) {
+        if (order) HeapFree(heap, 0, order);
+        if (sorted) HeapFree(heap, 0, sorted);
+        return false;
+    }
+    for (size_t i = 0; i < list->count; ++i) order[i] = static_cast<int>(i);
+    // Indices are sorted rather than rows: a row is most of a kilobyte.
+    const NoteRow* rows = list->rows;
+    std::sort(order, order + list->count, [rows](int a, int b) { return newerFirst(rows[a], rows[b]); });
+    for (size_t i = 0; i < list->count; ++i) sorted[i] = list->rows[order[i]];
+    HeapFree(heap, 0, list->rows);
+    HeapFree(heap, 0, order);
+    list->rows = sorted;
+    list->capacity = list->count;
+    return true;
+}
 
 }  // namespace
+
+bool appendRow(NoteList* list, const NoteRow& row) {
+    if (!grow(reinterpret_cast<void**>(&list->rows), list->count, &list->capacity, sizeof(NoteRow))) return false;
+    list->rows[list->count++] = row;
+    return true;
+}
+
+bool appendIndex(IndexList* list, int index) {
+    if (!grow(reinterpret_cast<void**>(&list->items), list->count, &list->capacity, sizeof(int))) return false;
+    list->items[list->count++] = index;
+    return true;
+}
+
+void freeNoteList(NoteList* list) {
+    if (list->rows) HeapFree(GetProcessHeap(), 0, list->rows);
+    ZeroMemory(list, sizeof *list);
+}
+
+void freeIndexList(IndexList* list) {
+    if (list->items) HeapFree(GetProcessHeap(), 0, list->items);
+    ZeroMemory(list, sizeof *list);
+}
+
+SearchBuffers* newSearchBuffers() {
+    return static_cast<SearchBuffers*>(HeapAlloc(GetProcessHeap(), 0, sizeof(SearchBuffers)));
+}
+
+void freeSearchBuffers(SearchBuffers* buffers) {
+    if (buffers) HeapFree(GetProcessHeap(), 0, buffers);
+}
 
 void decodeFirstLine(const BYTE* bytes, size_t count, wchar_t* line, size_t capacity) {
     if (capacity == 0) return;
@@ -157,9 +226,8 @@ void decodeFirstLine(const BYTE* bytes, size_t count, wchar_t* line, size_t capa
     line[out] = L'\0';
 }
 
-bool listNotes(const wchar_t* folder, const wchar_t* extension, std::vector<NoteRow>* rows,
-               const volatile LONG* cancel) {
-    rows->clear();
+bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel) {
+    rows->count = 0;
     wchar_t pattern[MAX_PATH];
     if (!extension[0] || FAILED(StringCchCopyW(pattern, MAX_PATH, folder)) || !PathAppendW(pattern, L"*") ||
         FAILED(StringCchCatW(pattern, MAX_PATH, extension)))
@@ -186,10 +254,10 @@ bool listNotes(const wchar_t* folder, const wchar_t* extension, std::vector<Note
         DWORD count = 0;
         readFileStart(path, start, kFirstLineBytes, &count);
         decodeFirstLine(start, count, row.firstLine, kFirstLineCapacity);
-        rows->push_back(row);
+        if (!appendRow(rows, row)) break;
     } while (FindNextFileW(search, &entry));
     FindClose(search);
-    std::stable_sort(rows->begin(), rows->end(), newerFirst);
+    sortNewestFirst(rows);
     return true;
 }
 
@@ -217,16 +285,13 @@ bool textMatches(const wchar_t* text, const NoteQuery& query) {
 bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buffers, const volatile LONG* cancel) {
     const size_t length = static_cast<size_t>(query.length);
     if (length == 0) return true;
-    // What is kept of one chunk for the next: enough bytes for all but one
-    // character of the search text in any encoding, plus a cut-off UTF-8
-    // sequence.
-    const size_t keepCapacity = 4 * length + 4;
-    buffers->bytes.resize(kSearchChunkBytes + keepCapacity);
-    if (!query.ascii) buffers->text.resize(kSearchChunkBytes + keepCapacity);
+    // What is kept of one chunk for the next (at most kSearchKeepBytes):
+    // enough bytes for all but one character of the search text in any
+    // encoding, plus a cut-off UTF-8 sequence.
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    BYTE* bytes = buffers->bytes.data();
+    BYTE* bytes = buffers->bytes;
     Encoding encoding = Encoding::Unknown;
     bool first = true, found = false;
     size_t kept = 0;
@@ -252,8 +317,8 @@ bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buf
             size_t usable = count - begin;
             if (utf16) usable &= ~static_cast<size_t>(1);
             else if (encoding != Encoding::Ansi) usable -= incompleteUtf8Tail(bytes + begin, usable);
-            wchar_t* text = buffers->text.data();
-            const size_t chars = decodeBytes(bytes + begin, usable, &encoding, text, buffers->text.size());
+            wchar_t* text = buffers->text;
+            const size_t chars = decodeBytes(bytes + begin, usable, &encoding, text, ARRAYSIZE(buffers->text));
             foldText(text, chars);
             found = wideContains(text, chars, query.folded, length);
             // Keep the last length - 1 characters' worth of bytes (and what

@@ -10,8 +10,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 // ---- Commands and what the shell tells the panel ----------------------------
 
 // "Notes panel": shows the panel (registering it with the editor's docking
@@ -50,11 +48,27 @@ struct NoteRow {
     wchar_t firstLine[kFirstLineCapacity]; // start of the first line
 };
 
+// Arrays on the process heap that grow as items are added (the library
+// uses no C++ containers: they would bring the C++ runtime's exception
+// machinery into it). Zero-initialised is empty; free them when done.
+struct NoteList {
+    NoteRow* rows;
+    size_t count, capacity;
+};
+struct IndexList {
+    int* items;
+    size_t count, capacity;
+};
+bool appendRow(NoteList* list, const NoteRow& row);   // false when memory runs out
+bool appendIndex(IndexList* list, int index);
+void freeNoteList(NoteList* list);
+void freeIndexList(IndexList* list);
+
 // Lists the notes directly in folder (real name ends in extension, not a
-// folder), newest change first, reading each one's first line. Stops early
-// when *cancel becomes non-zero. False when the folder cannot be read.
-bool listNotes(const wchar_t* folder, const wchar_t* extension, std::vector<NoteRow>* rows,
-               const volatile LONG* cancel);
+// folder) into rows, newest change first, reading each one's first line.
+// Stops early when *cancel becomes non-zero. False when the folder cannot be
+// read.
+bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel);
 
 // The start of the first line of a note's first bytes: decoded by its
 // byte-order mark, else as UTF-8 when the bytes are valid UTF-8, else in the
@@ -74,12 +88,16 @@ void prepareQuery(const wchar_t* text, NoteQuery* query);
 // Whether text holds the search text, ignoring case.
 bool textMatches(const wchar_t* text, const NoteQuery& query);
 
-// What a content search needs between notes: the read buffer and the
-// decoded text, allocated once per search.
+// What a content search needs between notes: the read buffer (a chunk and
+// what is kept of the one before) and its decoded text.
+const DWORD kSearchKeepBytes = 4 * kQueryCapacity + 4;
 struct SearchBuffers {
-    std::vector<BYTE> bytes;
-    std::vector<wchar_t> text;
+    BYTE bytes[kSearchChunkBytes + kSearchKeepBytes];
+    wchar_t text[kSearchChunkBytes + kSearchKeepBytes];
 };
+// A search's buffers on the process heap (null when memory runs out).
+SearchBuffers* newSearchBuffers();
+void freeSearchBuffers(SearchBuffers* buffers);
 // Whether the file at path holds the search text, ignoring case: read in
 // chunks of kSearchChunkBytes (never whole), a match across two chunks
 // included, decoded as its first line is. False when it cannot be read or

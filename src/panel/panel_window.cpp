@@ -47,46 +47,63 @@ const int kCellCapacity = 128;
 const int kColumnWidths[] = {150, 110, 260};
 
 // One listing-and-search run of the scan worker. The worker writes the
-// fields below the lock; the panel reads them when it is told.
+// fields below the lock; the panel reads them when it is told. Allocated
+// zeroed on the process heap, like everything of the panel.
 struct ScanJob {
-    HWND panel = nullptr;
-    wchar_t folder[MAX_PATH] = L"";
-    wchar_t extension[kSettingTextCapacity] = L"";
+    HWND panel;
+    wchar_t folder[MAX_PATH];
+    wchar_t extension[kSettingTextCapacity];
     NoteQuery query;
-    bool relist = false;
-    std::vector<NoteRow>* listing = nullptr;  // given, or made by the worker when relist
-    volatile LONG cancel = 0;
-    HANDLE thread = nullptr;
+    bool relist;
+    NoteList* listing;  // given, or made by the worker when relist
+    volatile LONG cancel;
+    HANDLE thread;
 
     CRITICAL_SECTION lock;
-    bool listingReady = false;   // the worker's listing can be taken
-    bool listingTaken = false;   // the panel took it (and owns it)
-    bool readable = true;        // the folder could be read
-    std::vector<int> matches;    // rows found since the panel last looked
-    bool posted = false;         // a progress message is on its way
+    bool listingReady;  // the worker's listing can be taken
+    bool listingTaken;  // the panel took it (and owns it)
+    bool readable;      // the folder could be read
+    IndexList matches;  // rows found since the panel last looked
+    bool posted;        // a progress message is on its way
 };
 
 // The worker that waits for changes in the note folder.
 struct FolderWatch {
-    HWND panel = nullptr;
-    wchar_t folder[MAX_PATH] = L"";
-    HANDLE stop = nullptr;
-    HANDLE thread = nullptr;
+    HWND panel;
+    wchar_t folder[MAX_PATH];
+    HANDLE change;  // made before the folder is listed, so no change is missed
+    HANDLE stop;
+    HANDLE thread;
 };
 
 struct PanelState {
-    HWND window = nullptr;
-    HWND search = nullptr;
-    HWND list = nullptr;
-    bool shown = false;
-    wchar_t folder[MAX_PATH] = L"";
-    bool readable = true;
-    std::vector<NoteRow>* listing = nullptr;  // newest first
-    std::vector<int> visible;                 // rows of the listing the list shows
-    ScanJob* scan = nullptr;
-    FolderWatch* watch = nullptr;
-    wchar_t cell[kMessageCapacity] = L"";     // text handed to the list view
+    HWND window;
+    HWND search;
+    HWND list;
+    bool shown;
+    wchar_t folder[MAX_PATH];
+    bool readable;
+    NoteList* listing;   // newest first
+    IndexList visible;   // rows of the listing the list shows
+    ScanJob* scan;
+    FolderWatch* watch;
+    wchar_t cell[kMessageCapacity];  // text handed to the list view
 };
+
+template <typename T>
+T* allocateZeroed() {
+    return static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(T)));
+}
+
+void release(void* block) {
+    if (block) HeapFree(GetProcessHeap(), 0, block);
+}
+
+void releaseListing(NoteList* listing) {
+    if (!listing) return;
+    freeNoteList(listing);
+    release(listing);
+}
 
 PanelState* g_panel;        // null while the panel has no window
 tTbData g_dockRecord;       // the editor keeps its address while we are loaded
@@ -120,8 +137,8 @@ void tellPanel(ScanJob* job) {
 DWORD WINAPI scanWorker(void* argument) {
     ScanJob* job = static_cast<ScanJob*>(argument);
     if (job->relist) {
-        std::vector<NoteRow>* rows = new std::vector<NoteRow>();
-        const bool readable = listNotes(job->folder, job->extension, rows, &job->cancel);
+        NoteList* rows = allocateZeroed<NoteList>();
+        const bool readable = rows && listNotes(job->folder, job->extension, rows, &job->cancel);
         EnterCriticalSection(&job->lock);
         job->listing = rows;
         job->readable = readable;
@@ -129,22 +146,24 @@ DWORD WINAPI scanWorker(void* argument) {
         tellPanel(job);
         LeaveCriticalSection(&job->lock);
     }
-    if (job->query.length > 0) {
-        SearchBuffers buffers;
-        const std::vector<NoteRow>& rows = *job->listing;
-        for (size_t i = 0; i < rows.size() && !job->cancel; ++i) {
-            bool found = textMatches(rows[i].fileName, job->query);
+    SearchBuffers* buffers = job->query.length > 0 && job->listing ? newSearchBuffers() : nullptr;
+    if (buffers) {
+        const NoteList& rows = *job->listing;
+        for (size_t i = 0; i < rows.count && !job->cancel; ++i) {
+            bool found = textMatches(rows.rows[i].fileName, job->query);
             if (!found) {
                 wchar_t path[MAX_PATH];
-                if (SUCCEEDED(StringCchCopyW(path, MAX_PATH, job->folder)) && PathAppendW(path, rows[i].fileName))
-                    found = fileMatches(path, job->query, &buffers, &job->cancel);
+                if (SUCCEEDED(StringCchCopyW(path, MAX_PATH, job->folder)) &&
+                    PathAppendW(path, rows.rows[i].fileName))
+                    found = fileMatches(path, job->query, buffers, &job->cancel);
             }
             if (!found) continue;
             EnterCriticalSection(&job->lock);
-            job->matches.push_back(static_cast<int>(i));
+            appendIndex(&job->matches, static_cast<int>(i));
             tellPanel(job);
             LeaveCriticalSection(&job->lock);
         }
+        freeSearchBuffers(buffers);
     }
     leaveWorker();
     return 0;
@@ -152,16 +171,10 @@ DWORD WINAPI scanWorker(void* argument) {
 
 DWORD WINAPI watchWorker(void* argument) {
     FolderWatch* watch = static_cast<FolderWatch*>(argument);
-    HANDLE change = FindFirstChangeNotificationW(
-        watch->folder, FALSE,
-        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
-    if (change != INVALID_HANDLE_VALUE) {
-        const HANDLE waits[] = {watch->stop, change};
-        while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-            PostMessageW(watch->panel, kFolderChangedMessage, 0, 0);
-            if (!FindNextChangeNotification(change)) break;
-        }
-        FindCloseChangeNotification(change);
+    const HANDLE waits[] = {watch->stop, watch->change};
+    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        PostMessageW(watch->panel, kFolderChangedMessage, 0, 0);
+        if (!FindNextChangeNotification(watch->change)) break;
     }
     leaveWorker();
     return 0;
@@ -180,9 +193,10 @@ void stopScan(PanelState* panel, bool join = true) {
     panel->scan = nullptr;
     InterlockedExchange(&job->cancel, 1);
     endThread(job->thread, join);
-    if (job->relist && !job->listingTaken) delete job->listing;
+    if (job->relist && !job->listingTaken) releaseListing(job->listing);
+    freeIndexList(&job->matches);
     DeleteCriticalSection(&job->lock);
-    delete job;
+    release(job);
 }
 
 void stopWatching(PanelState* panel, bool join = true) {
@@ -192,24 +206,28 @@ void stopWatching(PanelState* panel, bool join = true) {
     SetEvent(watch->stop);
     endThread(watch->thread, join);
     CloseHandle(watch->stop);
-    delete watch;
+    FindCloseChangeNotification(watch->change);
+    release(watch);
 }
 
 void watchFolder(PanelState* panel) {
-    // A watch that ended (its folder was missing) is started again.
-    if (panel->watch && lstrcmpiW(panel->watch->folder, panel->folder) == 0 &&
-        WaitForSingleObject(panel->watch->thread, 0) == WAIT_TIMEOUT)
-        return;
+    if (panel->watch && lstrcmpiW(panel->watch->folder, panel->folder) == 0) return;
     stopWatching(panel);
-    if (!panel->readable) return;
-    FolderWatch* watch = new FolderWatch();
+    FolderWatch* watch = allocateZeroed<FolderWatch>();
+    if (!watch) return;
     watch->panel = panel->window;
     StringCchCopyW(watch->folder, MAX_PATH, panel->folder);
-    watch->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    watch->change = FindFirstChangeNotificationW(
+        watch->folder, FALSE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    // A folder that cannot be watched (it is missing) is watched from the
+    // next listing on.
+    if (watch->change != INVALID_HANDLE_VALUE) watch->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (watch->stop) watch->thread = startWorker(watchWorker, watch);
     if (!watch->thread) {
         if (watch->stop) CloseHandle(watch->stop);
-        delete watch;
+        if (watch->change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(watch->change);
+        release(watch);
         return;
     }
     panel->watch = watch;
@@ -218,16 +236,16 @@ void watchFolder(PanelState* panel) {
 // ---- The list ------------------------------------------------------------------
 
 void showRowCount(PanelState* panel) {
-    const int count = panel->readable ? static_cast<int>(panel->visible.size()) : 1;
+    const int count = panel->readable ? static_cast<int>(panel->visible.count) : 1;
     SendMessageW(panel->list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
     InvalidateRect(panel->list, nullptr, FALSE);
 }
 
 void showWholeListing(PanelState* panel) {
-    panel->visible.clear();
-    const size_t count = panel->listing ? panel->listing->size() : 0;
-    panel->visible.reserve(count);
-    for (size_t i = 0; i < count; ++i) panel->visible.push_back(static_cast<int>(i));
+    panel->visible.count = 0;
+    const size_t count = panel->listing ? panel->listing->count : 0;
+    for (size_t i = 0; i < count; ++i)
+        if (!appendIndex(&panel->visible, static_cast<int>(i))) break;
 }
 
 // The note folder as the settings give it now; false when it is no full path.
@@ -245,9 +263,9 @@ void startScan(PanelState* panel, bool relist) {
     if (relist) {
         panel->readable = currentNoteFolder(panel->folder);
         if (!panel->readable) {
-            delete panel->listing;
+            releaseListing(panel->listing);
             panel->listing = nullptr;
-            panel->visible.clear();
+            panel->visible.count = 0;
             showRowCount(panel);
             stopWatching(panel);
             return;
@@ -262,10 +280,12 @@ void startScan(PanelState* panel, bool relist) {
         return;
     }
     if (text[0]) {
-        panel->visible.clear();
+        panel->visible.count = 0;
         showRowCount(panel);
     }
-    ScanJob* job = new ScanJob();
+    ScanJob* job = allocateZeroed<ScanJob>();
+    if (!job) return;
+    job->readable = true;
     job->panel = panel->window;
     StringCchCopyW(job->folder, MAX_PATH, panel->folder);
     StringCchCopyW(job->extension, kSettingTextCapacity, settings().Extension);
@@ -276,7 +296,7 @@ void startScan(PanelState* panel, bool relist) {
     job->thread = startWorker(scanWorker, job);
     if (!job->thread) {
         DeleteCriticalSection(&job->lock);
-        delete job;
+        release(job);
         return;
     }
     panel->scan = job;
@@ -288,15 +308,15 @@ void takeScanProgress(PanelState* panel) {
     if (!job) return;
     EnterCriticalSection(&job->lock);
     if (job->listingReady && !job->listingTaken) {
-        delete panel->listing;
+        releaseListing(panel->listing);
         panel->listing = job->listing;
         panel->readable = job->readable;
         job->listingTaken = true;
-        if (job->query.length > 0) panel->visible.clear();
+        if (job->query.length > 0) panel->visible.count = 0;
         else showWholeListing(panel);
     }
-    panel->visible.insert(panel->visible.end(), job->matches.begin(), job->matches.end());
-    job->matches.clear();
+    for (size_t i = 0; i < job->matches.count; ++i) appendIndex(&panel->visible, job->matches.items[i]);
+    job->matches.count = 0;
     job->posted = false;
     LeaveCriticalSection(&job->lock);
     showRowCount(panel);
@@ -312,8 +332,8 @@ void selectRow(HWND list, int item) {
 const NoteRow* selectedNote(const PanelState* panel) {
     if (!panel->readable || !panel->listing) return nullptr;
     const int item = static_cast<int>(SendMessageW(panel->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (item < 0 || item >= static_cast<int>(panel->visible.size())) return nullptr;
-    return &(*panel->listing)[panel->visible[item]];
+    if (item < 0 || item >= static_cast<int>(panel->visible.count)) return nullptr;
+    return &panel->listing->rows[panel->visible.items[item]];
 }
 
 bool notePath(const PanelState* panel, const NoteRow& note, wchar_t* path) {
@@ -347,8 +367,8 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
     if (!panel->readable) {
         if (item == 0 && info->item.iSubItem == 0)
             StringCchPrintfW(cell, kMessageCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
-    } else if (panel->listing && item >= 0 && item < static_cast<int>(panel->visible.size())) {
-        const NoteRow& note = (*panel->listing)[panel->visible[item]];
+    } else if (panel->listing && item >= 0 && item < static_cast<int>(panel->visible.count)) {
+        const NoteRow& note = panel->listing->rows[panel->visible.items[item]];
         switch (info->item.iSubItem) {
         case 0: noteName(note, cell, kMessageCapacity); break;
         case 1: formatChanged(note.changed, cell, kMessageCapacity); break;
@@ -418,9 +438,9 @@ void panelHidden(PanelState* panel, bool join = true) {
     KillTimer(panel->window, kRefreshTimer);
     stopScan(panel, join);
     stopWatching(panel, join);
-    delete panel->listing;
+    releaseListing(panel->listing);
     panel->listing = nullptr;
-    std::vector<int>().swap(panel->visible);
+    freeIndexList(&panel->visible);
     if (IsWindow(panel->list)) SendMessageW(panel->list, LVM_SETITEMCOUNT, 0, 0);
     if (g_commandId) SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(g_commandId), FALSE);
 }
@@ -475,7 +495,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         } else if (LOWORD(wParam) == IDOK) {
             // Enter in the list opens the chosen note; in the search box, the
             // first one found.
-            if (GetFocus() == panel->search && !selectedNote(panel) && !panel->visible.empty())
+            if (GetFocus() == panel->search && !selectedNote(panel) && panel->visible.count > 0)
                 selectRow(panel->list, 0);
             openSelectedNote(panel);
         }
@@ -509,7 +529,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 // The tab icon: the panel's toolbar picture, opaque.
 HICON makeTabIcon() {
     HBITMAP colour = static_cast<HBITMAP>(
-        LoadImageW(moduleHandle(), MAKEINTRESOURCEW(IDB_OPEN_NOTE), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE));
+        LoadImageW(moduleHandle(), MAKEINTRESOURCEW(IDB_NOTES_PANEL), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE));
     HBITMAP mask = CreateBitmap(16, 16, 1, 1, nullptr);
     HICON icon = nullptr;
     if (colour && mask) {
@@ -526,10 +546,12 @@ bool createPanel() {
     if (g_panel) closeNotesPanel(true);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    g_panel = new PanelState();
+    g_panel = allocateZeroed<PanelState>();
+    if (!g_panel) return false;
+    g_panel->readable = true;
     HWND window = CreateDialogParamW(moduleHandle(), MAKEINTRESOURCEW(IDD_NOTES_PANEL), hostWindow(), panelProc, 0);
     if (!window) {
-        delete g_panel;
+        release(g_panel);
         g_panel = nullptr;
         return false;
     }
@@ -602,7 +624,7 @@ void closeNotesPanel(bool mayWait) {
             SendMessageW(hostWindow(), NPPM_MODELESSDIALOG, MODELESSDIALOGREMOVE, reinterpret_cast<LPARAM>(window));
             DestroyWindow(window);
         }
-        delete g_panel;
+        release(g_panel);
         g_panel = nullptr;
     }
     g_docked = false;

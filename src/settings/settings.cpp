@@ -31,6 +31,7 @@ static const int kDefaultDeleteEmptyNotes = 0;
 static const int kDefaultDeleteOldNotes = 0;
 static const int kDefaultOldNotesAge = 90;
 static const int kDefaultDeleteConfirm = 1;
+static const int kDefaultNotesPanelButton = 1;
 
 const int kNumberTextCapacity = 256;
 
@@ -111,6 +112,7 @@ void loadSettings() {
     s.DeleteOldNotes = readNumber(L"DeleteOldNotes", kDefaultDeleteOldNotes, path);
     s.OldNotesAge = readNumber(L"OldNotesAge", kDefaultOldNotesAge, path);
     s.DeleteConfirm = readNumber(L"DeleteConfirm", kDefaultDeleteConfirm, path);
+    s.NotesPanelButton = readNumber(L"NotesPanelButton", kDefaultNotesPanelButton, path);
 }
 
 static void writeText(const wchar_t* key, const wchar_t* value, const wchar_t* path) {
@@ -152,4 +154,5 @@ void saveSettings() {
     writeSwitch(L"DeleteOldNotes", s.DeleteOldNotes, path);
     writeNumber(L"OldNotesAge", s.OldNotesAge, path);
     writeSwitch(L"DeleteConfirm", s.DeleteConfirm, path);
+    writeSwitch(L"NotesPanelButton", s.NotesPanelButton, path);
 }

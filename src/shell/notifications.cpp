@@ -47,18 +47,23 @@ static void mapCornerGrey(HBITMAP bitmap) {
     DeleteDC(dc);
 }
 
+static void addToolbarButton(int bitmapId, int row) {
+    g_toolbarButton.hToolbarBmp = static_cast<HBITMAP>(LoadImageW(
+        moduleHandle(), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
+    mapCornerGrey(g_toolbarButton.hToolbarBmp);
+    g_toolbarButton.hToolbarIcon = nullptr;
+    SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON, static_cast<WPARAM>(commandId(row)),
+                 reinterpret_cast<LPARAM>(&g_toolbarButton));
+}
+
 void addToolbarButtons() {
     const int chosen = settings().TabIcons;
     for (const ToolbarEntry& entry : kToolbarEntries) {
-        if (!(chosen & entry.bit)) continue;
-        g_toolbarButton.hToolbarBmp = static_cast<HBITMAP>(
-            LoadImageW(moduleHandle(), MAKEINTRESOURCEW(entry.bitmapId), IMAGE_BITMAP, 0, 0,
-                       LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
-        mapCornerGrey(g_toolbarButton.hToolbarBmp);
-        g_toolbarButton.hToolbarIcon = nullptr;
-        SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON, static_cast<WPARAM>(commandId(entry.row)),
-                     reinterpret_cast<LPARAM>(&g_toolbarButton));
+        if (chosen & entry.bit) addToolbarButton(entry.bitmapId, entry.row);
     }
+    // The Notes panel's button has a setting of its own, so that TabIcons
+    // keeps its meaning.
+    if (settings().NotesPanelButton) addToolbarButton(IDB_NOTES_PANEL, kRowNotesPanel);
 }
 
 void installHostWindowHook() {

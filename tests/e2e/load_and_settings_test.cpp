@@ -55,6 +55,7 @@ const std::vector<std::wstring> kDefaultSettingsFile = {
     L"DeleteOldNotes=0",
     L"OldNotesAge=90",
     L"DeleteConfirm=1",
+    L"NotesPanelButton=1",
 };
 
 // A window procedure put on the editor's window by someone else (say another
@@ -182,6 +183,7 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndWrittenBackNormalised) {
                   L"DeleteOldNotes=1",
                   L"OldNotesAge=-1",
                   L"DeleteConfirm=1",
+                  L"NotesPanelButton=1",
               }),
               settingsFileLines(settingsFilePath()));
 }

@@ -24,6 +24,7 @@ const ExpectedButton kNewButton = {0, IDB_NEW_NOTE};
 const ExpectedButton kSaveButton = {1, IDB_SAVE_NOTE};
 const ExpectedButton kOpenButton = {3, IDB_OPEN_NOTE};
 const ExpectedButton kLastButton = {4, IDB_LAST_NOTE};
+const ExpectedButton kPanelButton = {12, IDB_NOTES_PANEL};
 
 // The pixels of a bitmap, row by row, as the screen would show them.
 std::vector<COLORREF> pixelsOf(HBITMAP bitmap, int width, int height) {
@@ -125,19 +126,22 @@ protected:
 
 }  // namespace
 
-TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLast) {
+TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLastAndThePanelsButtonHasItsOwnKey) {
     const struct {
         int tabIcons;
+        const wchar_t* panelButton;  // NotesPanelButton; null: not in the file (shown)
         std::vector<ExpectedButton> buttons;
     } cases[] = {
-        {0, {}},
-        {5, {kNewButton, kOpenButton}},
-        {15, {kNewButton, kSaveButton, kOpenButton, kLastButton}},
-        {16, {}},  // only the four lowest bits choose buttons
+        {0, L"0", {}},
+        {5, nullptr, {kNewButton, kOpenButton, kPanelButton}},
+        {15, L"0", {kNewButton, kSaveButton, kOpenButton, kLastButton}},
+        {16, L"1", {kPanelButton}},  // only the four lowest bits of TabIcons choose buttons
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tabIcons);
+        DeleteFileW(settingsFilePath().c_str());
         storeSetting(L"TabIcons", std::to_wstring(c.tabIcons));
+        if (c.panelButton) storeSetting(L"NotesPanelButton", c.panelButton);
         loadPlugin();
         expectButtons(c.buttons);
         EXPECT_EQ(c.buttons.size(), requestsOf(NPPM_ADDTOOLBARICON).size());
@@ -149,7 +153,7 @@ TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLast) {
 TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
     storeSetting(L"TabIcons", L"15");
     loadPlugin();
-    ASSERT_EQ(4u, requestsOf(NPPM_ADDTOOLBARICON).size());
+    ASSERT_EQ(5u, requestsOf(NPPM_ADDTOOLBARICON).size());
     clearRequests();
     notifyPlugin(NPPN_TBMODIFICATION, mainView());
     notifyPlugin(NPPN_TBMODIFICATION, nullptr);
