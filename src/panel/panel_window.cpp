@@ -44,7 +44,7 @@ const UINT_PTR kRefreshTimer = 1;
 const UINT kRefreshDelayMs = 100;
 const int kMessageCapacity = 1024;
 const int kCellCapacity = 128;
-const int kColumnWidths[] = {150, 110, 260};
+const int kColumnWidths[] = {110, 105, 220};
 
 // One listing-and-search run of the scan worker. The worker writes the
 // fields below the lock; the panel reads them when it is told. Allocated
