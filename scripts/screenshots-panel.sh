@@ -2,13 +2,16 @@
 # Takes the README's pictures of the Notes panel: the stand-in editor from a
 # build folder with a note folder of a few notes, the panel shown, once as it
 # opens and once after typing a search.
-#   screenshots-panel.sh [BUILD_FOLDER] [LIST.png] [SEARCH.png]
-# Defaults: build/x86, docs/panel.png and docs/panel-search.png.
+#   screenshots-panel.sh [BUILD_FOLDER] [LIST.png] [SEARCH.png] [DARK.png]
+#   (and DARK.png: the search in the dark editor)
+# Defaults: build/x86, docs/panel.png, docs/panel-search.png and
+# docs/panel-dark.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/x86}" && pwd)
 out=${2:-$root/docs/panel.png}
 search_out=${3:-$root/docs/panel-search.png}
+dark_out=${4:-$root/docs/panel-dark.png}
 for file in bin/quiblet-host.exe bin/Quiblet.dll; do
     [ -f "$build/$file" ] || { echo "screenshots-panel.sh: no $build/$file (build it first)" >&2; exit 1; }
 done
@@ -39,5 +42,7 @@ NOTES
 
 (cd "$stage" && "$root/cmake/wine-run" "$build/wineprefix" quiblet-host.exe --screenshot-panel panel.bmp)
 (cd "$stage" && "$root/cmake/wine-run" "$build/wineprefix" quiblet-host.exe --screenshot-panel search.bmp --search mi)
-mkdir -p "$(dirname "$out")" "$(dirname "$search_out")"
-python3 "$root/scripts/bmp-to-png.py" "$stage/panel.bmp" "$out" 0 "$stage/search.bmp" "$search_out" 0
+(cd "$stage" && "$root/cmake/wine-run" "$build/wineprefix" quiblet-host.exe --dark --screenshot-panel dark.bmp --search e)
+mkdir -p "$(dirname "$out")" "$(dirname "$search_out")" "$(dirname "$dark_out")"
+python3 "$root/scripts/bmp-to-png.py" "$stage/panel.bmp" "$out" 0 "$stage/search.bmp" "$search_out" 0 \
+    "$stage/dark.bmp" "$dark_out" 0

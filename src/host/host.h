@@ -64,6 +64,9 @@ struct tTbData {
 const UINT DWS_ICONTAB = 0x00000001;       // hIconTab on its tab
 const UINT DWS_ICONBAR = 0x00000002;       // hIconTab in its caption
 const UINT DWS_ADDINFO = 0x00000004;       // pszAddInfo in its caption
+// The panel themes itself in dark mode; without it the editor themes a
+// docked panel's window and its standard controls itself.
+const UINT DWS_USEOWNDARKMODE = 0x00000008;
 const UINT DWS_DF_CONT_LEFT = 0u << 28;
 const UINT DWS_DF_CONT_RIGHT = 1u << 28;
 const UINT DWS_DF_CONT_TOP = 2u << 28;

@@ -288,3 +288,30 @@ TEST_F(NotesPanel, UnloadWhileSearchingAFolderOfLargeNotesStopsTheWorkers) {
     EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                     reinterpret_cast<LPCWSTR>(module), &stillThere));
 }
+
+class NotesPanelInTheDark : public NotesPanel {
+protected:
+    HostConfig hostConfig() override {
+        HostConfig config;
+        config.darkMode = true;
+        return config;
+    }
+};
+
+TEST_F(NotesPanelInTheDark, TheEditorThemesTheListAndTheSearchBox) {
+    ASSERT_TRUE(writeNote(notePath(L"night.note"), "dark", minutesAgo(1)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"night"}); }));
+    // Left to the editor: the panel does not theme itself, and keeps the
+    // editor's colours when its list is filled.
+    EXPECT_EQ(0u, dockedPanels()[0].record.uMask & DWS_USEOWNDARKMODE);
+    EXPECT_EQ(kDarkControl, static_cast<COLORREF>(SendMessageW(list(), LVM_GETBKCOLOR, 0, 0)));
+    EXPECT_EQ(kDarkText, static_cast<COLORREF>(SendMessageW(list(), LVM_GETTEXTCOLOR, 0, 0)));
+    HWND box = GetDlgItem(panel(), kSearchBoxId);
+    HDC dc = GetDC(box);
+    SendMessageW(panel(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(box));
+    EXPECT_EQ(kDarkText, GetTextColor(dc));
+    EXPECT_EQ(kDarkControl, GetBkColor(dc));
+    ReleaseDC(box, dc);
+}

@@ -7,6 +7,7 @@
 //                                               the same with Plugins > Quiblet open
 //   quiblet-host --screenshot-panel out.bmp [--search text] [dllpath]
 //                                               the same with the Notes panel shown
+//   --dark (before the others)                  the editor in dark mode
 //
 // The plug-in is dllpath, else plugins\Quiblet\Quiblet.dll beside this
 // program, else Quiblet.dll beside it.
@@ -30,9 +31,12 @@ std::wstring defaultPluginPath() {
     return standin::joinPath(standin::exeFolder(), L"Quiblet.dll");
 }
 
+bool g_dark = false;  // --dark: the editor in dark mode
+
 bool startWithPlugin(const std::wstring& dll, bool visible) {
     standin::HostConfig config;
     config.visible = visible;
+    config.darkMode = g_dark;
     config.closeDestroysWindow = true;
     if (!standin::startHost(config)) {
         fprintf(stderr, "quiblet-host: cannot create the editor window\n");
@@ -266,6 +270,8 @@ int main() {
             menuScreenshot = argv[++i];
         } else if (arg == L"--screenshot-panel" && i + 1 < argc) {
             panelScreenshot = argv[++i];
+        } else if (arg == L"--dark") {
+            g_dark = true;
         } else if (arg == L"--search" && i + 1 < argc) {
             search = argv[++i];
         } else if (!arg.empty() && arg[0] != L'-' && dll.empty()) {
@@ -273,7 +279,7 @@ int main() {
         } else {
             fprintf(stderr,
                     "usage: quiblet-host [--demo | --screenshot out.bmp | --screenshot-menu out.bmp | "
-                    "--screenshot-panel out.bmp [--search text]] [dllpath]\n");
+                    "--screenshot-panel out.bmp [--search text]] [--dark] [dllpath]\n");
             LocalFree(argv);
             return 2;
         }

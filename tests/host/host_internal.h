@@ -16,6 +16,9 @@ void dispatchMessage(MSG& msg);
 // Destroys the windows of the docked panels and forgets them (the plug-in
 // is being unloaded).
 void destroyDockedPanels();
+// Whether the editor is in dark mode, and its brush for dark backgrounds.
+bool darkMode();
+HBRUSH darkBrush(bool control);
 // The views' window class, and one view.
 bool registerViewClass();
 HWND createView(HWND parent, int id);

@@ -52,6 +52,13 @@ LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
 void paintView(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    if (darkMode()) {
+        RECT all;
+        GetClientRect(hwnd, &all);
+        FillRect(dc, &all, darkBrush(false));
+        SetTextColor(dc, kDarkText);
+        SetBkMode(dc, TRANSPARENT);
+    }
     if (hwnd == mainView()) {
         const Document& d = activeDocument();
         std::wstring text;

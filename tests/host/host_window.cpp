@@ -39,6 +39,8 @@ struct HostState {
     std::vector<Request> requests;
     std::vector<ToolbarButton> toolbarButtons;
     std::vector<DockedPanel> docked;
+    HBRUSH darkBackground = nullptr;
+    HBRUSH darkControl = nullptr;
     std::vector<HWND> modeless;
     int fileNewSeen = 0;
     int closeSeen = 0;
@@ -188,6 +190,50 @@ const int kDockWidth = 340;
 
 void layoutWindows();
 
+// What the editor's dark mode does to a docked panel: dark backgrounds and
+// text for the window and its edit boxes, dark list views.
+LRESULT CALLBACK darkPanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    switch (msg) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORDLG: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        const bool control = msg != WM_CTLCOLORDLG && msg != WM_CTLCOLORSTATIC;
+        SetTextColor(dc, kDarkText);
+        SetBkColor(dc, control ? kDarkControl : kDarkBackground);
+        return reinterpret_cast<LRESULT>(control ? g.darkControl : g.darkBackground);
+    }
+    case WM_ERASEBKGND: {
+        RECT area;
+        GetClientRect(hwnd, &area);
+        FillRect(reinterpret_cast<HDC>(wParam), &area, g.darkBackground);
+        return TRUE;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, darkPanelProc, id);
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+BOOL CALLBACK themeListView(HWND child, LPARAM) {
+    wchar_t name[64] = L"";
+    GetClassNameW(child, name, ARRAYSIZE(name));
+    if (lstrcmpiW(name, WC_LISTVIEWW) == 0) {
+        SendMessageW(child, LVM_SETBKCOLOR, 0, kDarkControl);
+        SendMessageW(child, LVM_SETTEXTBKCOLOR, 0, kDarkControl);
+        SendMessageW(child, LVM_SETTEXTCOLOR, 0, kDarkText);
+    }
+    return TRUE;
+}
+
+void themeDockedPanel(HWND client) {
+    SetWindowSubclass(client, darkPanelProc, 1, 0);
+    EnumChildWindows(client, themeListView, 0);
+    InvalidateRect(client, nullptr, TRUE);
+}
+
 LRESULT dockPanel(LPARAM lParam) {
     const tTbData* record = reinterpret_cast<const tTbData*>(lParam);
     if (!record || !record->hClient) return FALSE;
@@ -202,6 +248,7 @@ LRESULT dockPanel(LPARAM lParam) {
     SetWindowLongPtrW(record->hClient, GWL_STYLE,
                       (GetWindowLongPtrW(record->hClient, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
     SetParent(record->hClient, g.main);
+    if (g.config.darkMode && !(record->uMask & DWS_USEOWNDARKMODE)) themeDockedPanel(record->hClient);
     layoutWindows();
     return TRUE;
 }
@@ -382,6 +429,10 @@ bool startHost(const HostConfig& config) {
     if (!registerClasses()) return false;
     g = HostState();
     g.config = config;
+    if (config.darkMode) {
+        g.darkBackground = CreateSolidBrush(kDarkBackground);
+        g.darkControl = CreateSolidBrush(kDarkControl);
+    }
     HMENU menu = createMenuBar();
     g.main = CreateWindowExW(0, kHostClass, kHostTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, 800, 600, nullptr, menu, GetModuleHandleW(nullptr), nullptr);
@@ -415,6 +466,9 @@ void stopHost() {
         DestroyWindow(g.main);
     }
     g.main = g.mainView = g.secondView = g.toolbar = nullptr;
+    if (g.darkBackground) DeleteObject(g.darkBackground);
+    if (g.darkControl) DeleteObject(g.darkControl);
+    g.darkBackground = g.darkControl = nullptr;
 }
 
 HWND hostWindow() { return g.main; }
@@ -482,6 +536,8 @@ WNDPROC currentWindowProcedure() {
 }
 
 std::vector<DockedPanel>& dockedPanels() { return g.docked; }
+bool darkMode() { return g.config.darkMode; }
+HBRUSH darkBrush(bool control) { return control ? g.darkControl : g.darkBackground; }
 std::vector<HWND>& modelessDialogs() { return g.modeless; }
 
 void closeDockedPanel(HWND client) {

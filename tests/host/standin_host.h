@@ -42,7 +42,16 @@ struct HostConfig {
     // When true, WM_CLOSE that reaches the host destroys the main window (the
     // demo). Tests keep it false so that they can see whether WM_CLOSE arrived.
     bool closeDestroysWindow = false;
+    // The editor in dark mode: its views are dark, and it themes the
+    // windows of docked panels (unless they say DWS_USEOWNDARKMODE) and
+    // their edit boxes and list views, as the editor does since 8.5.4.
+    bool darkMode = false;
 };
+
+// The dark mode's colours.
+const COLORREF kDarkBackground = RGB(0x20, 0x20, 0x20);
+const COLORREF kDarkControl = RGB(0x38, 0x38, 0x38);
+const COLORREF kDarkText = RGB(0xE0, 0xE0, 0xE0);
 
 // One request the plug-in sent to the main window or to a view.
 struct Request {
