@@ -428,9 +428,23 @@ int runBenchmarks() {
                            [&] { bareFound = bareSearch(panelNotes, "quokka"); }));
     if (panelFound != 0 || bareFound != 0) fprintf(stderr, "bench: a search found what is not there\n");
     freeNoteList(&listing);
-    // Through the panel: one note in a hundred holds the text.
+    // Through the panel: one note in a hundred holds the text, spread evenly
+    // over the list (note i changed i minutes ago), so the last match is
+    // found near the end of the search.
     for (int i = 0; i < kNoteCount; i += 100)
         standin::writeFileBytes(notePath(panelNotes, i), fourKilobyteNote(i) + "\r\nsee the Quokka");
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    for (int i = 0; i < kNoteCount; ++i) {
+        ULARGE_INTEGER when = {{now.dwLowDateTime, now.dwHighDateTime}};
+        when.QuadPart -= static_cast<ULONGLONG>(i) * 60 * 10000000ULL;
+        const FILETIME changed = {when.LowPart, when.HighPart};
+        HANDLE file = CreateFileW(notePath(panelNotes, i).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        SetFileTime(file, nullptr, nullptr, &changed);
+        CloseHandle(file);
+    }
     const std::wstring ini = standin::joinPath(folder, L"Plugins\\Config\\Quiblet.ini");
     standin::makeFolders(standin::joinPath(folder, L"Plugins\\Config"));
     WritePrivateProfileStringW(L"Options", L"Folder", panelNotes.c_str(), ini.c_str());

@@ -84,8 +84,10 @@ void attachPlugin(HINSTANCE module) {
     loadSettings();
 }
 
-void detachPlugin() {
-    closeNotesPanel(false);
+void detachPlugin(bool processEnding) {
+    // When the process ends, its other threads are gone and its windows go
+    // with it: the panel needs nothing more.
+    if (!processEnding) closeNotesPanel(false);
     removeHostWindowHook();
     saveSettings();
 }
@@ -104,9 +106,9 @@ FuncItem* getFuncsArray(int* count) {
 // Also exported as isUnicode: both only answer TRUE.
 LRESULT messageProc(UINT, WPARAM, LPARAM) { return TRUE; }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) attachPlugin(module);
-    else if (reason == DLL_PROCESS_DETACH) detachPlugin();
+    else if (reason == DLL_PROCESS_DETACH) detachPlugin(reserved != nullptr);
     return TRUE;
 }
 

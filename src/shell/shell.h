@@ -16,7 +16,8 @@ int commandId(int row);
 
 // What the library does when it is loaded and unloaded.
 void attachPlugin(HINSTANCE module);
-void detachPlugin();
+// processEnding: the process exits (its other threads are already gone).
+void detachPlugin(bool processEnding);
 
 // Toolbar buttons and the main-window hook.
 void addToolbarButtons();
