@@ -264,7 +264,9 @@ int panelSearch(const std::wstring& folder, const NoteList& rows, const wchar_t*
         const NoteRow& row = rows.rows[i];
         wchar_t path[MAX_PATH];
         if (FAILED(StringCchCopyW(path, MAX_PATH, folder.c_str())) || !PathAppendW(path, row.fileName)) continue;
-        if (textMatches(row.fileName, query) || fileMatches(path, query, buffers, &cancel)) ++found;
+        wchar_t name[MAX_PATH];
+        noteNameOf(row.fileName, L".note", name, MAX_PATH);
+        if (textMatches(name, query) || fileMatches(path, query, buffers, &cancel)) ++found;
     }
     freeSearchBuffers(buffers);
     return found;

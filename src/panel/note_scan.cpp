@@ -282,6 +282,12 @@ bool textMatches(const wchar_t* text, const NoteQuery& query) {
     return wideContains(folded, count, query.folded, static_cast<size_t>(query.length));
 }
 
+void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name, size_t capacity) {
+    StringCchCopyW(name, capacity, fileName);
+    const size_t cut = wcslen(extension), length = wcslen(name);
+    if (cut < length) name[length - cut] = L'\0';
+}
+
 bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buffers, const volatile LONG* cancel) {
     const size_t length = static_cast<size_t>(query.length);
     if (length == 0) return true;

@@ -87,6 +87,8 @@ struct NoteQuery {
 void prepareQuery(const wchar_t* text, NoteQuery* query);
 // Whether text holds the search text, ignoring case.
 bool textMatches(const wchar_t* text, const NoteQuery& query);
+// A note's name as the list shows it: its file name without the extension.
+void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name, size_t capacity);
 
 // What a content search needs between notes: the read buffer (a chunk and
 // what is kept of the one before) and its decoded text.

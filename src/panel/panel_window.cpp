@@ -150,7 +150,10 @@ DWORD WINAPI scanWorker(void* argument) {
     if (buffers) {
         const NoteList& rows = *job->listing;
         for (size_t i = 0; i < rows.count && !job->cancel; ++i) {
-            bool found = textMatches(rows.rows[i].fileName, job->query);
+            // The name as shown: ".note" would match every note.
+            wchar_t name[MAX_PATH];
+            noteNameOf(rows.rows[i].fileName, job->extension, name, MAX_PATH);
+            bool found = textMatches(name, job->query);
             if (!found) {
                 wchar_t path[MAX_PATH];
                 if (SUCCEEDED(StringCchCopyW(path, MAX_PATH, job->folder)) &&
@@ -340,14 +343,6 @@ bool notePath(const PanelState* panel, const NoteRow& note, wchar_t* path) {
     return SUCCEEDED(StringCchCopyW(path, MAX_PATH, panel->folder)) && PathAppendW(path, note.fileName);
 }
 
-// The name without the note extension.
-void noteName(const NoteRow& note, wchar_t* name, size_t capacity) {
-    StringCchCopyW(name, capacity, note.fileName);
-    const size_t extension = wcslen(settings().Extension);
-    const size_t length = wcslen(name);
-    if (extension < length) name[length - extension] = L'\0';
-}
-
 void formatChanged(const FILETIME& changed, wchar_t* text, size_t capacity) {
     text[0] = L'\0';
     SYSTEMTIME utc, local;
@@ -370,7 +365,7 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
     } else if (panel->listing && item >= 0 && item < static_cast<int>(panel->visible.count)) {
         const NoteRow& note = panel->listing->rows[panel->visible.items[item]];
         switch (info->item.iSubItem) {
-        case 0: noteName(note, cell, kMessageCapacity); break;
+        case 0: noteNameOf(note.fileName, settings().Extension, cell, kMessageCapacity); break;
         case 1: formatChanged(note.changed, cell, kMessageCapacity); break;
         default: StringCchCopyW(cell, kMessageCapacity, note.firstLine); break;
         }

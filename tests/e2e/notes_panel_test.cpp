@@ -179,9 +179,10 @@ TEST_F(NotesPanel, TypingFiltersByNameAndByContentIgnoringCase) {
     ASSERT_TRUE(writeNote(notePath(L"other.note"), "mil k", minutesAgo(10)));
     ASSERT_TRUE(writeNote(notePath(L"umlaut.note"), "\xC3\x9C" "BER alles", minutesAgo(70)));
     ASSERT_TRUE(writeNote(notePath(L"milk-free.note"), "no", minutesAgo(60)));
+    ASSERT_TRUE(writeNote(notePath(L"notebook.note"), "x", minutesAgo(80)));
     loadPlugin();
     showPanel();
-    ASSERT_TRUE(pumpUntil([this] { return names().size() == 6; }));
+    ASSERT_TRUE(pumpUntil([this] { return names().size() == 7; }));
 
     search(L"milk");
     EXPECT_TRUE(pumpUntil([this] { return showsNames({L"wide", L"ideas", L"milk-free"}); }))
@@ -191,8 +192,11 @@ TEST_F(NotesPanel, TypingFiltersByNameAndByContentIgnoringCase) {
     // Not ASCII: the contents are decoded and compared letter by letter.
     search(L"über");
     EXPECT_TRUE(pumpUntil([this] { return showsNames({L"umlaut"}); })) << ::testing::PrintToString(names());
+    // The name as shown: the extension of every note is not searched.
+    search(L"NOTE");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"notebook"}); })) << ::testing::PrintToString(names());
     search(L"");
-    EXPECT_TRUE(pumpUntil([this] { return names().size() == 6; }));
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 7; }));
 }
 
 TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) {
