@@ -398,7 +398,8 @@ void deleteSelectedNote(PanelState* panel) {
         StringCchPrintfW(text, kMessageCapacity, kDeleteFailed, path);
         MessageBoxW(hostWindow(), text, kPanelName, MB_OK | MB_ICONERROR);
     }
-    startScan(panel, true);
+    // The question let other messages through: the panel may be hidden now.
+    if (panel->shown) startScan(panel, true);
 }
 
 // ---- The window ------------------------------------------------------------------
