@@ -428,6 +428,25 @@ void setUpList(HWND list) {
     }
 }
 
+// Keys of the search box that act on the list: F5 lists the folder again,
+// Down moves to the list.
+LRESULT CALLBACK searchBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    PanelState* panel = g_panel;
+    if (message == WM_KEYDOWN && panel && panel->search == box) {
+        if (wParam == VK_F5) {
+            if (panel->shown) startScan(panel, true);
+            return 0;
+        }
+        if (wParam == VK_DOWN && panel->visible.count > 0) {
+            if (!selectedNote(panel)) selectRow(panel->list, 0);
+            SetFocus(panel->list);
+            return 0;
+        }
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(box, searchBoxProc, id);
+    return DefSubclassProc(box, message, wParam, lParam);
+}
+
 // Stops everything that runs for the shown panel and lets go of the listing.
 void panelHidden(PanelState* panel, bool join = true) {
     panel->shown = false;
@@ -476,6 +495,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         panel->list = GetDlgItem(window, IDC_NOTES_LIST);
         SendMessageW(panel->search, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(kSearchCue));
         SendMessageW(panel->search, EM_LIMITTEXT, kQueryCapacity - 1, 0);
+        SetWindowSubclass(panel->search, searchBoxProc, 1, 0);
         setUpList(panel->list);
         layoutPanel(panel);
         return FALSE;

@@ -110,10 +110,11 @@ protected:
         SendMessageW(list(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
         SetFocus(list());
     }
-    // A key pressed in the list, through the editor's message loop.
-    void pressInList(UINT key) {
-        PostMessageW(list(), WM_KEYDOWN, key, 0);
-        PostMessageW(list(), WM_KEYUP, key, 0xC0000000);
+    // A key pressed in the list (or another control), through the editor's
+    // message loop.
+    void pressInList(UINT key, HWND control = nullptr) {
+        PostMessageW(control ? control : list(), WM_KEYDOWN, key, 0);
+        PostMessageW(control ? control : list(), WM_KEYUP, key, 0xC0000000);
         pumpMessages();
     }
 };
@@ -206,6 +207,10 @@ TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) 
     showPanel();
     ASSERT_TRUE(pumpUntil([this] { return showsNames({L"drop", L"keep"}); }));
 
+    // Down in the search box moves to the list; Enter there opens the
+    // chosen note.
+    pressInList(VK_DOWN, GetDlgItem(panel(), kSearchBoxId));
+    EXPECT_EQ(list(), GetFocus());
     selectRow(1);
     pressInList(VK_RETURN);
     ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
