@@ -33,3 +33,16 @@
 #define IDB_NEW_NOTE         302
 #define IDB_LAST_NOTE        303
 #define IDB_NOTES_PANEL      305
+
+// Toolbar icons of the editor's Fluent sets, each holding every size: for
+// the light sets, and for the dark set (in the order of the bitmaps).
+#define IDI_OPEN_NOTE_LIGHT  310
+#define IDI_SAVE_NOTE_LIGHT  311
+#define IDI_NEW_NOTE_LIGHT   312
+#define IDI_LAST_NOTE_LIGHT  313
+#define IDI_NOTES_PANEL_LIGHT 314
+#define IDI_OPEN_NOTE_DARK   320
+#define IDI_SAVE_NOTE_DARK   321
+#define IDI_NEW_NOTE_DARK    322
+#define IDI_LAST_NOTE_DARK   323
+#define IDI_NOTES_PANEL_DARK 324

@@ -13,6 +13,8 @@
 static const wchar_t kDeleteQuestion[] = L"Do you really want to delete note \"%s\"?";
 static const wchar_t kDeleteTitle[] = L"Delete old/empty notes";
 const int kQuestionCapacity = 520;
+// Bytes of the longest byte-order mark an empty note may hold.
+const DWORD kLongestMark = 3;
 
 int noteDayCount(LONGLONG age) {
     // A creation time in the future counts as brand new.
@@ -33,6 +35,25 @@ bool hasNoteExtension(const wchar_t* name, const wchar_t* extension) {
     // folder).
     return CompareStringOrdinal(name + nameLength - extensionLength, static_cast<int>(extensionLength), extension,
                                 static_cast<int>(extensionLength), TRUE) == CSTR_EQUAL;
+}
+
+// Whether the note holds nothing but a byte-order mark (UTF-8, or UTF-16
+// either way round): the editor writes an empty document so under some
+// encoding settings.
+static bool holdsOnlyAMark(const wchar_t* folder, const WIN32_FIND_DATAW& entry) {
+    wchar_t path[MAX_PATH];
+    if (FAILED(StringCchCopyW(path, MAX_PATH, folder)) || !PathAppendW(path, entry.cFileName)) return false;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BYTE bytes[kLongestMark + 1] = {};
+    DWORD size = 0;
+    const bool read = ReadFile(file, bytes, sizeof bytes, &size, nullptr) != 0;
+    CloseHandle(file);
+    if (!read) return false;
+    if (size == 3) return bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    if (size == 2) return (bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF);
+    return false;
 }
 
 bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension) {
@@ -63,7 +84,8 @@ void cleanNoteFolder() {
 
     wchar_t folder[kExpansionCapacity];
     StringCchCopyW(folder, kExpansionCapacity, expandTemplate(s.Folder));
-    if (!expansionFitted() || !folder[0]) return;
+    // A relative folder would be searched wherever the current folder is.
+    if (!expansionFitted() || !isFullFolderPath(folder)) return;
     wchar_t pattern[MAX_PATH];
     StringCchCopyW(pattern, MAX_PATH, folder);
     if (!PathAppendW(pattern, L"*") || !PathAddExtensionW(pattern, s.Extension)) return;
@@ -79,10 +101,12 @@ void cleanNoteFolder() {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (!isNoteEntry(entry, s.Extension)) continue;
-        const bool empty = entry.nFileSizeHigh == 0 && entry.nFileSizeLow == 0;
+        const bool empty = deleteEmpty && entry.nFileSizeHigh == 0 &&
+                           (entry.nFileSizeLow == 0 ||
+                            (entry.nFileSizeLow <= kLongestMark && holdsOnlyAMark(folder, entry)));
         const bool old = ageLimit > 0 &&
                          noteDayCount(asCount(now) - asCount(entry.ftCreationTime)) > ageLimit;
-        if (!(deleteEmpty && empty) && !old) continue;
+        if (!empty && !old) continue;
         if (s.DeleteConfirm) {
             const int answer = askBeforeDeleting(entry.cFileName);
             if (answer == IDCANCEL) break;

@@ -17,6 +17,13 @@ static const wchar_t kOverwriteQuestion[] =
 static const wchar_t kNotePathError[] =
     L"The note path cannot be formed: the note folder and name do not fit in 259 characters.\n\n"
     L"Folder: \"%s\"";
+static const wchar_t kNoteFolderError[] =
+    L"The note path cannot be formed: the note folder is not a full path. It must begin with a drive "
+    L"(C:\\) or a network share (\\\\server\\share); $dir$ of an unsaved document is empty.\n\n"
+    L"Folder: \"%s\"";
+static const wchar_t kNoteNameError[] =
+    L"The note path cannot be formed: the note name is empty, or only dots and blanks, or leads out of "
+    L"the note folder.\n\nNote name: \"%s\"";
 static const wchar_t kNoNewDocumentError[] =
     L"The editor did not open a new document, so no note was created at:\n\"%s\"";
 
@@ -30,14 +37,19 @@ void showNoteError(const wchar_t* format, const wchar_t* argument) {
     MessageBoxW(hostWindow(), text, kNoteCommandTitle, MB_OK | MB_ICONERROR);
 }
 
-void showNotePathError() { showNoteError(kNotePathError, settings().Folder); }
+void showNotePathError(NotePathFault fault) {
+    if (fault == NotePathFault::FolderNotFull) showNoteError(kNoteFolderError, settings().Folder);
+    else if (fault == NotePathFault::NoRealName) showNoteError(kNoteNameError, settings().FileMask);
+    else showNoteError(kNotePathError, settings().Folder);
+}
 
 // The note path, once the user agreed to overwrite what is there (if
 // anything). False when there is no path or the user said No.
 static bool prepareNotePath(wchar_t* path) {
-    StringCchCopyW(path, kExpansionCapacity, composeNotePath());
+    NotePathFault fault = NotePathFault::None;
+    StringCchCopyW(path, kExpansionCapacity, composeNotePath(&fault));
     if (!path[0]) {
-        showNotePathError();
+        showNotePathError(fault);
         return false;
     }
     if (PathFileExistsW(path) && !settings().Overwrite) {
@@ -84,5 +96,7 @@ void saveAsNote() {
     if (!prepareNotePath(path)) return;
     saveActiveDocumentAs(path);
     // Recorded even when the save failed: "Open last note" then reports it.
+    // Written at once, so that it outlives a crash of the editor.
     StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
+    if (!saveSettings()) showSettingsNotSaved(hostWindow());
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "../naming/naming.h"
+
 // Title of the note commands' questions and errors.
 extern const wchar_t kNoteCommandTitle[];
 // Capacity of a formatted message, terminator included.
@@ -11,5 +13,5 @@ const int kMessageCapacity = 4096;
 // Shows an error owned by the editor's main window, titled kNoteCommandTitle;
 // format takes one string argument.
 void showNoteError(const wchar_t* format, const wchar_t* argument);
-// The error shown when the note path cannot be formed.
-void showNotePathError();
+// The error shown when the note path cannot be formed, for that reason.
+void showNotePathError(NotePathFault fault);

@@ -12,3 +12,13 @@ HINSTANCE moduleHandle();
 HWND hostWindow();
 HWND mainView();
 HWND secondView();
+
+// The editor's version as major * 1000 + the numbers after it as three
+// digits: 8.5.4 gives 8540, 8.0 gives 8000, 7.9.5 gives 7950; 0 when the
+// editor does not answer. Asked anew each time (one message).
+int editorVersion();
+// The same from the answer to NPPM_GETNPPVERSION, padded or not.
+int versionFromAnswer(LRESULT answer);
+// What the editor offers, by version.
+const int kVersionToolbarIconsForDarkMode = 8000;  // NPPM_ADDTOOLBARICON_FORDARKMODE
+const int kVersionDarkModeTheming = 8540;          // NPPM_DARKMODESUBCLASSANDTHEME

@@ -41,6 +41,16 @@ struct toolbarIcons {
     HICON hToolbarIcon;
 };
 
+// A toolbar button for every icon set (editor 8.0 and later): the 16 x 16
+// bitmap of the standard set, and icons for the light and the dark Fluent
+// sets. The editor keeps the three handles and draws from them for as long
+// as it runs.
+struct toolbarIconsWithDarkMode {
+    HBITMAP hToolbarBmp;
+    HICON hToolbarIcon;
+    HICON hToolbarIconDarkMode;
+};
+
 // Only the NMHDR header of the editor's notification record is read.
 struct SCNotification {
     NMHDR nmhdr;
@@ -80,12 +90,16 @@ static_assert(sizeof(tTbData) == 72 && offsetof(tTbData, rcFloat) == 40 && offse
 static_assert(sizeof(FuncItem) == 152, "FuncItem layout");
 static_assert(sizeof(NppData) == 24, "NppData layout");
 static_assert(sizeof(toolbarIcons) == 16, "toolbarIcons layout");
+static_assert(sizeof(toolbarIconsWithDarkMode) == 24, "toolbarIconsWithDarkMode layout");
+static_assert(offsetof(toolbarIconsWithDarkMode, hToolbarIconDarkMode) == 16, "dark icon place");
 #else
 static_assert(sizeof(tTbData) == 48 && offsetof(tTbData, rcFloat) == 24 && offsetof(tTbData, pszModuleName) == 44,
               "tTbData layout");
 static_assert(sizeof(FuncItem) == 144, "FuncItem layout");
 static_assert(sizeof(NppData) == 12, "NppData layout");
 static_assert(sizeof(toolbarIcons) == 8, "toolbarIcons layout");
+static_assert(sizeof(toolbarIconsWithDarkMode) == 12, "toolbarIconsWithDarkMode layout");
+static_assert(offsetof(toolbarIconsWithDarkMode, hToolbarIconDarkMode) == 8, "dark icon place");
 #endif
 static_assert(sizeof(ShortcutKey) == 4, "ShortcutKey layout");
 
@@ -100,9 +114,24 @@ const UINT NPPM_SETMENUITEMCHECK = NPPMSG + 40;      // 2064: wParam command id,
 const UINT NPPM_ADDTOOLBARICON = NPPMSG + 41;        // 2065
 const UINT NPPM_GETPLUGINSCONFIGDIR = NPPMSG + 46;   // 2070
 const UINT NPPM_MENUCOMMAND = NPPMSG + 48;           // 2072
+const UINT NPPM_GETNPPVERSION = NPPMSG + 50;         // 2074, see below
 const UINT NPPM_GETCURRENTBUFFERID = NPPMSG + 60;    // 2084
 const UINT NPPM_DOOPEN = NPPMSG + 77;               // 2101
 const UINT NPPM_SAVECURRENTFILEAS = NPPMSG + 78;    // 2102
+const UINT NPPM_ADDTOOLBARICON_FORDARKMODE = NPPMSG + 101;  // 2125, editor 8.0+
+const UINT NPPM_ISDARKMODEENABLED = NPPMSG + 107;           // 2131, editor 8.4.1+
+const UINT NPPM_DARKMODESUBCLASSANDTHEME = NPPMSG + 112;    // 2136, editor 8.5.4+
+
+// NPPM_GETNPPVERSION answers the major number in the high word and the
+// numbers after it as decimal digits in the low word: 8.5.4 is (8, 54).
+// With wParam TRUE, a recent editor pads those digits to three (8.5.4 is
+// (8, 540), 8.6 is (8, 600)); older ones ignore wParam and do not pad.
+const WPARAM kVersionZeroPadding = TRUE;
+
+// NPPM_DARKMODESUBCLASSANDTHEME: wParam says what to do with the window
+// in lParam and its children.
+const WPARAM dmfInit = 0x0B;          // subclass and theme, once after creation
+const WPARAM dmfHandleChange = 0x0C;  // re-theme after a change of mode
 
 const UINT RUNCOMMAND_USER = WM_USER + 3000;
 const UINT NPPM_GETFULLCURRENTPATH = RUNCOMMAND_USER + 1;  // 4025
@@ -117,6 +146,8 @@ static_assert(NPPM_LAUNCHFINDINFILESDLG == 2053 && NPPM_DMMREGASDCKDLG == 2057 &
               "panel request numbers");
 const WPARAM MODELESSDIALOGADD = 0;
 const WPARAM MODELESSDIALOGREMOVE = 1;
+static_assert(NPPM_GETNPPVERSION == 2074 && NPPM_ADDTOOLBARICON_FORDARKMODE == 2125, "request numbers");
+static_assert(NPPM_ISDARKMODEENABLED == 2131 && NPPM_DARKMODESUBCLASSANDTHEME == 2136, "request numbers");
 static_assert(NPPM_GETFULLCURRENTPATH == 4025 && NPPM_GETNPPDIRECTORY == 4031, "query numbers");
 
 // Notifications from the editor.
@@ -129,6 +160,8 @@ const UINT NPPN_SHUTDOWN = NPPN_FIRST + 9;        // 1009: the editor is closing
 // closed the panel with its own close button.
 const UINT DMN_FIRST = 1050;
 const UINT DMN_CLOSE = DMN_FIRST + 1;
+const UINT NPPN_DARKMODECHANGED = NPPN_FIRST + 27;  // 1027, editor 8.4.1+
+static_assert(NPPN_DARKMODECHANGED == 1027, "notification numbers");
 
 // Requests to a view.
 const UINT SCI_GETLINE = 2153;

@@ -19,6 +19,13 @@ static wchar_t g_result[kExpansionCapacity];
 static bool g_resultFitted = true;
 static wchar_t g_pluginFolder[MAX_PATH];
 static wchar_t* g_firstLine;  // decoded first line, kept until the next read
+static bool g_percentHeld;    // a value put in held a '%'
+
+// Stands for a '%' of a value put in while the template's environment
+// references are expanded, so that text from the document or the editor is
+// never taken for one. A control character: no file name holds one, and the
+// document's values are made safe for a file name before they are put in.
+const wchar_t kHeldPercent = L'\x01';
 static LocalClock g_readClock = GetLocalTime;
 
 void setLocalClock(LocalClock clock) { g_readClock = clock ? clock : GetLocalTime; }
@@ -112,8 +119,17 @@ static void askHost(UINT message, wchar_t* answer) {
 }
 
 // Replaces a placeholder in the text being expanded, noting when the text
-// had to be cut.
-static void replaceInWork(wchar_t* work, const wchar_t* token, const wchar_t* value) {
+// had to be cut. The value's '%' signs are held back from the environment
+// expansion (the value is changed in place).
+static void replaceInWork(wchar_t* work, const wchar_t* token, wchar_t* value) {
+    bool held = false;
+    for (wchar_t* c = value; *c; ++c) {
+        if (*c == L'%') {
+            *c = kHeldPercent;
+            held = true;
+        }
+    }
+    if (held && findIgnoringCase(work, 0, wcslen(work), token, wcslen(token)) >= 0) g_percentHeld = true;
     bool cut = false;
     replaceAllNoCase(work, kTemplateWorkCapacity, token, value, &cut);
     if (cut) g_resultFitted = false;
@@ -126,7 +142,7 @@ static void replaceWithHostAnswer(wchar_t* work, const wchar_t* token, UINT mess
 
 // Reads the first line of the view in use and decodes it in the document's
 // own code page. The result stays held until the next read.
-static const wchar_t* readFirstLine() {
+static wchar_t* readFirstLine() {
     HANDLE heap = GetProcessHeap();
     if (g_firstLine) {
         HeapFree(heap, 0, g_firstLine);
@@ -141,7 +157,9 @@ static const wchar_t* readFirstLine() {
     g_firstLine = static_cast<wchar_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, (byteCount + 1) * sizeof(wchar_t)));
     if (!bytes || !g_firstLine) {
         if (bytes) HeapFree(heap, 0, bytes);
-        return L"";
+        if (g_firstLine) HeapFree(heap, 0, g_firstLine);
+        g_firstLine = nullptr;
+        return nullptr;
     }
     if (byteCount) SendMessageW(view, SCI_GETLINE, 0, reinterpret_cast<LPARAM>(bytes));
     bytes[byteCount] = '\0';
@@ -163,12 +181,16 @@ static void buildPluginFolder(wchar_t* folder) {
     PathAppendW(folder, L"Plugins");
 }
 
-// Expands %name% references into the result, cutting what does not fit.
+// Expands %name% references into the result, cutting what does not fit,
+// then gives the values put in their '%' signs back.
 static void expandEnvironment(const wchar_t* work) {
     static wchar_t expanded[kEnvironmentExpansionCapacity];
     DWORD needed = ExpandEnvironmentStringsW(work, expanded, kEnvironmentExpansionCapacity);
     const wchar_t* source = (needed == 0 || needed > kEnvironmentExpansionCapacity) ? work : expanded;
     g_resultFitted = SUCCEEDED(StringCchCopyW(g_result, kExpansionCapacity, source)) && g_resultFitted;
+    if (!g_percentHeld) return;
+    for (wchar_t* c = g_result; *c; ++c)
+        if (*c == kHeldPercent) *c = L'%';
 }
 
 const wchar_t* expandTemplate(const wchar_t* templateText) {
@@ -179,6 +201,7 @@ const wchar_t* expandTemplate(const wchar_t* templateText) {
     if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"HHmmss", time, kDateTextCapacity)) time[0] = L'\0';
 
     g_resultFitted = true;
+    g_percentHeld = false;
     wchar_t work[kTemplateWorkCapacity];
     StringCchCopyW(work, kTemplateWorkCapacity, templateText ? templateText : L"");
     wchar_t answer[kHostPathCapacity];
@@ -193,7 +216,9 @@ const wchar_t* expandTemplate(const wchar_t* templateText) {
         replaceInWork(work, L"$word$", answer);
     }
     if (StrStrW(work, L"$firstline$")) {
-        replaceInWork(work, L"$firstline$", readFirstLine());
+        wchar_t* line = readFirstLine();
+        wchar_t none[1] = L"";
+        replaceInWork(work, L"$firstline$", line ? line : none);
     }
     replaceWithHostAnswer(work, L"$nppdir$", NPPM_GETNPPDIRECTORY, answer);
 

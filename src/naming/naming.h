@@ -25,10 +25,22 @@ wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
 // characters and \ / : * ? " < > |) with '_', in place.
 void makeFileNameSafe(wchar_t* text);
 
+// Why composeNotePath gave no path.
+enum class NotePathFault {
+    None,
+    TooLong,        // the folder, name and extension do not fit in 259 characters
+    FolderNotFull,  // the note folder is not a full path (drive or network share)
+    NoRealName,     // a part of the name is empty or only dots and blanks
+};
+
 // The full path of a new note from Folder, FileMask and Extension; creates
-// the note folder when CreateDir allows. Empty when the path does not fit in
+// the note folder when CreateDir allows. The path always lies inside the
+// expanded note folder. Empty, with *fault telling why, when the folder is
+// not a full path, the name is not a real one, or the path does not fit in
 // 259 characters. The result lives until the next call.
-const wchar_t* composeNotePath();
+const wchar_t* composeNotePath(NotePathFault* fault = nullptr);
+// Whether a folder is a full path: a drive and its root, or a network share.
+bool isFullFolderPath(const wchar_t* path);
 
 // Tests read a fixed clock through this; the product reads GetLocalTime.
 typedef void (WINAPI* LocalClock)(LPSYSTEMTIME);

@@ -7,6 +7,9 @@
 // "Options..." command: the modal Options dialog.
 void showOptions();
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The editor switched between light and dark mode: an open Options dialog
+// is themed anew and redrawn (on editors that theme plug-in dialogs).
+void optionsFollowDarkMode();
 int CALLBACK browseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
 
 // The age text of the Options dialog as a signed number: leading blanks

@@ -1,5 +1,5 @@
-// The Options dialog: edits the settings in memory. OK stores every
-// control; Cancel stores nothing. The settings reach the file at unload.
+// The Options dialog: edits the settings. OK stores every control and
+// writes the settings file; Cancel stores nothing.
 #include <windows.h>
 #include <shlobj.h>
 #include <strsafe.h>
@@ -19,26 +19,29 @@ static wchar_t g_browseResult[MAX_PATH];
 
 static const wchar_t kBrowseTitle[] = L"Select folder";
 
+// The Options dialog while it is open (it is modal: one at a time).
+static HWND g_openOptions;
+
 static const wchar_t* const kHelpPieces[] = {
     L"The folder path edit box may contain special substitution strings:\n",
     L"\n",
-    L"$fullpath$ = full path of the currectly active file\n",
-    L"$dir$ = directory of the currectly active file\n",
-    L"$name$ = file name without extension of the currectly active file\n",
-    L"$ext$ = extension of the currectly active file\n",
+    L"$fullpath$ = full path of the currently active file\n",
+    L"$dir$ = directory of the currently active file\n",
+    L"$name$ = file name without extension of the currently active file\n",
+    L"$ext$ = extension of the currently active file\n",
     L"$word$ = currently selected word\n",
     L"$firstline$ = first line of the current buffer\n",
-    L"$nppdir$ = directory of notepad.exe\n",
+    L"$nppdir$ = Notepad++'s folder\n",
     L"$pdir$ = plugin directory\n",
     L"$cdir$ = config directory\n",
     L"$wdir$ = current working directory for the process\n",
     L"$date$ = current date YYYYMMDD\n",
     L"$time$ = current time HHMMSS\n",
     L"\n",
-    L"Additionally enviroment variables are accepted in the form %envvar%.\n",
+    L"Additionally environment variables are accepted in the form %envvar%.\n",
     L"For example: %programfiles% will be replaced by \"c:\\program files\"\n",
     L"\n",
-    L"Use the test button to see the expanded path based on current settings.\n",
+    L"Use the Expand button to see the expanded path based on current settings.\n",
 };
 
 const wchar_t* optionsHelpText() {
@@ -124,6 +127,12 @@ static void storeSettings(HWND dialog) {
     s.NotesPanelButton = checkBit(dialog, IDC_PANEL_BUTTON);
 }
 
+void optionsFollowDarkMode() {
+    if (!g_openOptions || editorVersion() < kVersionDarkModeTheming) return;
+    SendMessageW(hostWindow(), NPPM_DARKMODESUBCLASSANDTHEME, dmfHandleChange, reinterpret_cast<LPARAM>(g_openOptions));
+    RedrawWindow(g_openOptions, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 int CALLBACK browseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, data);
     // Keep the browser open when the typed name is not a folder.
@@ -168,26 +177,37 @@ static void previewNotePath(HWND dialog) {
     GetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask, kSettingTextCapacity);
     GetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension, kSettingTextCapacity);
     const wchar_t* title = readPluginName();
-    MessageBoxW(hostWindow(), composeNotePath(), title, MB_ICONINFORMATION);
+    // Owned by the dialog, so that the dialog cannot be closed under it.
+    MessageBoxW(dialog, composeNotePath(), title, MB_ICONINFORMATION);
     StringCchCopyW(s.Folder, kSettingTextCapacity, folder);
     StringCchCopyW(s.FileMask, kSettingTextCapacity, fileMask);
     StringCchCopyW(s.Extension, kSettingTextCapacity, extension);
 }
 
-static void showHelp() {
+static void showHelp(HWND dialog) {
     const wchar_t* text = optionsHelpText();
-    MessageBoxW(hostWindow(), text, readPluginName(), MB_ICONINFORMATION);
+    MessageBoxW(dialog, text, readPluginName(), MB_ICONINFORMATION);
 }
 
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         showSettings(dialog);
+        g_openOptions = dialog;
+        // The editor themes the dialog and its controls like its own
+        // dialogs, light or dark, once they are set up.
+        if (editorVersion() >= kVersionDarkModeTheming)
+            SendMessageW(hostWindow(), NPPM_DARKMODESUBCLASSANDTHEME, dmfInit, reinterpret_cast<LPARAM>(dialog));
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        g_openOptions = nullptr;
         return 0;
     }
     if (message != WM_COMMAND) return 0;
     switch (LOWORD(wParam)) {
     case IDOK:
         storeSettings(dialog);
+        if (!saveSettings()) showSettingsNotSaved(dialog);
         return EndDialog(dialog, 1);
     case IDCANCEL:
         return EndDialog(dialog, 0);
@@ -201,7 +221,7 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         previewNotePath(dialog);
         return 0;
     case IDC_HELP_BUTTON:
-        showHelp();
+        showHelp(dialog);
         return 0;
     default:
         return 0;

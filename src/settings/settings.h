@@ -34,7 +34,13 @@ Settings& settings();
 
 // Full path of the settings file, worked out on the first call and kept.
 const wchar_t* settingsFilePath();
-// Reads the settings file (missing keys take their defaults).
+// Reads the settings file's section in one go (missing keys take their
+// defaults; values are read as the profile functions read them).
 void loadSettings();
-// Writes every setting to the settings file, creating its folder if needed.
-void saveSettings();
+// Writes every setting to the settings file, creating its folder if needed:
+// as UTF-16 (an ANSI file is converted, keeping its values and other
+// sections), through a new file that replaces the old one in one step.
+// False when that failed; the old file is then left as it was.
+bool saveSettings();
+// Tells the user, in a box owned by owner, that the settings were not saved.
+void showSettingsNotSaved(HWND owner);

@@ -1,31 +1,51 @@
 // What the plug-in does on the editor's notifications: toolbar buttons when
-// the toolbar is built, and the hook on the editor's main window once it is
-// ready (File/New as a note, clean-up when the editor closes).
+// the toolbar is built, the hook on the editor's main window once it is
+// ready (File/New as a note, clean-up when the editor closes), and an open
+// Options dialog re-themed when the editor switches dark mode.
 #include "shell.h"
 
 #include "../commands/commands.h"
 #include "../panel/panel.h"
+#include "../options/options.h"
 #include "../settings/settings.h"
 #include "../../res/resource.h"
 
-static toolbarIcons g_toolbarButton;   // shared by every button request
 static WNDPROC g_savedHostProcedure;   // null until the hook is installed
 
+// One toolbar button: its bit in TabIcons (0: the Notes panel's button,
+// chosen by NotesPanelButton), its command row, and its pictures
+// for the standard set (bitmap) and the light and dark Fluent sets (icons).
 struct ToolbarEntry {
     int bit;
-    int bitmapId;
     int row;
+    int bitmapId;
+    int lightIconId;
+    int darkIconId;
 };
 
-// In the order the buttons appear: New, Save, Open, Last.
+// In the order the buttons appear: New, Save, Open, Last, Notes panel.
 static const ToolbarEntry kToolbarEntries[] = {
-    {kTabIconNew, IDB_NEW_NOTE, kRowCreateNote},
-    {kTabIconSave, IDB_SAVE_NOTE, kRowSaveAsNote},
-    {kTabIconOpen, IDB_OPEN_NOTE, kRowOpenNotes},
-    {kTabIconLast, IDB_LAST_NOTE, kRowOpenLastNote},
+    {kTabIconNew, kRowCreateNote, IDB_NEW_NOTE, IDI_NEW_NOTE_LIGHT, IDI_NEW_NOTE_DARK},
+    {kTabIconSave, kRowSaveAsNote, IDB_SAVE_NOTE, IDI_SAVE_NOTE_LIGHT, IDI_SAVE_NOTE_DARK},
+    {kTabIconOpen, kRowOpenNotes, IDB_OPEN_NOTE, IDI_OPEN_NOTE_LIGHT, IDI_OPEN_NOTE_DARK},
+    {kTabIconLast, kRowOpenLastNote, IDB_LAST_NOTE, IDI_LAST_NOTE_LIGHT, IDI_LAST_NOTE_DARK},
+    {0, kRowNotesPanel, IDB_NOTES_PANEL, IDI_NOTES_PANEL_LIGHT, IDI_NOTES_PANEL_DARK},
 };
+const int kToolbarEntryCount = ARRAYSIZE(kToolbarEntries);
+
+// The handles given to the editor, loaded once. The editor keeps them and
+// draws from them whenever it rebuilds its toolbar (a change of icon set or
+// of dark mode) until it exits, and a library is only unloaded when the
+// editor exits: so they are never destroyed here.
+struct ToolbarImages {
+    HBITMAP bitmap;
+    HICON light;
+    HICON dark;
+};
+static ToolbarImages g_toolbarImages[kToolbarEntryCount];
 
 const int kToolbarBitmapSize = 16;
+const int kSmallIconSize = 16;  // the editor's small sets at 100 % scaling
 
 // Gives the light-grey pixels of a loaded button bitmap the system's 3-D face
 // colour, so that the pad's corners take the toolbar's own colour.
@@ -47,23 +67,54 @@ static void mapCornerGrey(HBITMAP bitmap) {
     DeleteDC(dc);
 }
 
-static void addToolbarButton(int bitmapId, int row) {
-    g_toolbarButton.hToolbarBmp = static_cast<HBITMAP>(LoadImageW(
-        moduleHandle(), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
-    mapCornerGrey(g_toolbarButton.hToolbarBmp);
-    g_toolbarButton.hToolbarIcon = nullptr;
-    SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON, static_cast<WPARAM>(commandId(row)),
-                 reinterpret_cast<LPARAM>(&g_toolbarButton));
+static HBITMAP loadButtonBitmap(int id) {
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(moduleHandle(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
+    mapCornerGrey(bitmap);
+    return bitmap;
+}
+
+// The icon in the size of the editor's small sets at the screen's scaling;
+// the resource holds every size, and an image list of another size takes
+// the closest one from it.
+static HICON loadButtonIcon(int id) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    const int size = MulDiv(kSmallIconSize, dpi, 96);
+    return static_cast<HICON>(LoadImageW(moduleHandle(), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+}
+
+// The pictures of one button, loaded the first time they are asked for.
+static const ToolbarImages& toolbarImages(int index, bool withIcons) {
+    const ToolbarEntry& entry = kToolbarEntries[index];
+    ToolbarImages& images = g_toolbarImages[index];
+    if (!images.bitmap) images.bitmap = loadButtonBitmap(entry.bitmapId);
+    if (withIcons && !images.light) images.light = loadButtonIcon(entry.lightIconId);
+    if (withIcons && !images.dark) images.dark = loadButtonIcon(entry.darkIconId);
+    return images;
 }
 
 void addToolbarButtons() {
     const int chosen = settings().TabIcons;
-    for (const ToolbarEntry& entry : kToolbarEntries) {
-        if (chosen & entry.bit) addToolbarButton(entry.bitmapId, entry.row);
+    // Editors before 8.0 know only the bitmap request.
+    const bool withIcons = editorVersion() >= kVersionToolbarIconsForDarkMode;
+    for (int index = 0; index < kToolbarEntryCount; ++index) {
+        const ToolbarEntry& entry = kToolbarEntries[index];
+        // The panel's button has a key of its own, so TabIcons keeps its meaning.
+        const bool wanted = entry.bit ? (chosen & entry.bit) != 0 : settings().NotesPanelButton != 0;
+        if (!wanted) continue;
+        const ToolbarImages& images = toolbarImages(index, withIcons);
+        const WPARAM command = static_cast<WPARAM>(commandId(entry.row));
+        // The editor copies the handles out of the record during the request.
+        if (withIcons) {
+            toolbarIconsWithDarkMode button = {images.bitmap, images.light, images.dark};
+            SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON_FORDARKMODE, command, reinterpret_cast<LPARAM>(&button));
+        } else {
+            toolbarIcons button = {images.bitmap, nullptr};
+            SendMessageW(hostWindow(), NPPM_ADDTOOLBARICON, command, reinterpret_cast<LPARAM>(&button));
+        }
     }
-    // The Notes panel's button has a setting of its own, so that TabIcons
-    // keeps its meaning.
-    if (settings().NotesPanelButton) addToolbarButton(IDB_NOTES_PANEL, kRowNotesPanel);
 }
 
 void installHostWindowHook() {
@@ -106,6 +157,9 @@ extern "C" void beNotified(SCNotification* notification) {
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();
+        break;
+    case NPPN_DARKMODECHANGED:
+        if (notification->nmhdr.hwndFrom == hostWindow()) optionsFollowDarkMode();
         break;
     default:
         break;

@@ -89,6 +89,11 @@ void detachPlugin(bool processEnding) {
     // with it: the panel needs nothing more.
     if (!processEnding) closeNotesPanel(false);
     removeHostWindowHook();
+    // Every change was written, and a failure reported, when it was made;
+    // this write only repeats them (and puts a missing or damaged file right).
+    // So a failure here loses nothing the user was not told about, and no box
+    // is shown: the library is being unloaded under the loader lock, most
+    // likely after the editor's window is gone.
     saveSettings();
 }
 

@@ -2,7 +2,7 @@
 // resource and the compile date.
 #include "version.h"
 
-#include <stdio.h>
+#include <string.h>
 #include <stdlib.h>
 #include <strsafe.h>
 
@@ -12,7 +12,7 @@ static wchar_t g_description[kVersionTextCapacity];
 static wchar_t g_author[kVersionTextCapacity];
 static wchar_t g_buildDate[kVersionTextCapacity];
 
-static const wchar_t kAboutFormat[] = L"%s by %s\n\nv%.02f (build %s)\n\n%s";
+static const wchar_t kAboutFormat[] = L"%s by %s\n\nv%s (build %s)\n\n%s";
 
 void formatBuildDate(const char* compileDate, wchar_t* out, size_t capacity) {
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -45,18 +45,30 @@ const wchar_t* buildDateString() {
     return g_buildDate;
 }
 
-double versionNumberFromText(const wchar_t* text) {
-    if (wcschr(text, L',')) {
-        float parts[4] = {0, 0, 0, 0};
-        swscanf(text, L"%f,%f,%f,%f", &parts[0], &parts[1], &parts[2], &parts[3]);
-        return parts[0] + parts[1] / 10.0 + parts[2] / 100.0 + parts[3] / 1000.0;
+void dottedVersion(const wchar_t* text, wchar_t* out, size_t capacity) {
+    unsigned long parts[4] = {0, 0, 0, 0};
+    const wchar_t* at = text;
+    for (int part = 0; part < 4; ++part) {
+        while (*at == L' ') ++at;
+        if (*at < L'0' || *at > L'9') break;
+        wchar_t* end = nullptr;
+        // At most five digits a number, so that four always fit the capacity.
+        parts[part] = wcstoul(at, &end, 10) % 100000;
+        at = end;
+        while (*at == L' ') ++at;
+        if (*at != L',' && *at != L'.') break;
+        ++at;
     }
-    return wcstod(text, nullptr);
+    if (parts[3] != 0)
+        StringCchPrintfW(out, capacity, L"%lu.%lu.%lu.%lu", parts[0], parts[1], parts[2], parts[3]);
+    else
+        StringCchPrintfW(out, capacity, L"%lu.%lu.%lu", parts[0], parts[1], parts[2]);
 }
 
 void showAbout() {
     StringCchCopyW(g_description, kVersionTextCapacity, readOwnVersionString(L"FileDescription"));
-    const double version = versionNumberFromText(readOwnVersionString(L"ProductVersion"));
+    wchar_t version[kVersionNumberCapacity];
+    dottedVersion(readOwnVersionString(L"ProductVersion"), version, kVersionNumberCapacity);
     StringCchCopyW(g_author, kVersionTextCapacity, readOwnVersionString(L"LegalCopyright"));
     const wchar_t* name = readPluginName();
     const wchar_t* buildDate = buildDateString();

@@ -7,6 +7,7 @@
 // Capacities, terminator included.
 const int kVersionTextCapacity = 4096;
 const int kModulePathCapacity = 260;
+const int kVersionNumberCapacity = 32;  // "99999.99999.99999.99999"
 
 // One string of a file's version resource (first translation), or "" when it
 // cannot be read. The result lives until the next successful query.
@@ -23,7 +24,7 @@ void showAbout();
 const wchar_t* buildDateString();
 // The same from a compile date in the form "Jun 13 2021".
 void formatBuildDate(const char* compileDate, wchar_t* out, size_t capacity);
-// The version number shown in the About box: "a, b, c, d" gives
-// a + b/10 + c/100 + d/1000 (missing numbers count as 0); text without a
-// comma is read as a decimal number.
-double versionNumberFromText(const wchar_t* text);
+// The version shown in the About box, as the plug-in list shows it:
+// "1, 2, 2, 0" (or "1.2.2.0") gives "1.2.2"; the fourth number only when it
+// is not 0; missing or unreadable numbers count as 0.
+void dottedVersion(const wchar_t* text, wchar_t* out, size_t capacity);

@@ -14,7 +14,7 @@ using namespace standin;
 namespace {
 
 
-const wchar_t kBeforeDate[] = L"Quiblet by The Quiblet authors\n\nv1.22 (build ";
+const wchar_t kBeforeDate[] = L"Quiblet by The Quiblet authors\n\nv1.2.2 (build ";
 const wchar_t kAfterDate[] = L")\n\nThis plugin allows to easily create note files.";
 
 // Whether text is a real calendar date written yyyy-mm-dd, from 2021 on.

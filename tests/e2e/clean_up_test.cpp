@@ -138,11 +138,23 @@ TEST_F(CleanUp, AnAgeLimitOfZeroOrBelowTestsNoAgeAndEmptyNotesGoOnlyWhileTheirSw
         ASSERT_TRUE(makeFile(note(L"old.note"), "x", 400 * kDay));
         ASSERT_TRUE(makeFile(note(L"new.note"), "x"));
         ASSERT_TRUE(makeFile(note(L"empty.note"), ""));
+        // The editor saves an empty document as a bare byte-order mark under
+        // some encodings: empty too. One byte more is text.
+        const struct {
+            const wchar_t* name;
+            const char* bytes;
+            bool empty;
+        } marked[] = {{L"utf8.note", "\xEF\xBB\xBF", true},     {L"utf16.note", "\xFF\xFE", true},
+                      {L"utf16be.note", "\xFE\xFF", true},      {L"utf8x.note", "\xEF\xBB\xBFx", false},
+                      {L"utf16x.note", "\xFF\xFEx", false},     {L"two.note", "ab", false},
+                      {L"three.note", "\xEF\xBB\xBE", false}};
+        for (const auto& m : marked) ASSERT_TRUE(makeFile(note(m.name), m.bytes));
         loadWith(1, 1, age, 0);
         EXPECT_TRUE(cleanUp().empty());
         EXPECT_TRUE(fileExists(note(L"old.note")));
         EXPECT_TRUE(fileExists(note(L"new.note")));
         EXPECT_FALSE(fileExists(note(L"empty.note")));
+        for (const auto& m : marked) EXPECT_EQ(!m.empty, fileExists(note(m.name))) << m.bytes;
         unloadPlugin();
     }
 
@@ -235,4 +247,17 @@ TEST_F(CleanUp, OnlyNamesThatReallyEndInTheExtensionCountAndAnEmptyExtensionDele
     EXPECT_TRUE(fileExists(note(L"empty.txtold")));
     EXPECT_TRUE(fileExists(note(L"empty.note")));
     EXPECT_TRUE(fileExists(note(L"bare")));
+    unloadPlugin();
+
+    // A folder that is not a full path ($dir$ of an unsaved document is
+    // empty, so this is ".") is not searched relative to the current folder.
+    const std::wstring stray = joinPath(sandboxFolder(), L"stray.note");
+    ASSERT_TRUE(makeFile(stray, ""));
+    storeSetting(L"Extension", L".note");
+    storeSetting(L"Folder", L"$dir$.");
+    loadWith(1, 0, 90, 0);
+    newDocument();
+    EXPECT_TRUE(cleanUp().empty());
+    EXPECT_TRUE(fileExists(stray));
+    DeleteFileW(stray.c_str());
 }

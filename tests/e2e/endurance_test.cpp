@@ -212,14 +212,7 @@ protected:
     // The toolbar bitmaps a load hands over are the editor's from then on;
     // a real editor keeps them until it exits. Released here as such an
     // editor would, so that the counts show what the plug-in itself keeps.
-    static void releaseToolbarBitmaps() {
-        for (ToolbarButton& button : toolbarButtons()) {
-            if (button.bitmap) DeleteObject(button.bitmap);
-            if (button.icon) DestroyIcon(button.icon);
-            button.bitmap = nullptr;
-            button.icon = nullptr;
-        }
-    }
+    static void releaseToolbarBitmaps() { releaseToolbarImages(); }
     // Keeps the stand-in editor's own records from growing: its request log
     // and every document but the active one.
     static void trimEditor() {

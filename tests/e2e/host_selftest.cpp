@@ -53,19 +53,27 @@ TEST(StandinHostConfig, FileNewCanLeaveTheActiveBufferAlone) {
     stopHost();
 }
 
-TEST_F(StandinHost, TextQueriesHonourCapacityAndUnansweredLeavesTheBuffer) {
-    newDocument("", SC_CP_UTF8, L"C:\\notes\\today.note");
-    wchar_t buffer[16];
-    wmemset(buffer, L'#', 16);
-    SendMessageW(hostWindow(), NPPM_GETFULLCURRENTPATH, 5, reinterpret_cast<LPARAM>(buffer));
-    EXPECT_STREQ(L"C:\\n", buffer);
-    EXPECT_EQ(L'#', buffer[5]);
-    SendMessageW(hostWindow(), NPPM_GETEXTPART, 16, reinterpret_cast<LPARAM>(buffer));
+TEST_F(StandinHost, TextQueriesThatDoNotFitWriteNothingAndAnUnsavedDocumentHasNoFolder) {
+    newDocument("", SC_CP_UTF8, L"C:\\notes\\today.note");  // 19 characters
+    wchar_t buffer[20];
+    wmemset(buffer, L'#', 20);
+    EXPECT_EQ(FALSE, SendMessageW(hostWindow(), NPPM_GETFULLCURRENTPATH, 19, reinterpret_cast<LPARAM>(buffer)));
+    EXPECT_EQ(L'#', buffer[0]);
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_GETFULLCURRENTPATH, 20, reinterpret_cast<LPARAM>(buffer)));
+    EXPECT_STREQ(L"C:\\notes\\today.note", buffer);
+    SendMessageW(hostWindow(), NPPM_GETEXTPART, 20, reinterpret_cast<LPARAM>(buffer));
     EXPECT_STREQ(L".note", buffer);
-    SendMessageW(hostWindow(), NPPM_GETCURRENTDIRECTORY, 16, reinterpret_cast<LPARAM>(buffer));
+    SendMessageW(hostWindow(), NPPM_GETCURRENTDIRECTORY, 20, reinterpret_cast<LPARAM>(buffer));
     EXPECT_STREQ(L"C:\\notes", buffer);
-    ASSERT_EQ(3u, requests().size());
-    EXPECT_EQ(L"C:\\n", requests()[0].text);
+    ASSERT_EQ(4u, requests().size());
+    EXPECT_EQ(L"", requests()[0].text);
+
+    // "new 2": no folder, and its tab name as its full path.
+    newDocument();
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_GETCURRENTDIRECTORY, 20, reinterpret_cast<LPARAM>(buffer)));
+    EXPECT_STREQ(L"", buffer);
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_GETFULLCURRENTPATH, 20, reinterpret_cast<LPARAM>(buffer)));
+    EXPECT_STREQ(L"new 2", buffer);
 
     HostConfig silent;
     silent.answerConfigDir = false;
@@ -102,16 +110,30 @@ TEST_F(StandinHost, SaveAsWritesTheBytesAndOpenActivatesAnOpenFile) {
     EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(note.c_str())));
     EXPECT_EQ("Caf\xC3\xA9\n", readFileBytes(note));
     EXPECT_EQ(note, activeDocument().path);
+    // A save it cannot do: the editor's own box, then FALSE.
+    std::future<SeenDialog> failed = answerNextMessageBox(IDOK);
     EXPECT_EQ(FALSE,
               SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(tempFolder().c_str())));
+    SeenDialog box = failed.get();
+    EXPECT_EQ(hostWindow(), box.owner);
+    EXPECT_EQ(L"Save failed", box.title);
 
     newDocument();
     size_t count = documents().size();
     EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(note.c_str())));
     EXPECT_EQ(firstId, activeDocument().bufferId);
     EXPECT_EQ(count, documents().size());
+    // A missing file: the editor asks whether to create it.
     std::wstring missing = joinPath(tempFolder(), L"missing.note");
+    std::future<SeenDialog> asked = answerNextMessageBox(IDNO);
     EXPECT_EQ(FALSE, SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(missing.c_str())));
+    EXPECT_EQ(L"\"" + missing + L"\" doesn't exist. Create it?", asked.get().text);
+    EXPECT_FALSE(fileExists(missing));
+    asked = answerNextMessageBox(IDYES);
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(missing.c_str())));
+    EXPECT_EQ(L"Create new file", asked.get().title);
+    EXPECT_TRUE(fileExists(missing));
+    EXPECT_EQ(missing, activeDocument().path);
 }
 
 TEST_F(StandinHost, DialogDriverReadsAndAnswersAMessageBox) {

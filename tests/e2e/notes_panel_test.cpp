@@ -17,6 +17,9 @@ using namespace standin;
 namespace {
 
 const int kSearchBoxId = 221;
+// The editor's dark colours for controls and text.
+const COLORREF kDarkControl = RGB(56, 56, 56);
+const COLORREF kDarkText = RGB(224, 224, 224);
 const int kListId = 222;
 const DWORD kDeadlineMs = 10000;
 

@@ -18,6 +18,8 @@ namespace {
 
 const wchar_t kTitle[] = L"Quiblet Plugin";
 const wchar_t kSentinelTitle[] = L"The command is over";
+// How runAskingNothing describes the editor's own box for a save it cannot do.
+const wchar_t kSaveFailed[] = L"Save failed: Please check whether if this file is opened in another program";
 
 std::wstring overwriteQuestion(const std::wstring& path) {
     return L"The following note already exists:\n\"" + path + L"\"\n\nDo you want to overwrite it?";
@@ -146,7 +148,9 @@ TEST_F(NotesTest, CreateNewNoteWithTheDefaultsSavesAnEmptyDocumentAsTempUserDate
     EXPECT_EQ(L"", storedSetting(L"LastNote"));  // only "Save as note" records it
 }
 
-TEST_F(NotesTest, SaveAsNoteWithTheDefaultsSavesTheActiveTextAndRecordsItAsLastNote) {
+TEST_F(NotesTest, SaveAsNoteWithTheDefaultsSavesTheActiveTextAndRecordsItAsLastNoteAtOnce) {
+    // A user name outside the ANSI code page survives in the settings file.
+    SetEnvironmentVariableW(L"USERNAME", L"\u041c\u0430\u0440\u0438\u044f");
     loadPlugin();
     newDocument("Dear diary\r\nline two\r\n");
     const size_t documentCount = documents().size();
@@ -156,12 +160,17 @@ TEST_F(NotesTest, SaveAsNoteWithTheDefaultsSavesTheActiveTextAndRecordsItAsLastN
 
     const std::wstring path = lastSavePath();
     std::vector<std::wstring> expected;
-    for (const std::wstring& stamp : stampsBetween(before, after)) expected.push_back(inTemp(L"testuser_" + stamp + L".note"));
+    for (const std::wstring& stamp : stampsBetween(before, after))
+        expected.push_back(inTemp(L"\u041c\u0430\u0440\u0438\u044f_" + stamp + L".note"));
     EXPECT_TRUE(contains(expected, path)) << path;
     EXPECT_EQ("Dear diary\r\nline two\r\n", readFileBytes(path));
     EXPECT_EQ(documentCount, documents().size());
     EXPECT_TRUE(requestsOf(NPPM_MENUCOMMAND).empty());
+    // Written before the editor closes (it may crash), and read back as written.
+    EXPECT_EQ(path, storedSetting(L"LastNote"));
 
+    unloadPlugin();
+    loadPlugin();
     unloadPlugin();
     EXPECT_EQ(path, storedSetting(L"LastNote"));
 }
@@ -297,8 +306,8 @@ TEST_F(NotesTest, CreateDirMakesTheMissingFolderWithItsParentsAndOffLeavesItMiss
     loadWith({{L"Folder", L"%temp%\\x\\y"}, {L"FileMask", L"n"}, {L"CreateDir", L"0"}});
     newDocument("text");
     clearRequests();
-    // The path is used all the same; the editor cannot save there.
-    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
+    // The path is used all the same; the editor cannot save there, and says so.
+    EXPECT_EQ(kSaveFailed, runAskingNothing(kSaveAsNote));
     EXPECT_EQ(inTemp(L"x\\y\\n.note"), lastSavePath());
     EXPECT_FALSE(folderExists(inTemp(L"x")));
     unloadPlugin();
@@ -325,11 +334,11 @@ TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {
     EXPECT_EQ(inTemp(L"trailing\\n.note"), lastSavePath());
     EXPECT_TRUE(fileExists(lastSavePath()));
 
-    // A folder in the name is not created.
+    // A folder in the name is not created (the editor reports the save).
     loadWith({{L"FileMask", L"$date$\\$time$"}});
     newDocument("text");
     before = localNow();
-    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
+    EXPECT_EQ(kSaveFailed, runAskingNothing(kSaveAsNote));
     after = localNow();
     expected.clear();
     for (const std::wstring& stamp : stampsBetween(before, after, L"\\")) expected.push_back(inTemp(stamp + L".note"));
@@ -340,7 +349,8 @@ TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {
 }
 
 TEST_F(NotesTest, ANotePathThatDoesNotFitShowsAnErrorAndAsksTheEditorNothing) {
-    auto expectPathError = [](int row) {
+    // The box names the template at fault, when given.
+    auto expectPathError = [](int row, const std::wstring& named = std::wstring()) {
         clearRequests();
         SeenDialog error = runAnswering(row, IDOK);
         ASSERT_NE(nullptr, error.hwnd);
@@ -349,6 +359,7 @@ TEST_F(NotesTest, ANotePathThatDoesNotFitShowsAnErrorAndAsksTheEditorNothing) {
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), error.iconStyle);
         EXPECT_EQ(std::vector<int>{IDOK}, error.buttons);
         EXPECT_FALSE(error.text.empty());
+        if (!named.empty()) EXPECT_NE(std::wstring::npos, error.text.find(L"\"" + named + L"\"")) << error.text;
         expectNoDocumentRequest();
     };
     // The folder alone is too long.
@@ -369,6 +380,26 @@ TEST_F(NotesTest, ANotePathThatDoesNotFitShowsAnErrorAndAsksTheEditorNothing) {
     expectPathError(kSaveAsNote);
     loadWith({{L"Folder", folder}, {L"FileMask", std::wstring(20, L'n')}});
     expectPathError(kCreateNewNote);
+
+    // A name from the document that is no name, or would climb out of the
+    // note folder; text from the document is never an environment reference.
+    loadWith({{L"Folder", L"%temp%\\inbox"}, {L"FileMask", L"$firstline$"}});
+    for (const char* line : {"", "..", ". .", "...."}) {
+        SCOPED_TRACE(line);
+        newDocument(line);
+        expectPathError(kSaveAsNote, L"$firstline$");
+    }
+    newDocument("%SystemRoot%");
+    EXPECT_EQ(L"", runAskingNothing(kSaveAsNote));
+    EXPECT_EQ(inTemp(L"inbox\\%SystemRoot%.note"), lastSavePath());
+
+    // A note folder that is not a full path: $dir$ of an unsaved document
+    // is empty.
+    for (const wchar_t* relative : {L"$dir$", L"$dir$\\notes"}) {
+        loadWith({{L"Folder", relative}, {L"FileMask", L"n"}});
+        newDocument();
+        expectPathError(kCreateNewNote, relative);
+    }
     unloadPlugin();
 }
 

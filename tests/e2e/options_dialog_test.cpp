@@ -53,23 +53,23 @@ const int kIconRounds[3] = {31, 5, 12};
 const wchar_t kHelpText[] =
     L"The folder path edit box may contain special substitution strings:\n"
     L"\n"
-    L"$fullpath$ = full path of the currectly active file\n"
-    L"$dir$ = directory of the currectly active file\n"
-    L"$name$ = file name without extension of the currectly active file\n"
-    L"$ext$ = extension of the currectly active file\n"
+    L"$fullpath$ = full path of the currently active file\n"
+    L"$dir$ = directory of the currently active file\n"
+    L"$name$ = file name without extension of the currently active file\n"
+    L"$ext$ = extension of the currently active file\n"
     L"$word$ = currently selected word\n"
     L"$firstline$ = first line of the current buffer\n"
-    L"$nppdir$ = directory of notepad.exe\n"
+    L"$nppdir$ = Notepad++'s folder\n"
     L"$pdir$ = plugin directory\n"
     L"$cdir$ = config directory\n"
     L"$wdir$ = current working directory for the process\n"
     L"$date$ = current date YYYYMMDD\n"
     L"$time$ = current time HHMMSS\n"
     L"\n"
-    L"Additionally enviroment variables are accepted in the form %envvar%.\n"
+    L"Additionally environment variables are accepted in the form %envvar%.\n"
     L"For example: %programfiles% will be replaced by \"c:\\program files\"\n"
     L"\n"
-    L"Use the test button to see the expanded path based on current settings.\n";
+    L"Use the Expand button to see the expanded path based on current settings.\n";
 
 std::wstring classOf(HWND window) {
     wchar_t name[64] = L"";
@@ -121,8 +121,14 @@ SeenDialog runOptions(const std::function<void(HWND)>& script) {
 
 // Presses a button of the Options dialog that shows a message box, and
 // closes that box with OK.
-SeenDialog pressForMessageBox(HWND dialog, int id) {
-    std::future<SeenDialog> box = answerNextMessageBox(IDOK);
+// Presses a button that shows a message box owned by the dialog, and
+// answers it with OK; *dialogDisabled tells whether the dialog could be
+// used meanwhile.
+SeenDialog pressForMessageBox(HWND dialog, int id, bool* dialogDisabled = nullptr) {
+    std::future<SeenDialog> box = onNextDialogOwnedBy(dialog, [dialog, dialogDisabled](HWND shown) {
+        if (dialogDisabled) *dialogDisabled = !IsWindowEnabled(dialog);
+        clickButton(shown, IDOK);
+    });
     clickButton(dialog, id);
     return box.get();
 }
@@ -329,7 +335,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0xFFFF, reader.word());  // signature of an extended template
     EXPECT_EQ(0u, reader.dword());     // help id
     EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), reader.dword());
-    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
+    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SHELLFONT |
                                  DS_CENTER),
               reader.dword());
     const WORD count = reader.word();
@@ -345,7 +351,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.word());  // weight
     EXPECT_EQ(0, reader.byte());  // italic
     EXPECT_EQ(DEFAULT_CHARSET, reader.byte());
-    EXPECT_EQ(L"MS Sans Serif", reader.text());
+    EXPECT_EQ(L"MS Shell Dlg 2", reader.text());  // the system's dialog font
 
     for (size_t i = 0; i < ARRAYSIZE(kControlRows) && i < count && !reader.failed; ++i) {
         const ControlRow& row = kControlRows[i];
@@ -403,11 +409,58 @@ TEST_F(OptionsDialog, OpeningShowsTheStoredSettingsWithTheAgeBoxEnabledOnlyWithO
     }
 }
 
+TEST_F(OptionsDialog, FollowsTheEditorsDarkModeOnEditorsThatThemeDialogs) {
+    const struct {
+        int version;
+        bool padding;
+        bool themed;
+    } cases[] = {
+        {7950, false, false},
+        {8530, true, false},  // 8.5.3: no theming yet
+        {8540, false, true},  // 8.5.4 unpadded: (8, 54)
+        {8900, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        HostConfig config;
+        config.version = c.version;
+        config.versionPadding = c.padding;
+        ASSERT_TRUE(startHost(config));
+        loadPlugin();
+        bool darkAtStart = true, darkAfterSwitch = false;
+        SeenDialog dialog = runOptions([&](HWND dialog) {
+            darkAtStart = themedDark(dialog);
+            // The same notification from other windows is not the editor's.
+            notifyPlugin(NPPN_DARKMODECHANGED, mainView());
+            notifyPlugin(NPPN_DARKMODECHANGED, nullptr);
+            setDarkMode(true);  // from the editor's Preferences while the dialog is open
+            darkAfterSwitch = themedDark(dialog);
+        });
+        ASSERT_NE(nullptr, dialog.hwnd);
+        setDarkMode(false);  // no dialog to theme now
+        const std::vector<Request> asked = requestsOf(NPPM_DARKMODESUBCLASSANDTHEME);
+        EXPECT_FALSE(darkAtStart) << "the editor starts light";
+        EXPECT_EQ(c.themed, darkAfterSwitch);
+        if (!c.themed) {
+            EXPECT_TRUE(asked.empty());
+            continue;
+        }
+        ASSERT_EQ(2u, asked.size());
+        EXPECT_EQ(dmfInit, asked[0].wParam);
+        EXPECT_EQ(dmfHandleChange, asked[1].wParam);
+        for (const Request& request : asked)
+            EXPECT_EQ(reinterpret_cast<LPARAM>(dialog.hwnd), request.lParam) << "the dialog's own handle";
+    }
+}
+
 TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) {
     // Masks are up to 259 characters; a longer text is cut there.
     const std::wstring longMask(300, L'm');
-    const std::wstring folders[3] = {L"C:\\notes\\one", L"%appdata%\\two", L"$dir$\\three"};
-    const std::wstring masks[3] = {L"mask-one", L"%username%_$date$", longMask};
+    // Round 1 starts from an ANSI file (the profile functions make one), as
+    // an earlier version left it, and types text outside the ANSI code page.
+    const std::wstring folders[3] = {L"C:\\\u0417\u0430\u043c\u0435\u0442\u043a\u0438\\one", L"%appdata%\\two",
+                                     L"$dir$\\three"};
+    const std::wstring masks[3] = {L"mask-\u0141ukasz-\u7b14\u8bb0", L"%username%_$date$", longMask};
     const std::wstring extensions[3] = {L".one", L"", L".three"};
     const std::wstring ages[3] = {L"30", L"0", L"365"};
     for (int round = 0; round < 3; ++round) {
@@ -418,7 +471,7 @@ TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) 
         for (int i = 0; i < kSwitchCount; ++i)
             storeSetting(kSwitches[i].key, kSwitchRounds[round][i] ? L"0" : L"7");
         storeSetting(L"TabIcons", L"31");
-        storeSetting(L"LastNote", L"C:\\last.note");
+        storeSetting(L"LastNote", L"C:\\caf\u00e9.note");
         loadPlugin();
 
         runOptions([&](HWND dialog) {
@@ -430,6 +483,11 @@ TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) 
             for (const IconBox& box : kIconBoxes) setChecked(dialog, box.id, (kIconRounds[round] & box.bit) != 0);
             clickButton(dialog, IDOK);
         });
+        // Written at OK, as UTF-16; read back as written.
+        EXPECT_EQ(folders[round], storedSetting(L"Folder"));
+        EXPECT_EQ(0, readFileBytes(settingsFilePath()).compare(0, 2, "\xFF\xFE"));
+        unloadPlugin();
+        loadPlugin();
         unloadPlugin();
 
         for (int i = 0; i < kSwitchCount; ++i)
@@ -439,7 +497,7 @@ TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) 
         EXPECT_EQ(masks[round].substr(0, 259), storedSetting(L"FileMask"));
         EXPECT_EQ(extensions[round], storedSetting(L"Extension"));
         EXPECT_EQ(ages[round], storedSetting(L"OldNotesAge"));
-        EXPECT_EQ(L"C:\\last.note", storedSetting(L"LastNote"));  // not the dialog's
+        EXPECT_EQ(L"C:\\caf\u00e9.note", storedSetting(L"LastNote"));  // not the dialog's
     }
 }
 
@@ -532,9 +590,42 @@ TEST_F(OptionsDialog, CancelAndTheCloseBoxStoreNothingAndOlderThanTogglesTheAgeB
     for (const auto& s : stored) EXPECT_EQ(s.value, storedSetting(s.key)) << s.key;
 }
 
+TEST_F(OptionsDialog, OkWhenTheSettingsFileCannotBeWrittenSaysSoAndLeavesTheFileAsItWas) {
+    storeSetting(L"Folder", L"C:\\before");
+    const std::wstring file = settingsFilePath();
+    const std::string before = readFileBytes(file);
+    loadPlugin();
+    // Another program holds the file open, shared with nobody.
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    SeenDialog error;
+    runOptions([&error](HWND dialog) {
+        setItemText(dialog, kFolderBox, L"C:\\after");
+        error = pressForMessageBox(dialog, IDOK);
+    });
+    CloseHandle(held);
+    EXPECT_EQ(L"Quiblet", error.title);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), error.iconStyle);
+    EXPECT_NE(std::wstring::npos, error.text.find(file)) << error.text;
+    EXPECT_EQ(before, readFileBytes(file));
+    // No half-written file is left beside it.
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((file.substr(0, file.find_last_of(L'\\')) + L"\\*").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    do
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(entry.cFileName);
+    while (FindNextFileW(search, &entry));
+    FindClose(search);
+    EXPECT_EQ(std::vector<std::wstring>{L"Quiblet.ini"}, files);
+    // The setting stayed in force, and reaches the file once it can.
+    unloadPlugin();
+    EXPECT_EQ(L"C:\\after", storedSetting(L"Folder"));
+}
+
 // ---- Expand and Help -----------------------------------------------------------
 
-TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesAndCreatesTheFolderOnlyWithTheStoredCreateDir) {
+TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesModallyAndCreatesTheFolderOnlyWithTheStoredCreateDir) {
     const std::wstring created = joinPath(tempFolder(), L"preview\\deeper");
     const std::wstring notCreated = joinPath(tempFolder(), L"never");
 
@@ -546,17 +637,21 @@ TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesAndCreatesTheFolderOnlyWit
     loadPlugin();
     SeenDialog preview;
     Shown afterPreview;
+    bool disabledUnderTheBox = false;
+    HWND options = nullptr;
     runOptions([&](HWND dialog) {
+        options = dialog;
         setItemText(dialog, kFolderBox, L"%temp%\\preview\\deeper");
         setItemText(dialog, kFileMaskBox, L"preview-note");
         setItemText(dialog, kExtensionBox, L".txt");
         setChecked(dialog, 209, false);
-        preview = pressForMessageBox(dialog, kExpandButton);
+        preview = pressForMessageBox(dialog, kExpandButton, &disabledUnderTheBox);
         afterPreview = readShown(dialog);
         clickButton(dialog, IDCANCEL);
     });
     unloadPlugin();
-    EXPECT_EQ(hostWindow(), preview.owner);
+    EXPECT_EQ(options, preview.owner);
+    EXPECT_TRUE(disabledUnderTheBox) << "the dialog could be closed under the box";
     EXPECT_EQ(L"Quiblet", preview.title);
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), preview.iconStyle);
     EXPECT_EQ(std::vector<int>{IDOK}, preview.buttons);
@@ -587,17 +682,23 @@ TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesAndCreatesTheFolderOnlyWit
     EXPECT_EQ(L"0", storedSetting(L"CreateDir"));
 }
 
-TEST_F(OptionsDialog, HelpShowsTheHelpText) {
+TEST_F(OptionsDialog, HelpShowsTheHelpTextInABoxModalToTheDialog) {
     loadPlugin();
     SeenDialog help;
-    bool stillOpen = false;
+    bool stillOpen = false, disabledUnderTheBox = false;
+    HWND options = nullptr;
     runOptions([&](HWND dialog) {
-        help = pressForMessageBox(dialog, kHelpButton);
+        options = dialog;
+        setItemText(dialog, kFolderBox, L"C:\\typed");
+        help = pressForMessageBox(dialog, kHelpButton, &disabledUnderTheBox);
         stillOpen = isVisibleDialog(dialog);
-        clickButton(dialog, IDCANCEL);
+        clickButton(dialog, IDOK);
     });
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(hostWindow(), help.owner);
+    EXPECT_EQ(options, help.owner);
+    EXPECT_TRUE(disabledUnderTheBox) << "the dialog could be closed under the box";
+    // OK after the box stores what was typed, and writes it at once.
+    EXPECT_EQ(L"C:\\typed", storedSetting(L"Folder"));
     EXPECT_EQ(L"Quiblet", help.title);
     EXPECT_EQ(kHelpText, help.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), help.iconStyle);
@@ -695,4 +796,16 @@ TEST_F(OptionsDialog, DISABLED_Screenshot) {
         clickButton(dialog, IDCANCEL);
     });
     EXPECT_TRUE(written) << "cannot write the picture";
+    // The same in the editor's dark mode.
+    HostConfig dark;
+    dark.darkMode = true;
+    ASSERT_TRUE(startHost(dark));
+    loadPlugin();
+    written = false;
+    const std::wstring darkPath = joinPath(std::wstring(folder, folder + strlen(folder)), L"options-dark.bmp");
+    runOptions([&](HWND dialog) {
+        written = standin::writeWindowBitmap(dialog, darkPath);
+        clickButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(written) << "cannot write the dark picture";
 }

@@ -3,11 +3,14 @@
 // sends File/New from its own menu, accelerator and toolbar button.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "../../res/resource.h"
 #include "dialog_sequence.h"
+#include "icon_pixels.h"
 #include "plugin_fixture.h"
 
 using namespace standin;
@@ -19,12 +22,13 @@ const int kOverrideFileNewBox = 207;  // "OverrideFileNew" in the Options dialog
 struct ExpectedButton {
     int row;
     int bitmapId;
+    const char* icon;  // the icon files' name, without _light/_dark
 };
-const ExpectedButton kNewButton = {0, IDB_NEW_NOTE};
-const ExpectedButton kSaveButton = {1, IDB_SAVE_NOTE};
-const ExpectedButton kOpenButton = {3, IDB_OPEN_NOTE};
-const ExpectedButton kLastButton = {4, IDB_LAST_NOTE};
-const ExpectedButton kPanelButton = {12, IDB_NOTES_PANEL};
+const ExpectedButton kNewButton = {0, IDB_NEW_NOTE, "note_n"};
+const ExpectedButton kSaveButton = {1, IDB_SAVE_NOTE, "note_s"};
+const ExpectedButton kOpenButton = {3, IDB_OPEN_NOTE, "note_o"};
+const ExpectedButton kLastButton = {4, IDB_LAST_NOTE, "note_l"};
+const ExpectedButton kPanelButton = {12, IDB_NOTES_PANEL, "note_p"};
 
 // The pixels of a bitmap, row by row, as the screen would show them.
 std::vector<COLORREF> pixelsOf(HBITMAP bitmap, int width, int height) {
@@ -48,6 +52,65 @@ std::vector<COLORREF> buttonPicture(int bitmapId) {
     for (COLORREF& pixel : pixels)
         if (pixel == RGB(192, 192, 192)) pixel = GetSysColor(COLOR_3DFACE);
     return pixels;
+}
+
+const IconPixels* drawnIcon(const std::string& name, int size) {
+    for (const IconPixels& icon : kIconPixels)
+        if (name == icon.name && size == icon.size) return &icon;
+    return nullptr;
+}
+
+// Whether the icon, at this size as an image list takes it (the closest
+// size of the resource), draws over a ground of this colour as the drawing
+// of res/make_bitmaps.py does, within rounding.
+::testing::AssertionResult drawsAs(HICON icon, const IconPixels& drawing, COLORREF ground) {
+    const int size = drawing.size;
+    HICON sized = static_cast<HICON>(CopyImage(icon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
+    if (!sized) return ::testing::AssertionFailure() << "no copy at " << size;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP canvas = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, canvas);
+    const DWORD groundPixel = (GetRValue(ground) << 16) | (GetGValue(ground) << 8) | GetBValue(ground);
+    std::fill_n(static_cast<DWORD*>(bits), size * size, groundPixel);
+    DrawIconEx(dc, 0, 0, sized, size, size, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    std::vector<DWORD> drawn(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(canvas);
+    DestroyIcon(sized);
+    for (int at = 0; at < size * size; ++at) {
+        const unsigned int source = drawing.pixels[at];
+        const int alpha = source >> 24;
+        for (int shift : {0, 8, 16}) {
+            const int over = (source >> shift) & 0xFF, under = (groundPixel >> shift) & 0xFF;
+            const int expected = (over * alpha + under * (255 - alpha) + 127) / 255;
+            const int got = (drawn[at] >> shift) & 0xFF;
+            if (abs(got - expected) > 2)
+                return ::testing::AssertionFailure() << "pixel " << at % size << "," << at / size << " is "
+                                                     << std::hex << (drawn[at] & 0xFFFFFF) << ", drawn "
+                                                     << source;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The icon draws as its drawing at 16 and 32 px, over light and dark ground.
+void expectIconDrawing(HICON icon, const std::string& name) {
+    ASSERT_NE(nullptr, icon) << name;
+    for (int size : {16, 32}) {
+        const IconPixels* drawing = drawnIcon(name, size);
+        ASSERT_NE(nullptr, drawing) << name;
+        for (COLORREF ground : {RGB(255, 255, 255), RGB(0, 0, 0)})
+            EXPECT_TRUE(drawsAs(icon, *drawing, ground)) << name << " at " << size;
+    }
 }
 
 LONGLONG fileTimeCount(const FILETIME& time) {
@@ -103,16 +166,26 @@ protected:
         ASSERT_TRUE(makeFolders(noteFolder()));
         storeSetting(L"Folder", L"%temp%\\closing");
     }
-    void expectButtons(const std::vector<ExpectedButton>& expected) {
+    // The buttons, with the icons for the Fluent sets when the editor takes
+    // them (the bitmaps are the same either way).
+    void expectButtons(const std::vector<ExpectedButton>& expected, bool withIcons = true) {
         const std::vector<ToolbarButton>& buttons = toolbarButtons();
         ASSERT_EQ(expected.size(), buttons.size());
+        EXPECT_EQ(withIcons ? 0u : expected.size(), requestsOf(NPPM_ADDTOOLBARICON).size());
+        EXPECT_EQ(withIcons ? expected.size() : 0u, requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).size());
         for (size_t i = 0; i < buttons.size(); ++i) {
             SCOPED_TRACE(i);
             const ToolbarButton& button = buttons[i];
             EXPECT_EQ(kFirstCommandId + expected[i].row, button.commandId);
             EXPECT_NE(0, button.record);
-            EXPECT_EQ(buttons[0].record, button.record) << "one shared record";
-            EXPECT_EQ(nullptr, button.icon);
+            EXPECT_EQ(withIcons, button.forDarkMode);
+            if (withIcons) {
+                expectIconDrawing(button.icon, std::string(expected[i].icon) + "_light");
+                expectIconDrawing(button.iconDark, std::string(expected[i].icon) + "_dark");
+            } else {
+                EXPECT_EQ(buttons[0].record, button.record) << "one shared record";
+                EXPECT_EQ(nullptr, button.icon);
+            }
             ASSERT_NE(nullptr, button.bitmap);
             EXPECT_EQ(16, button.bitmapWidth);
             EXPECT_EQ(16, button.bitmapHeight);
@@ -144,19 +217,44 @@ TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLastAndTheP
         if (c.panelButton) storeSetting(L"NotesPanelButton", c.panelButton);
         loadPlugin();
         expectButtons(c.buttons);
-        EXPECT_EQ(c.buttons.size(), requestsOf(NPPM_ADDTOOLBARICON).size());
         unloadPlugin();
         clearRequests();
+    }
+}
+
+TEST_F(ToolbarAndHook, TheEditorsVersionChoosesTheRequestAndAnOldEditorGetsTodaysBitmaps) {
+    const struct {
+        int version;
+        bool padding;  // whether the editor pads its version answer
+        bool withIcons;
+    } cases[] = {
+        {7950, false, false},  // 7.9.5 answers (7, 95)
+        {7000, false, false},
+        {8000, false, true},
+        {8540, false, true},   // 8.5.4 unpadded: (8, 54)
+        {8540, true, true},
+        {10100, true, true},
+    };
+    storeSetting(L"TabIcons", L"15");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        HostConfig config;
+        config.version = c.version;
+        config.versionPadding = c.padding;
+        ASSERT_TRUE(startHost(config));
+        loadPlugin();
+        expectButtons({kNewButton, kSaveButton, kOpenButton, kLastButton}, c.withIcons);
     }
 }
 
 TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
     storeSetting(L"TabIcons", L"15");
     loadPlugin();
-    ASSERT_EQ(5u, requestsOf(NPPM_ADDTOOLBARICON).size());
+    ASSERT_EQ(5u, requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).size());
     clearRequests();
     notifyPlugin(NPPN_TBMODIFICATION, mainView());
     notifyPlugin(NPPN_TBMODIFICATION, nullptr);
+    EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).empty());
     EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON).empty());
 }
 

@@ -7,7 +7,9 @@
 //                                               the same with Plugins > Quiblet open
 //   quiblet-host --screenshot-panel out.bmp [--search text] [dllpath]
 //                                               the same with the Notes panel shown
-//   --dark (before the others)                  the editor in dark mode
+//   --icons SIZE  the toolbar in a Fluent icon set of SIZE pixels (else the
+//                 "Standard icons (small)" set)
+//   --dark        the editor in dark mode
 //
 // The plug-in is dllpath, else plugins\Quiblet\Quiblet.dll beside this
 // program, else Quiblet.dll beside it.
@@ -25,18 +27,19 @@
 
 namespace {
 
+// The icon set and mode from the command line.
+standin::HostConfig g_look;
+
 std::wstring defaultPluginPath() {
     std::wstring installed = standin::joinPath(standin::exeFolder(), L"plugins\\Quiblet\\Quiblet.dll");
     if (standin::fileExists(installed)) return installed;
     return standin::joinPath(standin::exeFolder(), L"Quiblet.dll");
 }
 
-bool g_dark = false;  // --dark: the editor in dark mode
 
 bool startWithPlugin(const std::wstring& dll, bool visible) {
-    standin::HostConfig config;
+    standin::HostConfig config = g_look;
     config.visible = visible;
-    config.darkMode = g_dark;
     config.closeDestroysWindow = true;
     if (!standin::startHost(config)) {
         fprintf(stderr, "quiblet-host: cannot create the editor window\n");
@@ -270,16 +273,18 @@ int main() {
             menuScreenshot = argv[++i];
         } else if (arg == L"--screenshot-panel" && i + 1 < argc) {
             panelScreenshot = argv[++i];
-        } else if (arg == L"--dark") {
-            g_dark = true;
         } else if (arg == L"--search" && i + 1 < argc) {
             search = argv[++i];
+        } else if (arg == L"--icons" && i + 1 < argc) {
+            g_look.fluentIconSize = _wtoi(argv[++i]);
+        } else if (arg == L"--dark") {
+            g_look.darkMode = true;
         } else if (!arg.empty() && arg[0] != L'-' && dll.empty()) {
             dll = arg;
         } else {
             fprintf(stderr,
                     "usage: quiblet-host [--demo | --screenshot out.bmp | --screenshot-menu out.bmp | "
-                    "--screenshot-panel out.bmp [--search text]] [--dark] [dllpath]\n");
+                    "--screenshot-panel out.bmp [--search text]] [--icons SIZE] [--dark] [dllpath]\n");
             LocalFree(argv);
             return 2;
         }

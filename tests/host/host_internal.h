@@ -16,11 +16,22 @@ void dispatchMessage(MSG& msg);
 // Destroys the windows of the docked panels and forgets them (the plug-in
 // is being unloaded).
 void destroyDockedPanels();
-// Whether the editor is in dark mode, and its brush for dark backgrounds.
-bool darkMode();
-HBRUSH darkBrush(bool control);
 // The views' window class, and one view.
 bool registerViewClass();
 HWND createView(HWND parent, int id);
+
+// Dark mode as the editor paints it: colours, and the theming that
+// NPPM_DARKMODESUBCLASSANDTHEME gives a plug-in's dialog and its controls.
+const COLORREF kDarkBackground = RGB(32, 32, 32);
+const COLORREF kDarkControl = RGB(56, 56, 56);
+const COLORREF kDarkEdge = RGB(100, 100, 100);
+const COLORREF kDarkText = RGB(224, 224, 224);
+HBRUSH darkBrush(COLORREF colour);
+bool darkModeOn();
+// wParam dmfInit subclasses the window and its children, and both dmfInit
+// and dmfHandleChange give them the editor's current mode.
+LRESULT themeWindow(WPARAM flags, HWND window);
+// The toolbar paints its background dark in dark mode.
+void themeToolbar(HWND toolbar);
 
 }  // namespace standin

@@ -102,6 +102,8 @@ LoadedPlugin& plugin() { return g_plugin; }
 bool loadPlugin(const std::wstring& dllPath, bool sendReady) {
     unloadPlugin();
     g_loadSteps.clear();
+    // The buttons of an earlier load were the editor's to destroy.
+    releaseToolbarImages();
     toolbarButtons().clear();
     LoadedPlugin p;
     p.module = LoadLibraryW(dllPath.c_str());

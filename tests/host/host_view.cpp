@@ -52,13 +52,6 @@ LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
 void paintView(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    if (darkMode()) {
-        RECT all;
-        GetClientRect(hwnd, &all);
-        FillRect(dc, &all, darkBrush(false));
-        SetTextColor(dc, kDarkText);
-        SetBkMode(dc, TRANSPARENT);
-    }
     if (hwnd == mainView()) {
         const Document& d = activeDocument();
         std::wstring text;
@@ -73,6 +66,10 @@ void paintView(HWND hwnd) {
         GetClientRect(hwnd, &area);
         InflateRect(&area, -4, -4);
         SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        if (darkModeOn()) {
+            SetTextColor(dc, kDarkText);
+            SetBkColor(dc, kDarkBackground);
+        }
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
     }
     EndPaint(hwnd, &ps);
@@ -90,6 +87,14 @@ LRESULT CALLBACK viewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
         paintView(hwnd);
         return 0;
+    case WM_ERASEBKGND:
+        if (!darkModeOn()) break;
+        {
+            RECT area;
+            GetClientRect(hwnd, &area);
+            FillRect(reinterpret_cast<HDC>(wParam), &area, darkBrush(kDarkBackground));
+        }
+        return 1;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -23,6 +23,12 @@ const int kSecondViewId = 102;
 // Editor requests lie in these ranges.
 const UINT kNppRequestEnd = NPPMSG + 1000;
 const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
+// The editor's own boxes.
+const wchar_t kSaveFailedTitle[] = L"Save failed";
+const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
+const wchar_t kCreateFileTitle[] = L"Create new file";
+// setDarkMode from any thread: wParam 1 dark, 0 light.
+const UINT kSwitchDarkMode = WM_APP + 1;
 
 struct HostState {
     HostConfig config;
@@ -30,6 +36,7 @@ struct HostState {
     HWND mainView = nullptr;
     HWND secondView = nullptr;
     HWND toolbar = nullptr;
+    HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
     std::vector<Document> documents;
     INT_PTR activeId = 0;
     INT_PTR nextBufferId = 0x1000;
@@ -39,8 +46,6 @@ struct HostState {
     std::vector<Request> requests;
     std::vector<ToolbarButton> toolbarButtons;
     std::vector<DockedPanel> docked;
-    HBRUSH darkBackground = nullptr;
-    HBRUSH darkControl = nullptr;
     std::vector<HWND> modeless;
     int fileNewSeen = 0;
     int closeSeen = 0;
@@ -61,14 +66,6 @@ void showActiveDocument() {
     std::wstring title = std::wstring(kHostTitle) + L" - " + fullPathOf(activeDocument());
     SetWindowTextW(g.main, title.c_str());
     InvalidateRect(g.mainView, nullptr, TRUE);
-}
-
-std::wstring currentFolder() {
-    DWORD cch = GetCurrentDirectoryW(0, nullptr);
-    std::wstring folder(cch, L'\0');
-    cch = GetCurrentDirectoryW(cch, &folder[0]);
-    folder.resize(cch);
-    return folder;
 }
 
 std::wstring folderOf(const std::wstring& path) {
@@ -96,7 +93,8 @@ std::wstring defaultTextAnswer(UINT msg) {
     const Document& d = activeDocument();
     switch (msg) {
     case NPPM_GETFULLCURRENTPATH: return fullPathOf(d);
-    case NPPM_GETCURRENTDIRECTORY: return d.path.empty() ? currentFolder() : folderOf(d.path);
+    // An unsaved document ("new 1") has no folder.
+    case NPPM_GETCURRENTDIRECTORY: return d.path.empty() ? std::wstring() : folderOf(d.path);
     case NPPM_GETNAMEPART: return d.path.empty() ? fullPathOf(d) : namePart(d.path, false);
     case NPPM_GETEXTPART: return d.path.empty() ? std::wstring() : namePart(d.path, true);
     case NPPM_GETCURRENTWORD: return g.currentWord;
@@ -105,11 +103,12 @@ std::wstring defaultTextAnswer(UINT msg) {
     }
 }
 
-// Copies at most cch-1 characters and a nul into the plug-in's buffer.
+// Copies the answer and its nul into the plug-in's buffer of cch
+// characters; an answer that does not fit writes nothing and gives FALSE.
 bool writeAnswer(const std::wstring& text, WPARAM cch, LPARAM buffer, Request* request) {
-    if (cch == 0 || buffer == 0) return false;
+    if (cch == 0 || buffer == 0 || text.size() >= cch) return false;
     wchar_t* out = reinterpret_cast<wchar_t*>(buffer);
-    StringCchCopyW(out, cch, text.c_str());  // cuts what does not fit
+    StringCchCopyW(out, cch, text.c_str());
     request->text = out;
     return true;
 }
@@ -135,14 +134,24 @@ LRESULT openFile(const std::wstring& path) {
         }
     }
     std::string bytes;
+    if (!fileExists(path) && !folderExists(path)) {
+        // The editor offers to create a file that is not there.
+        const std::wstring question = L"\"" + path + L"\" doesn't exist. Create it?";
+        if (MessageBoxW(g.main, question.c_str(), kCreateFileTitle, MB_YESNO) != IDYES) return FALSE;
+        if (!writeFileBytes(path, bytes)) return FALSE;
+    }
     if (!readFileInto(path, &bytes)) return FALSE;
     newDocument(bytes, SC_CP_UTF8, path);
     return TRUE;
 }
 
+// A save the editor cannot do is reported in its own box.
 LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     Document& d = activeDocument();
-    if (path.empty() || !writeFileBytes(path, d.bytes)) return FALSE;
+    if (path.empty() || !writeFileBytes(path, d.bytes)) {
+        MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
     if (!asCopy) {
         d.path = path;
         showActiveDocument();
@@ -150,13 +159,86 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     return TRUE;
 }
 
-// Takes what the editor needs from the plug-in's bitmap while the request
-// lasts (the plug-in reuses its record), and puts a real button on the toolbar.
-LRESULT addToolbarButton(WPARAM commandId, LPARAM record) {
+// The editor's own File/New image in a Fluent set: a page outline with a
+// folded corner, in the set's size, light or dark, on a transparent ground.
+HBITMAP drawEditorNewImage(int size, bool dark) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return nullptr;
+    DWORD* pixels = static_cast<DWORD*>(bits);
+    const DWORD ink = dark ? 0xFFE8E8E8u : 0xFF303030u;
+    const int line = size / 16 > 0 ? size / 16 : 1;
+    const int left = size * 3 / 16, right = size * 13 / 16, top = size / 16, bottom = size * 15 / 16;
+    const int fold = size * 4 / 16;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const bool inside = x >= left && x < right && y >= top && y < bottom && (x - left) + (y - top) >= 0 &&
+                                (right - 1 - x) + (y - top) >= fold - line;
+            const bool edge = inside && (x < left + line || x >= right - line || y < top + line ||
+                                         y >= bottom - line || (right - 1 - x) + (y - top) < fold);
+            pixels[y * size + x] = edge ? ink : 0;
+        }
+    }
+    return bitmap;
+}
+
+// The image a button shows in the current set: in a Fluent set the icon for
+// the mode, or a bitmap stretched to the set's size when the button came
+// without icons (as the editor shows an old plug-in's button).
+int addButtonImage(ToolbarButton& button) {
+    if (!g.fluentImages) {
+        if (!button.bitmap) return I_IMAGENONE;
+        TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(button.bitmap)};
+        return static_cast<int>(SendMessageW(g.toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&add)));
+    }
+    HICON icon = g.config.darkMode ? button.iconDark : button.icon;
+    // The image list takes the icon's size closest to its own.
+    if (icon) return ImageList_AddIcon(g.fluentImages, icon);
+    if (!button.bitmap) return I_IMAGENONE;
+    const int size = g.config.fluentIconSize;
+    HBITMAP stretched = static_cast<HBITMAP>(CopyImage(button.bitmap, IMAGE_BITMAP, size, size, 0));
+    const int image = ImageList_Add(g.fluentImages, stretched, nullptr);
+    if (stretched) DeleteObject(stretched);
+    return image;
+}
+
+// Fills a Fluent set's images anew for the current mode: the editor's own
+// File/New first, then every plug-in button.
+void refillFluentImages() {
+    if (!g.fluentImages) return;
+    ImageList_RemoveAll(g.fluentImages);
+    HBITMAP own = drawEditorNewImage(g.config.fluentIconSize, g.config.darkMode);
+    ImageList_Add(g.fluentImages, own, nullptr);
+    if (own) DeleteObject(own);
+    for (ToolbarButton& button : g.toolbarButtons) {
+        TBBUTTONINFOW info = {};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_IMAGE;
+        info.iImage = addButtonImage(button);
+        SendMessageW(g.toolbar, TB_SETBUTTONINFOW, button.commandId, reinterpret_cast<LPARAM>(&info));
+    }
+    InvalidateRect(g.toolbar, nullptr, TRUE);
+}
+
+// Takes what the editor needs from the plug-in's record while the request
+// lasts (the plug-in may reuse it), and puts a real button on the toolbar.
+LRESULT addToolbarButton(WPARAM commandId, LPARAM record, bool forDarkMode) {
     ToolbarButton button;
     button.commandId = static_cast<int>(commandId);
+    button.forDarkMode = forDarkMode;
     button.record = record;
-    if (record) {
+    if (record && forDarkMode) {
+        const toolbarIconsWithDarkMode* icons = reinterpret_cast<const toolbarIconsWithDarkMode*>(record);
+        button.bitmap = icons->hToolbarBmp;
+        button.icon = icons->hToolbarIcon;
+        button.iconDark = icons->hToolbarIconDarkMode;
+    } else if (record) {
         const toolbarIcons* icons = reinterpret_cast<const toolbarIcons*>(record);
         button.bitmap = icons->hToolbarBmp;
         button.icon = icons->hToolbarIcon;
@@ -171,56 +253,42 @@ LRESULT addToolbarButton(WPARAM commandId, LPARAM record) {
         SelectObject(dc, old);
         DeleteDC(dc);
     }
-    g.toolbarButtons.push_back(button);
-
-    int image = I_IMAGENONE;
-    if (button.bitmap) {
-        TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(button.bitmap)};
-        image = static_cast<int>(SendMessageW(g.toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&add)));
-    }
     TBBUTTON tb = {};
-    tb.iBitmap = image;
+    tb.iBitmap = addButtonImage(button);
     tb.idCommand = button.commandId;
     tb.fsState = TBSTATE_ENABLED;
     tb.fsStyle = BTNS_BUTTON;
+    g.toolbarButtons.push_back(button);
     return SendMessageW(g.toolbar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&tb));
+}
+
+// NPPM_GETNPPVERSION: major in the high word, the rest as digits in the low
+// word, padded to three when asked and this editor knows how.
+LRESULT versionAnswer(WPARAM padding) {
+    int digits = g.config.version % 1000;
+    if (!(padding && g.config.versionPadding))
+        while (digits != 0 && digits % 10 == 0) digits /= 10;
+    return MAKELONG(digits, g.config.version / 1000);
+}
+
+void switchDarkMode(bool on) {
+    g.config.darkMode = on;
+    refillFluentImages();
+    RedrawWindow(g.main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (g.config.version >= kEditorWithDarkModeQuery) notifyPlugin(NPPN_DARKMODECHANGED, g.main);
 }
 
 const int kDockWidth = 340;
 
 void layoutWindows();
 
-// What the editor's dark mode does to a docked panel: dark backgrounds and
-// text for the window and its edit boxes, dark list views.
-LRESULT CALLBACK darkPanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
-    switch (msg) {
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORDLG: {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        const bool control = msg != WM_CTLCOLORDLG && msg != WM_CTLCOLORSTATIC;
-        SetTextColor(dc, kDarkText);
-        SetBkColor(dc, control ? kDarkControl : kDarkBackground);
-        return reinterpret_cast<LRESULT>(control ? g.darkControl : g.darkBackground);
-    }
-    case WM_ERASEBKGND: {
-        RECT area;
-        GetClientRect(hwnd, &area);
-        FillRect(reinterpret_cast<HDC>(wParam), &area, g.darkBackground);
-        return TRUE;
-    }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, darkPanelProc, id);
-        break;
-    }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
-}
-
+// The editor themes a docked panel as NPPM_DARKMODESUBCLASSANDTHEME would
+// (since 8.5.4, unless the panel says DWS_USEOWNDARKMODE), list views
+// included.
 BOOL CALLBACK themeListView(HWND child, LPARAM) {
     wchar_t name[64] = L"";
     GetClassNameW(child, name, ARRAYSIZE(name));
-    if (lstrcmpiW(name, WC_LISTVIEWW) == 0) {
+    if (lstrcmpiW(name, WC_LISTVIEWW) == 0 && darkModeOn()) {
         SendMessageW(child, LVM_SETBKCOLOR, 0, kDarkControl);
         SendMessageW(child, LVM_SETTEXTBKCOLOR, 0, kDarkControl);
         SendMessageW(child, LVM_SETTEXTCOLOR, 0, kDarkText);
@@ -229,7 +297,7 @@ BOOL CALLBACK themeListView(HWND child, LPARAM) {
 }
 
 void themeDockedPanel(HWND client) {
-    SetWindowSubclass(client, darkPanelProc, 1, 0);
+    themeWindow(dmfInit, client);
     EnumChildWindows(client, themeListView, 0);
     InvalidateRect(client, nullptr, TRUE);
 }
@@ -248,7 +316,8 @@ LRESULT dockPanel(LPARAM lParam) {
     SetWindowLongPtrW(record->hClient, GWL_STYLE,
                       (GetWindowLongPtrW(record->hClient, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
     SetParent(record->hClient, g.main);
-    if (g.config.darkMode && !(record->uMask & DWS_USEOWNDARKMODE)) themeDockedPanel(record->hClient);
+    if (g.config.version >= kEditorWithDialogTheming && !(record->uMask & DWS_USEOWNDARKMODE))
+        themeDockedPanel(record->hClient);
     layoutWindows();
     return TRUE;
 }
@@ -285,7 +354,17 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
         request->text = path ? path : L"";
         return path ? openFile(request->text) : FALSE;
     case NPPM_ADDTOOLBARICON:
-        return addToolbarButton(wParam, lParam);
+        return addToolbarButton(wParam, lParam, false);
+    case NPPM_GETNPPVERSION:
+        return versionAnswer(wParam);
+    case NPPM_ADDTOOLBARICON_FORDARKMODE:
+        if (g.config.version < kEditorWithIconsForDarkMode) return 0;
+        return addToolbarButton(wParam, lParam, true);
+    case NPPM_ISDARKMODEENABLED:
+        return g.config.version >= kEditorWithDarkModeQuery && g.config.darkMode;
+    case NPPM_DARKMODESUBCLASSANDTHEME:
+        if (g.config.version < kEditorWithDialogTheming) return 0;
+        return themeWindow(wParam, reinterpret_cast<HWND>(lParam));
     case NPPM_DMMREGASDCKDLG:
         return dockPanel(lParam);
     case NPPM_DMMSHOW:
@@ -306,6 +385,7 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
         if (wParam == MODELESSDIALOGREMOVE && found != g.modeless.end()) g.modeless.erase(found);
         return lParam;
     }
+
     case NPPM_GETFULLCURRENTPATH:
     case NPPM_GETCURRENTDIRECTORY:
     case NPPM_GETNAMEPART:
@@ -368,6 +448,9 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         if (g.toolbar) layoutWindows();
         return 0;
+    case kSwitchDarkMode:
+        switchDarkMode(wParam != 0);
+        return 0;
     case WM_DESTROY:
         if (g.quitOnDestroy) PostQuitMessage(0);
         return 0;
@@ -409,10 +492,21 @@ HWND createToolbar(HWND parent) {
                                GetModuleHandleW(nullptr), nullptr);
     if (!bar) return nullptr;
     SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
-    SendMessageW(bar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    themeToolbar(bar);
+    const int size = g.config.fluentIconSize;
+    int ownImage = STD_FILENEW;
+    if (size > 0) {
+        g.fluentImages = ImageList_Create(size, size, ILC_COLOR32, 8, 8);
+        SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(g.fluentImages));
+        HBITMAP own = drawEditorNewImage(size, g.config.darkMode);
+        ownImage = ImageList_Add(g.fluentImages, own, nullptr);
+        if (own) DeleteObject(own);
+    } else {
+        SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
+        SendMessageW(bar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    }
     TBBUTTON fileNew = {};
-    fileNew.iBitmap = STD_FILENEW;
+    fileNew.iBitmap = ownImage;
     fileNew.idCommand = IDM_FILE_NEW;
     fileNew.fsState = TBSTATE_ENABLED;
     fileNew.fsStyle = BTNS_BUTTON;
@@ -429,10 +523,6 @@ bool startHost(const HostConfig& config) {
     if (!registerClasses()) return false;
     g = HostState();
     g.config = config;
-    if (config.darkMode) {
-        g.darkBackground = CreateSolidBrush(kDarkBackground);
-        g.darkControl = CreateSolidBrush(kDarkControl);
-    }
     HMENU menu = createMenuBar();
     g.main = CreateWindowExW(0, kHostClass, kHostTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, 800, 600, nullptr, menu, GetModuleHandleW(nullptr), nullptr);
@@ -465,10 +555,10 @@ void stopHost() {
             SetWindowLongPtrW(g.main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hostProc));
         DestroyWindow(g.main);
     }
+    releaseToolbarImages();
+    if (g.fluentImages) ImageList_Destroy(g.fluentImages);
+    g.fluentImages = nullptr;
     g.main = g.mainView = g.secondView = g.toolbar = nullptr;
-    if (g.darkBackground) DeleteObject(g.darkBackground);
-    if (g.darkControl) DeleteObject(g.darkControl);
-    g.darkBackground = g.darkControl = nullptr;
 }
 
 HWND hostWindow() { return g.main; }
@@ -526,6 +616,22 @@ bool textQueryAnswer(UINT msg, std::wstring* answer) {
 }
 
 std::vector<ToolbarButton>& toolbarButtons() { return g.toolbarButtons; }
+
+void releaseToolbarImages() {
+    for (ToolbarButton& button : g.toolbarButtons) {
+        if (button.bitmap) DeleteObject(button.bitmap);
+        if (button.icon) DestroyIcon(button.icon);
+        if (button.iconDark) DestroyIcon(button.iconDark);
+        button.bitmap = nullptr;
+        button.icon = button.iconDark = nullptr;
+    }
+}
+
+void setDarkMode(bool on) {
+    if (g.main) SendMessageW(g.main, kSwitchDarkMode, on ? 1 : 0, 0);
+}
+
+bool darkModeOn() { return g.config.darkMode; }
 int fileNewSeenByHost() { return g.fileNewSeen; }
 int closeSeenByHost() { return g.closeSeen; }
 WNDPROC hostWindowProcedure() { return hostProc; }
@@ -536,8 +642,6 @@ WNDPROC currentWindowProcedure() {
 }
 
 std::vector<DockedPanel>& dockedPanels() { return g.docked; }
-bool darkMode() { return g.config.darkMode; }
-HBRUSH darkBrush(bool control) { return control ? g.darkControl : g.darkBackground; }
 std::vector<HWND>& modelessDialogs() { return g.modeless; }
 
 void closeDockedPanel(HWND client) {

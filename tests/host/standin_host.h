@@ -42,16 +42,27 @@ struct HostConfig {
     // When true, WM_CLOSE that reaches the host destroys the main window (the
     // demo). Tests keep it false so that they can see whether WM_CLOSE arrived.
     bool closeDestroysWindow = false;
-    // The editor in dark mode: its views are dark, and it themes the
-    // windows of docked panels (unless they say DWS_USEOWNDARKMODE) and
-    // their edit boxes and list views, as the editor does since 8.5.4.
+    // The editor's version: major * 1000 + the numbers after it as three
+    // digits (8.9 is 8900, 8.5.4 is 8540, 7.9.5 is 7950). What it knows
+    // follows from it: the dark-mode toolbar request from 8.0, the dark-mode
+    // query and notification from 8.4.1, dialog theming from 8.5.4.
+    int version = 8900;
+    // Whether NPPM_GETNPPVERSION pads the low word to three digits when
+    // asked to (recent editors do; older ones ignore the request).
+    bool versionPadding = true;
+    // Dark mode: the editor also themes the windows of docked panels
+    // (unless they say DWS_USEOWNDARKMODE), list views included, from 8.5.4.
     bool darkMode = false;
+    // The toolbar's icon set: 0 is "Standard icons (small)", drawn from the
+    // 16 x 16 bitmaps; otherwise a Fluent set, drawn from the light or the
+    // dark icons (as darkMode says) at this size in pixels.
+    int fluentIconSize = 0;
 };
 
-// The dark mode's colours.
-const COLORREF kDarkBackground = RGB(0x20, 0x20, 0x20);
-const COLORREF kDarkControl = RGB(0x38, 0x38, 0x38);
-const COLORREF kDarkText = RGB(0xE0, 0xE0, 0xE0);
+// Versions from which the editor knows a request.
+const int kEditorWithIconsForDarkMode = 8000;
+const int kEditorWithDarkModeQuery = 8410;
+const int kEditorWithDialogTheming = 8540;
 
 // One request the plug-in sent to the main window or to a view.
 struct Request {
@@ -76,9 +87,11 @@ struct DockedPanel {
 
 struct ToolbarButton {
     int commandId = 0;
-    LPARAM record = 0;          // address of the plug-in's toolbarIcons record
+    bool forDarkMode = false;   // came with NPPM_ADDTOOLBARICON_FORDARKMODE
+    LPARAM record = 0;          // address of the plug-in's record
     HBITMAP bitmap = nullptr;   // as received
     HICON icon = nullptr;       // as received
+    HICON iconDark = nullptr;   // as received (the dark-mode request only)
     int bitmapWidth = 0, bitmapHeight = 0;
     COLORREF corner = 0;        // pixel (0,0) of the received bitmap
 };
@@ -163,6 +176,15 @@ void sendFileNew(FileNewSource source);
 bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs = 5000);
 
 std::vector<ToolbarButton>& toolbarButtons();
+// Destroys the bitmaps and icons the buttons came with, as the editor's
+// toolbar does when it goes (the editor owns them from the request on).
+void releaseToolbarImages();
+// Switches the editor to dark or light mode, as its Preferences do: the
+// toolbar is rebuilt with the other icons and the plug-in gets
+// NPPN_DARKMODECHANGED (8.4.1 and later). Callable from any thread.
+void setDarkMode(bool on);
+// Whether NPPM_DARKMODESUBCLASSANDTHEME last themed this window dark.
+bool themedDark(HWND window);
 // The editor's own window procedure: counts of what reached it.
 int fileNewSeenByHost();     // WM_COMMAND IDM_FILE_NEW handled by the host itself
 int closeSeenByHost();       // WM_CLOSE handled by the host itself (window not destroyed)

@@ -135,12 +135,15 @@ TEST_F(Expansion, FoldersOfTheProcess) {
     EXPECT_EQ(expand(L"$wdir$"), current);
 }
 
-TEST_F(Expansion, EnvironmentReferencesComeLast) {
+TEST_F(Expansion, EnvironmentReferencesComeLastAndOnlyFromTheTemplate) {
     SetEnvironmentVariableW(L"QUIBLET_TEST_VALUE", L"$date$");
     EXPECT_EQ(expand(L"%quiblet_test_value%"), L"$date$");
     SetEnvironmentVariableW(L"QUIBLET_TEST_VALUE", L"from-env");
+    // Text from the document or the editor is never a reference.
     standin::setCurrentWord(L"%QUIBLET_TEST_VALUE%");
-    EXPECT_EQ(expand(L"$word$"), L"from-env");
+    EXPECT_EQ(expand(L"$word$ %QUIBLET_TEST_VALUE%"), L"%QUIBLET_TEST_VALUE% from-env");
+    openDocument(L"C:\\100%\\%QUIBLET_TEST_VALUE%.txt");
+    EXPECT_EQ(expand(L"$name$"), L"%QUIBLET_TEST_VALUE%");
     EXPECT_EQ(expand(L"%QUIBLET_NOT_DEFINED%"), L"%QUIBLET_NOT_DEFINED%");
     EXPECT_EQ(expand(L"50% off"), L"50% off");
 }

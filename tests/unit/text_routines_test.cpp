@@ -140,20 +140,27 @@ TEST(BuildDate, FromTheCompileDate) {
 }
 
 TEST(VersionNumber, FromProductVersion) {
-    EXPECT_NEAR(versionNumberFromText(L"1, 2, 2, 0"), 1.22, 1e-6);
-    EXPECT_NEAR(versionNumberFromText(L"2, 0, 0, 0"), 2.00, 1e-6);
-    EXPECT_NEAR(versionNumberFromText(L"1, 2, 10, 0"), 1.30, 1e-6);
-    EXPECT_NEAR(versionNumberFromText(L"1, 5"), 1.5, 1e-6);
-    EXPECT_NEAR(versionNumberFromText(L"1.5"), 1.5, 1e-6);
-    EXPECT_NEAR(versionNumberFromText(L""), 0.0, 1e-6);
-    EXPECT_NEAR(versionNumberFromText(L"abc"), 0.0, 1e-6);
+    const struct {
+        const wchar_t* text;
+        const wchar_t* shown;
+    } cases[] = {
+        {L"1, 2, 2, 0", L"1.2.2"},     {L"2, 0, 0, 0", L"2.0.0"}, {L"1, 2, 10, 0", L"1.2.10"},
+        {L"1, 2, 2, 7", L"1.2.2.7"},   {L"1, 5", L"1.5.0"},       {L"1.5", L"1.5.0"},
+        {L"", L"0.0.0"},               {L"abc", L"0.0.0"},
+        {L"4294967295, 4294967295, 4294967295, 4294967295", L"67295.67295.67295.67295"},
+    };
+    for (const auto& c : cases) {
+        wchar_t shown[kVersionNumberCapacity];
+        dottedVersion(c.text, shown, kVersionNumberCapacity);
+        EXPECT_STREQ(c.shown, shown) << c.text;
+    }
 }
 
 TEST(OptionsHelp, TheHelpTextReadsInFull) {
     const std::wstring help = optionsHelpText();
     EXPECT_EQ(help.rfind(L"The folder path edit box may contain special substitution strings:\n\n$fullpath$", 0), 0u);
-    EXPECT_NE(help.find(L"$time$ = current time HHMMSS\n\nAdditionally enviroment variables"), std::wstring::npos);
-    EXPECT_NE(help.find(L"replaced by \"c:\\program files\"\n\nUse the test button"), std::wstring::npos);
+    EXPECT_NE(help.find(L"$time$ = current time HHMMSS\n\nAdditionally environment variables"), std::wstring::npos);
+    EXPECT_NE(help.find(L"replaced by \"c:\\program files\"\n\nUse the Expand button"), std::wstring::npos);
     EXPECT_EQ(help.back(), L'\n');
     EXPECT_EQ(std::count(help.begin(), help.end(), L'\n'), 19);
 }
