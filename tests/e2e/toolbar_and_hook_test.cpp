@@ -243,7 +243,7 @@ TEST_F(ToolbarAndHook, TheEditorsVersionChoosesTheRequestAndAnOldEditorGetsToday
         config.versionPadding = c.padding;
         ASSERT_TRUE(startHost(config));
         loadPlugin();
-        expectButtons({kNewButton, kSaveButton, kOpenButton, kLastButton}, c.withIcons);
+        expectButtons({kNewButton, kSaveButton, kOpenButton, kLastButton, kPanelButton}, c.withIcons);
     }
 }
 
