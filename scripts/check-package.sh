@@ -3,8 +3,9 @@
 # and verifies each zip (Quiblet.dll alone at the top, the right machine,
 # the fixed version equal to the entry's version padded to four numbers,
 # the SHA-256 equal to the entry's id, imports and exports as checked after
-# linking). Then builds the DLLs twice more from copies of the sources in
-# other folders with one SOURCE_DATE_EPOCH and checks the zips are identical.
+# linking, and the same resources and version resource as the x86 DLL).
+# Then builds the DLLs twice more from copies of the sources in other
+# folders with one SOURCE_DATE_EPOCH and checks the zips are identical.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
@@ -15,15 +16,19 @@ say() { echo "check-package: $*" >&2; }
 scripts/package.sh "$work/dist" >/dev/null
 json="$work/dist/pluginlist-entries.json"
 
-for arch in x86 x64; do
+# The copies below build arm64 with this checkout's arm64 toolchain.
+export QUIBLET_ARM64_TOOLCHAIN=${QUIBLET_ARM64_TOOLCHAIN:-$PWD/toolchains/arm64}
+objdump_x86=i686-w64-mingw32-objdump objdump_x64=x86_64-w64-mingw32-objdump objdump_arm64=llvm-objdump-14
+
+for arch in x86 x64 arm64; do
     . "build/$arch/release.env"
     zip_file="$work/dist/Quiblet-$QUIBLET_VERSION-$arch.zip"
     listing=$(unzip -Z1 "$zip_file")
     [ "$listing" = "Quiblet.dll" ] || { say "$arch zip holds '$listing', expected Quiblet.dll alone"; fail=1; }
     mkdir -p "$work/$arch" && unzip -q -o "$zip_file" -d "$work/$arch"
     dll="$work/$arch/Quiblet.dll"
-    triplet=$([ $arch = x86 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
-    scripts/check-dll.sh "$triplet-objdump" "$dll" "$arch" || fail=1
+    objdump=objdump_$arch
+    scripts/check-dll.sh "${!objdump}" "$dll" "$arch" "$work/x86/Quiblet.dll" || fail=1
     python3 - "$dll" "$json" "$arch" "$zip_file" <<'PY' || fail=1
 import hashlib, json, struct, sys
 dll, entries, arch, zip_file = sys.argv[1:]
@@ -59,15 +64,15 @@ done
 epoch=1700000000
 for copy in one two; do
     mkdir -p "$work/$copy/src"
-    tar --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -xf - -C "$work/$copy/src"
-    for arch in x86 x64; do
+    tar --exclude=./build --exclude=./dist --exclude=./.git --exclude=./toolchains -cf - . | tar -xf - -C "$work/$copy/src"
+    for arch in x86 x64 arm64; do
         (cd "$work/$copy/src" &&
          SOURCE_DATE_EPOCH=$epoch cmake --preset "$arch" -B "$work/$copy/build/$arch" -DBUILD_TESTING=OFF >/dev/null &&
          SOURCE_DATE_EPOCH=$epoch cmake --build "$work/$copy/build/$arch" --target Quiblet -j 2 >/dev/null)
     done
     (cd "$work/$copy/src" && SOURCE_DATE_EPOCH=$epoch QUIBLET_BUILD_ROOT="$work/$copy/build" scripts/package.sh "$work/$copy/dist" >/dev/null)
 done
-for arch in x86 x64; do
+for arch in x86 x64 arm64; do
     name="Quiblet-$QUIBLET_VERSION-$arch.zip"
     if ! cmp -s "$work/one/dist/$name" "$work/two/dist/$name"; then
         say "$name differs between two builds of the same sources"

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quiblet needs on Debian, and only what
 # is missing: the mingw-w64 cross compilers, Wine (64- and 32-bit), Xvfb,
-# GoogleTest's sources, CMake, Ninja, zip and Python. Safe to run again.
+# GoogleTest's sources, CMake, Ninja, zip and Python; clang, lld and LLVM
+# for the arm64 build, whose toolchain scripts/build-arm64-toolchain.sh then
+# builds once. Safe to run again.
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-          wine wine64 wine32:i386 xvfb xauth googletest cmake ninja-build zip unzip python3)
+          wine wine64 wine32:i386 xvfb xauth googletest cmake ninja-build zip unzip python3
+          clang-14 lld-14 llvm-14 dpkg-dev xz-utils)
 
 sudo=""
 if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
@@ -16,6 +19,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     need_update=1
 fi
 
+# Where the kernel cannot run 32-bit programs: the emulator for 32-bit Wine.
+"$(dirname "$0")/install-emulator.sh"
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
@@ -25,8 +31,10 @@ done
 
 if [ ${#missing[@]} = 0 ]; then
     echo "install-deps: everything is installed"
-    exit 0
+else
+    echo "install-deps: installing ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi
-echo "install-deps: installing ${missing[*]}"
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+
+"$(dirname "$0")/build-arm64-toolchain.sh"

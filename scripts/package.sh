@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Makes the release packages from the two builds:
-#   dist/Quiblet-<version>-x86.zip and -x64.zip (Quiblet.dll at the top),
-#   dist/SHA256SUMS, and dist/pluginlist-entries.json (the two entries for
-#   the editor's plug-in manager lists).
+# Makes the release packages from the three builds:
+#   dist/Quiblet-<version>-x86.zip, -x64.zip and -arm64.zip (Quiblet.dll at
+#   the top), dist/SHA256SUMS, and dist/pluginlist-entries.json (the three
+#   entries for the editor's plug-in manager lists, one a list).
 # The zips are byte-identical for identical DLLs: fixed entry time and order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +19,7 @@ load_release_env() {
 
 entries=()
 sums=()
-for arch in x86 x64; do
+for arch in x86 x64 arm64; do
     load_release_env "$arch"
     dll="$build_root/$arch/bin/Quiblet.dll"
     [ -f "$dll" ] || { echo "package: $dll is missing; build first" >&2; exit 1; }
@@ -50,8 +50,10 @@ done
 printf '%s\n' "${sums[@]}" > "$out/SHA256SUMS"
 {
     echo "{"
-    echo "${entries[0]},"
-    echo "${entries[1]}"
+    last=$((${#entries[@]} - 1))
+    for i in "${!entries[@]}"; do
+        if [ "$i" = $last ]; then echo "${entries[$i]}"; else echo "${entries[$i]},"; fi
+    done
     echo "}"
 } > "$out/pluginlist-entries.json"
 echo "package: $(ls "$out" | tr '\n' ' ')"

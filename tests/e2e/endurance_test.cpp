@@ -57,7 +57,11 @@ long handleCount() {
 long gdiCount() {
     const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (count > 0 || !underWine()) return static_cast<long>(count);
-#ifdef _WIN64
+#if defined(__aarch64__)
+    // The same 64-bit thread block as x64, reached through its own register.
+    const BYTE* peb = *reinterpret_cast<const BYTE* const*>(reinterpret_cast<const BYTE*>(NtCurrentTeb()) + 0x60);
+    const size_t tableOffset = 0xF8;
+#elif defined(_WIN64)
     const BYTE* peb = reinterpret_cast<const BYTE*>(__readgsqword(0x60));
     const size_t tableOffset = 0xF8;
 #else

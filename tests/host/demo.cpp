@@ -53,6 +53,19 @@ bool startWithPlugin(const std::wstring& dll, bool visible) {
     return true;
 }
 
+// Under Wine, where a Windows path lies on the Unix side (Wine's kernel32
+// tells; the name it returns is on the process heap).
+void printUnixPath(const std::wstring& path) {
+    typedef char*(__cdecl * UnixNameFunction)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixNameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return;
+    char* name = unixName(path.c_str());
+    if (!name) return;
+    printf("unix path: %s\n", name);
+    HeapFree(GetProcessHeap(), 0, name);
+}
+
 // "Create new note", then the file the editor was asked to save.
 int runDemo(const std::wstring& dll) {
     if (!startWithPlugin(dll, false)) return 1;
@@ -65,6 +78,7 @@ int runDemo(const std::wstring& dll) {
         const std::wstring& path = saves.back().text;
         bool exists = standin::fileExists(path);
         printf("saved note: %ls\nexists: %s\n", path.c_str(), exists ? "yes" : "no");
+        printUnixPath(path);
         result = exists ? 0 : 1;
     }
     standin::unloadPlugin();

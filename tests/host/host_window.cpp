@@ -2,7 +2,6 @@
 // the plug-in's requests, and the request log.
 #include <windows.h>
 #include <commctrl.h>
-#include <strsafe.h>
 
 #include <algorithm>
 #include <map>
@@ -11,6 +10,10 @@
 #include "host_internal.h"
 #include "sandbox.h"
 #include "standin_host.h"
+
+// Last: it renames the unbounded C string functions, which libc++'s C++
+// headers (the arm64 build's) then fail to declare.
+#include <strsafe.h>
 
 namespace standin {
 namespace {
