@@ -3,11 +3,13 @@
 // of a note's contents read in bounded chunks.
 #include "panel.h"
 
-#include <shlwapi.h>
-#include <strsafe.h>
-
+// The C++ headers first: strsafe.h renames the unbounded string routines
+// they name.
 #include <algorithm>
 #include <cwchar>
+
+#include <shlwapi.h>
+#include <strsafe.h>
 
 #include "../commands/commands.h"
 
