@@ -10,7 +10,7 @@ LR_LOADMAP3DCOLORS, which turns that grey into the toolbar's own colour, so
 the pad gets rounded corners on any theme.
 
 Usage: make_bitmaps.py OUTPUT_FOLDER
-  writes note_o/s/n/l.bmp, note_o/s/n/l_light.ico, note_o/s/n/l_dark.ico, and
+  writes note_o/s/n/l/p.bmp, note_o/s/n/l/p_light.ico, note_o/s/n/l/p_dark.ico, and
   icon_pixels.h (the icons' 16 and 32 px pixels, for the tests)
 """
 import math
@@ -91,6 +91,17 @@ LETTERS = {
         "######",
     ],
 }
+# The Notes panel's button: lines of a list instead of a letter.
+LETTERS["p"] = [
+    "#.####",
+    "......",
+    "#.####",
+    "......",
+    "#.####",
+    "......",
+    "#.####",
+    "......",
+]
 LETTER_LEFT, LETTER_TOP = 5, 6
 
 
@@ -238,11 +249,17 @@ def draw_open():
     ]
 
 
+def draw_panel():
+    """Notes panel: the note with the lines of a list."""
+    return note_with(union(segment(10.0, 10.5, 15.0, 10.5), segment(10.0, 12.5, 15.0, 12.5),
+                           segment(10.0, 14.5, 15.0, 14.5)))
+
+
 # One drawing per button, named as its files: note_<key>_light/dark.ico.
 # A new button needs a letter in LETTERS and a drawing here (same key), its
 # files in res/CMakeLists.txt, its ids in resource.h and Quiblet.rc, and a
 # row in the toolbar table of src/shell/notifications.cpp.
-ICONS = {"o": draw_open, "s": draw_save, "n": draw_new, "l": draw_last}
+ICONS = {"o": draw_open, "s": draw_save, "n": draw_new, "l": draw_last, "p": draw_panel}
 
 
 def render(layers, theme, size):

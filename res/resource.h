@@ -20,12 +20,19 @@
 #define IDC_DELETE_OLD       215
 #define IDC_OLD_AGE          216
 #define IDC_DELETE_CONFIRM   217
+#define IDC_PANEL_BUTTON     218
+
+// The Notes panel and its controls.
+#define IDD_NOTES_PANEL      220
+#define IDC_NOTES_SEARCH     221
+#define IDC_NOTES_LIST       222
 
 // Toolbar bitmaps.
 #define IDB_OPEN_NOTE        300
 #define IDB_SAVE_NOTE        301
 #define IDB_NEW_NOTE         302
 #define IDB_LAST_NOTE        303
+#define IDB_NOTES_PANEL      305
 
 // Toolbar icons of the editor's Fluent sets, each holding every size: for
 // the light sets, and for the dark set (in the order of the bitmaps).
@@ -33,7 +40,9 @@
 #define IDI_SAVE_NOTE_LIGHT  311
 #define IDI_NEW_NOTE_LIGHT   312
 #define IDI_LAST_NOTE_LIGHT  313
+#define IDI_NOTES_PANEL_LIGHT 314
 #define IDI_OPEN_NOTE_DARK   320
 #define IDI_SAVE_NOTE_DARK   321
 #define IDI_NEW_NOTE_DARK    322
 #define IDI_LAST_NOTE_DARK   323
+#define IDI_NOTES_PANEL_DARK 324

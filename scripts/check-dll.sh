@@ -8,7 +8,7 @@
 # OBJDUMP is GNU objdump or llvm-objdump (which reads arm64 DLLs).
 set -euo pipefail
 objdump=$1 dll=$2 arch=$3 reference=${4:-}
-allowed="KERNEL32.dll USER32.dll GDI32.dll SHLWAPI.dll SHELL32.dll COMDLG32.dll OLE32.dll VERSION.dll ADVAPI32.dll msvcrt.dll"
+allowed="KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll SHLWAPI.dll SHELL32.dll COMDLG32.dll OLE32.dll VERSION.dll ADVAPI32.dll msvcrt.dll"
 expected_exports="beNotified getFuncsArray getName isUnicode messageProc setInfo"
 
 dump=$("$objdump" -p "$dll")

@@ -56,6 +56,11 @@ static bool holdsOnlyAMark(const wchar_t* folder, const WIN32_FIND_DATAW& entry)
     return false;
 }
 
+bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    return hasNoteExtension(entry.cFileName, extension);
+}
+
 static LONGLONG asCount(const FILETIME& time) {
     ULARGE_INTEGER value;
     value.LowPart = time.dwLowDateTime;
@@ -95,10 +100,7 @@ void cleanNoteFolder() {
     HANDLE search = FindFirstFileW(pattern, &entry);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        // The wildcard also matches short 8.3 names, and sub-folders are
-        // not notes.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (!hasNoteExtension(entry.cFileName, s.Extension)) continue;
+        if (!isNoteEntry(entry, s.Extension)) continue;
         const bool empty = deleteEmpty && entry.nFileSizeHigh == 0 &&
                            (entry.nFileSizeLow == 0 ||
                             (entry.nFileSizeLow <= kLongestMark && holdsOnlyAMark(folder, entry)));

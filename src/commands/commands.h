@@ -19,3 +19,6 @@ void cleanNoteFolder();
 int noteDayCount(LONGLONG age);
 // Whether a file name really ends in the note extension (ignoring case).
 bool hasNoteExtension(const wchar_t* name, const wchar_t* extension);
+// Whether a folder entry is a note: a file (not a folder) whose long name
+// really ends in the extension (a wildcard also matches 8.3 short names).
+bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension);

@@ -56,14 +56,45 @@ struct SCNotification {
     NMHDR nmhdr;
 };
 
+// A panel handed to the editor's docking manager (NPPM_DMMREGASDCKDLG). The
+// editor keeps the record's address and fills the last three fields itself.
+struct tTbData {
+    HWND hClient;                 // the panel's window
+    const wchar_t* pszName;       // caption of the panel
+    int dlgID;                    // the command-table row that shows it
+    UINT uMask;                   // docking side and the DWS_* bits below
+    HICON hIconTab;               // icon of the panel's tab
+    const wchar_t* pszAddInfo;    // extra caption text (DWS_ADDINFO)
+    RECT rcFloat;                 // the editor's: where it floats
+    int iPrevCont;                // the editor's: its previous container
+    const wchar_t* pszModuleName; // the plug-in's file name, e.g. Quiblet.dll
+};
+
+// uMask: the side a panel docks on first (bits 28-31) and what it shows.
+const UINT DWS_ICONTAB = 0x00000001;       // hIconTab on its tab
+const UINT DWS_ICONBAR = 0x00000002;       // hIconTab in its caption
+const UINT DWS_ADDINFO = 0x00000004;       // pszAddInfo in its caption
+// The panel themes itself in dark mode; without it the editor themes a
+// docked panel's window and its standard controls itself.
+const UINT DWS_USEOWNDARKMODE = 0x00000008;
+const UINT DWS_DF_CONT_LEFT = 0u << 28;
+const UINT DWS_DF_CONT_RIGHT = 1u << 28;
+const UINT DWS_DF_CONT_TOP = 2u << 28;
+const UINT DWS_DF_CONT_BOTTOM = 3u << 28;
+const UINT DWS_DF_FLOATING = 0x80000000;
+
 // Record layouts the editor relies on, for both architectures.
 #ifdef _WIN64
+static_assert(sizeof(tTbData) == 72 && offsetof(tTbData, rcFloat) == 40 && offsetof(tTbData, pszModuleName) == 64,
+              "tTbData layout");
 static_assert(sizeof(FuncItem) == 152, "FuncItem layout");
 static_assert(sizeof(NppData) == 24, "NppData layout");
 static_assert(sizeof(toolbarIcons) == 16, "toolbarIcons layout");
 static_assert(sizeof(toolbarIconsWithDarkMode) == 24, "toolbarIconsWithDarkMode layout");
 static_assert(offsetof(toolbarIconsWithDarkMode, hToolbarIconDarkMode) == 16, "dark icon place");
 #else
+static_assert(sizeof(tTbData) == 48 && offsetof(tTbData, rcFloat) == 24 && offsetof(tTbData, pszModuleName) == 44,
+              "tTbData layout");
 static_assert(sizeof(FuncItem) == 144, "FuncItem layout");
 static_assert(sizeof(NppData) == 12, "NppData layout");
 static_assert(sizeof(toolbarIcons) == 8, "toolbarIcons layout");
@@ -74,6 +105,12 @@ static_assert(sizeof(ShortcutKey) == 4, "ShortcutKey layout");
 
 // Requests to the editor main window.
 const UINT NPPMSG = WM_USER + 1000;
+const UINT NPPM_MODELESSDIALOG = NPPMSG + 12;        // 2036: wParam add/remove, lParam the window
+const UINT NPPM_LAUNCHFINDINFILESDLG = NPPMSG + 29;  // 2053: wParam folder, lParam filter
+const UINT NPPM_DMMSHOW = NPPMSG + 30;               // 2054: lParam the panel's window
+const UINT NPPM_DMMHIDE = NPPMSG + 31;               // 2055: lParam the panel's window
+const UINT NPPM_DMMREGASDCKDLG = NPPMSG + 33;        // 2057: lParam a tTbData
+const UINT NPPM_SETMENUITEMCHECK = NPPMSG + 40;      // 2064: wParam command id, lParam TRUE/FALSE
 const UINT NPPM_ADDTOOLBARICON = NPPMSG + 41;        // 2065
 const UINT NPPM_GETPLUGINSCONFIGDIR = NPPMSG + 46;   // 2070
 const UINT NPPM_MENUCOMMAND = NPPMSG + 48;           // 2072
@@ -105,6 +142,10 @@ const UINT NPPM_GETCURRENTWORD = RUNCOMMAND_USER + 6;      // 4030
 const UINT NPPM_GETNPPDIRECTORY = RUNCOMMAND_USER + 7;     // 4031
 
 static_assert(NPPM_ADDTOOLBARICON == 2065 && NPPM_SAVECURRENTFILEAS == 2102, "request numbers");
+static_assert(NPPM_LAUNCHFINDINFILESDLG == 2053 && NPPM_DMMREGASDCKDLG == 2057 && NPPM_SETMENUITEMCHECK == 2064,
+              "panel request numbers");
+const WPARAM MODELESSDIALOGADD = 0;
+const WPARAM MODELESSDIALOGREMOVE = 1;
 static_assert(NPPM_GETNPPVERSION == 2074 && NPPM_ADDTOOLBARICON_FORDARKMODE == 2125, "request numbers");
 static_assert(NPPM_ISDARKMODEENABLED == 2131 && NPPM_DARKMODESUBCLASSANDTHEME == 2136, "request numbers");
 static_assert(NPPM_GETFULLCURRENTPATH == 4025 && NPPM_GETNPPDIRECTORY == 4031, "query numbers");
@@ -113,6 +154,12 @@ static_assert(NPPM_GETFULLCURRENTPATH == 4025 && NPPM_GETNPPDIRECTORY == 4031, "
 const UINT NPPN_FIRST = 1000;
 const UINT NPPN_READY = NPPN_FIRST + 1;           // 1001
 const UINT NPPN_TBMODIFICATION = NPPN_FIRST + 2;  // 1002
+const UINT NPPN_SHUTDOWN = NPPN_FIRST + 9;        // 1009: the editor is closing
+
+// What the docking manager sends a panel's window (WM_NOTIFY code): the user
+// closed the panel with its own close button.
+const UINT DMN_FIRST = 1050;
+const UINT DMN_CLOSE = DMN_FIRST + 1;
 const UINT NPPN_DARKMODECHANGED = NPPN_FIRST + 27;  // 1027, editor 8.4.1+
 static_assert(NPPN_DARKMODECHANGED == 1027, "notification numbers");
 

@@ -102,6 +102,7 @@ static void showSettings(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_OLD_AGE, age);
     enableAgeBox(dialog, s.DeleteOldNotes != 0);
     setCheck(dialog, IDC_DELETE_CONFIRM, s.DeleteConfirm != 0);
+    setCheck(dialog, IDC_PANEL_BUTTON, s.NotesPanelButton != 0);
 }
 
 static void storeSettings(HWND dialog) {
@@ -123,6 +124,7 @@ static void storeSettings(HWND dialog) {
     if (!GetDlgItemTextW(dialog, IDC_OLD_AGE, age, kAgeTextCapacity)) age[0] = L'\0';
     s.OldNotesAge = parseAgeText(age);
     s.DeleteConfirm = checkBit(dialog, IDC_DELETE_CONFIRM);
+    s.NotesPanelButton = checkBit(dialog, IDC_PANEL_BUTTON);
 }
 
 void optionsFollowDarkMode() {

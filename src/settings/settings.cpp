@@ -31,6 +31,7 @@ static const int kDefaultDeleteEmptyNotes = 0;
 static const int kDefaultDeleteOldNotes = 0;
 static const int kDefaultOldNotesAge = 90;
 static const int kDefaultDeleteConfirm = 1;
+static const int kDefaultNotesPanelButton = 1;
 
 // The section as read in one go: grown until it fits, up to the largest.
 const DWORD kSectionReadCapacity = 4096;
@@ -75,6 +76,7 @@ static const KeyRow kKeys[] = {
     {L"DeleteOldNotes", KeyKind::Switch, &Settings::DeleteOldNotes, nullptr, kDefaultDeleteOldNotes, nullptr},
     {L"OldNotesAge", KeyKind::Number, &Settings::OldNotesAge, nullptr, kDefaultOldNotesAge, nullptr},
     {L"DeleteConfirm", KeyKind::Switch, &Settings::DeleteConfirm, nullptr, kDefaultDeleteConfirm, nullptr},
+    {L"NotesPanelButton", KeyKind::Switch, &Settings::NotesPanelButton, nullptr, kDefaultNotesPanelButton, nullptr},
 };
 const int kKeyCount = ARRAYSIZE(kKeys);
 

@@ -20,6 +20,7 @@ struct Settings {
     int DeleteOldNotes;
     int OldNotesAge;
     int DeleteConfirm;
+    int NotesPanelButton;  // the Notes panel's toolbar button is shown
 };
 
 // Toolbar button bits of TabIcons.

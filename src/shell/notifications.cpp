@@ -5,13 +5,15 @@
 #include "shell.h"
 
 #include "../commands/commands.h"
+#include "../panel/panel.h"
 #include "../options/options.h"
 #include "../settings/settings.h"
 #include "../../res/resource.h"
 
 static WNDPROC g_savedHostProcedure;   // null until the hook is installed
 
-// One toolbar button: its bit in TabIcons, its command row, and its pictures
+// One toolbar button: its bit in TabIcons (0: the Notes panel's button,
+// chosen by NotesPanelButton), its command row, and its pictures
 // for the standard set (bitmap) and the light and dark Fluent sets (icons).
 struct ToolbarEntry {
     int bit;
@@ -21,12 +23,13 @@ struct ToolbarEntry {
     int darkIconId;
 };
 
-// In the order the buttons appear: New, Save, Open, Last.
+// In the order the buttons appear: New, Save, Open, Last, Notes panel.
 static const ToolbarEntry kToolbarEntries[] = {
     {kTabIconNew, kRowCreateNote, IDB_NEW_NOTE, IDI_NEW_NOTE_LIGHT, IDI_NEW_NOTE_DARK},
     {kTabIconSave, kRowSaveAsNote, IDB_SAVE_NOTE, IDI_SAVE_NOTE_LIGHT, IDI_SAVE_NOTE_DARK},
     {kTabIconOpen, kRowOpenNotes, IDB_OPEN_NOTE, IDI_OPEN_NOTE_LIGHT, IDI_OPEN_NOTE_DARK},
     {kTabIconLast, kRowOpenLastNote, IDB_LAST_NOTE, IDI_LAST_NOTE_LIGHT, IDI_LAST_NOTE_DARK},
+    {0, kRowNotesPanel, IDB_NOTES_PANEL, IDI_NOTES_PANEL_LIGHT, IDI_NOTES_PANEL_DARK},
 };
 const int kToolbarEntryCount = ARRAYSIZE(kToolbarEntries);
 
@@ -98,7 +101,9 @@ void addToolbarButtons() {
     const bool withIcons = editorVersion() >= kVersionToolbarIconsForDarkMode;
     for (int index = 0; index < kToolbarEntryCount; ++index) {
         const ToolbarEntry& entry = kToolbarEntries[index];
-        if (!(chosen & entry.bit)) continue;
+        // The panel's button has a key of its own, so TabIcons keeps its meaning.
+        const bool wanted = entry.bit ? (chosen & entry.bit) != 0 : settings().NotesPanelButton != 0;
+        if (!wanted) continue;
         const ToolbarImages& images = toolbarImages(index, withIcons);
         const WPARAM command = static_cast<WPARAM>(commandId(entry.row));
         // The editor copies the handles out of the record during the request.
@@ -129,10 +134,12 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();
+        refreshNotesPanel();
         return 1;
     }
     if (message == WM_CLOSE && (options.DeleteEmptyNotes || options.DeleteOldNotes)) {
         cleanNoteFolder();
+        refreshNotesPanel();
     }
     return CallWindowProcW(g_savedHostProcedure, window, message, wParam, lParam);
 }
@@ -142,6 +149,11 @@ extern "C" void beNotified(SCNotification* notification) {
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
+        break;
+    case NPPN_SHUTDOWN:
+        // The editor is closing: the panel's workers are stopped here, where
+        // they can be joined, rather than at unload.
+        if (notification->nmhdr.hwndFrom == hostWindow()) closeNotesPanel(true);
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();

@@ -6,6 +6,7 @@
 
 #include "../commands/commands.h"
 #include "../options/options.h"
+#include "../panel/panel.h"
 #include "../settings/settings.h"
 #include "../version/version.h"
 
@@ -16,24 +17,48 @@ static ShortcutKey g_createNoteShortcut;
 
 int commandId(int row) { return g_commands[row]._cmdID; }
 
+// The note commands that add or remove notes also bring the Notes panel up
+// to date at once, before the folder's change notification would.
+static void createNoteCommand() {
+    createNewNote();
+    refreshNotesPanel();
+}
+
+static void saveAsNoteCommand() {
+    saveAsNote();
+    refreshNotesPanel();
+}
+
+static void cleanNoteFolderCommand() {
+    cleanNoteFolder();
+    refreshNotesPanel();
+}
+
+static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
+
 struct CommandRow {
     const wchar_t* name;  // empty: a separator
     PFUNCPLUGINCMD function;
 };
 
-// The menu, top to bottom. Rows 0, 1, 3 and 4 also sit on the toolbar.
+// The menu, top to bottom. Rows 0, 1, 3, 4 and 12 also sit on the toolbar.
+// New rows go at the end, so that the shortcuts users bound to rows keep
+// their commands.
 static const CommandRow kCommandRows[kCommandCount] = {
-    {L"Create new note", createNewNote},
-    {L"Save as note", saveAsNote},
+    {L"Create new note", createNoteCommand},
+    {L"Save as note", saveAsNoteCommand},
     {L"", nullptr},
     {L"Open existing notes...", openNotes},
     {L"Open last note", openLastNote},
     {L"", nullptr},
-    {L"Clean note folder", cleanNoteFolder},
+    {L"Clean note folder", cleanNoteFolderCommand},
     {L"", nullptr},
     {L"Options...", showOptions},
     {L"", nullptr},
     {L"About", showAbout},
+    {L"", nullptr},
+    {L"Notes panel", notesPanelCommand},
+    {L"Search in notes...", searchInNotes},
 };
 
 static void buildCommandTable() {
@@ -59,7 +84,10 @@ void attachPlugin(HINSTANCE module) {
     loadSettings();
 }
 
-void detachPlugin() {
+void detachPlugin(bool processEnding) {
+    // When the process ends, its other threads are gone and its windows go
+    // with it: the panel needs nothing more.
+    if (!processEnding) closeNotesPanel(false);
     removeHostWindowHook();
     // Every change was written, and a failure reported, when it was made;
     // this write only repeats them (and puts a missing or damaged file right).
@@ -83,9 +111,9 @@ FuncItem* getFuncsArray(int* count) {
 // Also exported as isUnicode: both only answer TRUE.
 LRESULT messageProc(UINT, WPARAM, LPARAM) { return TRUE; }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) attachPlugin(module);
-    else if (reason == DLL_PROCESS_DETACH) detachPlugin();
+    else if (reason == DLL_PROCESS_DETACH) detachPlugin(reserved != nullptr);
     return TRUE;
 }
 

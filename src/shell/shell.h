@@ -5,17 +5,19 @@
 #include "../host/editor.h"
 
 // Rows of the command table; the toolbar finds its commands by row.
-const int kCommandCount = 11;
+const int kCommandCount = 14;
 const int kRowCreateNote = 0;
 const int kRowSaveAsNote = 1;
 const int kRowOpenNotes = 3;
 const int kRowOpenLastNote = 4;
+const int kRowNotesPanel = 12;
 // The command id the editor wrote into a row.
 int commandId(int row);
 
 // What the library does when it is loaded and unloaded.
 void attachPlugin(HINSTANCE module);
-void detachPlugin();
+// processEnding: the process exits (its other threads are already gone).
+void detachPlugin(bool processEnding);
 
 // Toolbar buttons and the main-window hook.
 void addToolbarButtons();

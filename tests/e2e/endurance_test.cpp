@@ -4,6 +4,8 @@
 // stay well-formed throughout.
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -130,12 +132,28 @@ long heapBlocks() {
     return busy;
 }
 
+// Threads of this process.
+long threadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    long threads = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++threads;
+    CloseHandle(snapshot);
+    return threads;
+}
+
 struct Usage {
     long handles, gdi, user, heap;
     long long committed;
+    long threads;
 };
 
-Usage measure() { return Usage{handleCount(), gdiCount(), userCount(), heapBlocks(), committedBytes()}; }
+Usage measure() {
+    return Usage{handleCount(), gdiCount(), userCount(), heapBlocks(), committedBytes(), threadCount()};
+}
 
 void expectNoGrowth(const Usage& before, const Usage& after, long long toolbarImages = 0) {
     printf("handles %ld -> %ld, GDI %ld -> %ld, USER %ld -> %ld, heap blocks %ld -> %ld, committed %lld -> %lld KB\n",
@@ -149,11 +167,14 @@ void expectNoGrowth(const Usage& before, const Usage& after, long long toolbarIm
     EXPECT_LE(after.user - before.user, kUserBound);
     EXPECT_LE(after.heap - before.heap, kHeapBlockBound);
     EXPECT_LE(after.committed - before.committed, kCommittedBound + toolbarImages * kToolbarImageBytes);
+    printf("threads %ld -> %ld\n", before.threads, after.threads);
+    EXPECT_EQ(before.threads, after.threads);
 }
 
 const wchar_t* const kKeyNames[] = {L"OverrideFileNew", L"Overwrite",   L"CreateDir",        L"TabIcons",
                                     L"Folder",          L"FileMask",    L"Extension",        L"LastNote",
-                                    L"DeleteEmptyNotes", L"DeleteOldNotes", L"OldNotesAge",  L"DeleteConfirm"};
+                                    L"DeleteEmptyNotes", L"DeleteOldNotes", L"OldNotesAge",  L"DeleteConfirm",
+                                    L"NotesPanelButton"};
 
 // The keys of the section, each as often as it is there, sorted.
 std::vector<std::wstring> keysOnDisk() {
@@ -169,12 +190,12 @@ std::vector<std::wstring> keysOnDisk() {
     return keys;
 }
 
-std::vector<std::wstring> twelveKeys() {
+std::vector<std::wstring> everyKey() {
     std::vector<std::wstring> keys(std::begin(kKeyNames), std::end(kKeyNames));
     std::sort(keys.begin(), keys.end());
     return keys;
 }
-const std::vector<std::wstring> kTwelveKeys = twelveKeys();
+const std::vector<std::wstring> kEveryKey = everyKey();
 
 class Endurance : public PluginTest {
 protected:
@@ -212,7 +233,7 @@ protected:
 }  // namespace
 
 TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFile) {
-    storeSetting(L"TabIcons", L"15");  // all four buttons: four bitmaps a load
+    storeSetting(L"TabIcons", L"15");  // all five buttons (the panel's too): five bitmaps a load
     storeSetting(L"Folder", L"%temp%\\endurance");
     storeSetting(L"LastNote", L"C:\\notes\\last.note");
     const int kCycles = 200, kWarmUp = 10;
@@ -225,11 +246,11 @@ TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFi
             measuredFrom = GetTickCount64();
         }
         loadPlugin();
-        ASSERT_EQ(4u, toolbarButtons().size()) << "cycle " << cycle;
+        ASSERT_EQ(5u, toolbarButtons().size()) << "cycle " << cycle;
         unloadPlugin();
         releaseToolbarBitmaps();
         trimEditor();
-        ASSERT_EQ(kTwelveKeys, keysOnDisk()) << "cycle " << cycle;
+        ASSERT_EQ(kEveryKey, keysOnDisk()) << "cycle " << cycle;
         ASSERT_EQ(L"C:\\notes\\last.note", storedSetting(L"LastNote")) << "cycle " << cycle;
         ASSERT_EQ(L"15", storedSetting(L"TabIcons")) << "cycle " << cycle;
     }
@@ -237,7 +258,7 @@ TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFi
     const ULONGLONG end = GetTickCount64();
     printf("%d cycles in %llu ms (%.1f ms a cycle)\n", kCycles, end - start,
            static_cast<double>(end - measuredFrom) / (kCycles - kWarmUp));
-    expectNoGrowth(before, after, 4LL * (kCycles - kWarmUp));
+    expectNoGrowth(before, after, 5LL * (kCycles - kWarmUp));
 }
 
 TEST_F(Endurance, AThousandNoteCommandsInOneLoadKeepNothing) {
@@ -292,5 +313,43 @@ TEST_F(Endurance, AThousandNoteCommandsInOneLoadKeepNothing) {
     printf("%d commands in %llu ms, %d not-found messages\n", kCommands, GetTickCount64() - start, told);
     expectNoGrowth(before, after);
     unloadPlugin();
-    EXPECT_EQ(kTwelveKeys, keysOnDisk());
+    EXPECT_EQ(kEveryKey, keysOnDisk());
+}
+
+TEST_F(Endurance, ShowingSearchingHidingAndUnloadingTheNotesPanelKeepsNoThreadHandleOrBlock) {
+    const std::wstring folder = joinPath(tempFolder(), L"panel");
+    ASSERT_TRUE(makeFolders(folder));
+    for (int i = 0; i < 50; ++i)
+        ASSERT_TRUE(writeFileBytes(joinPath(folder, L"note" + std::to_wstring(i) + L".note"),
+                                   "line " + std::to_string(i) + "\r\n" + std::string(4000, 'x')));
+    storeSetting(L"Folder", folder);
+    storeSetting(L"TabIcons", L"0");
+    storeSetting(L"NotesPanelButton", L"0");
+    const int kCycles = 60, kWarmUp = 10;
+    Usage before = {};
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        if (cycle == kWarmUp) before = measure();
+        loadPlugin();
+        runCommand(kNotesPanel);
+        ASSERT_EQ(1u, dockedPanels().size());
+        HWND panel = dockedPanels()[0].record.hClient;
+        HWND list = GetDlgItem(panel, 222);
+        // Every other cycle unloads while the worker searches; the others
+        // hide the panel first, then show it again before the unload.
+        SetDlgItemTextW(panel, 221, cycle % 2 ? L"line 4" : L"x");
+        if (cycle % 2 == 0) {
+            const ULONGLONG deadline = GetTickCount64() + 10000;
+            while (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) < 50 && GetTickCount64() < deadline) {
+                pumpMessages();
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            }
+            ASSERT_EQ(50, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) << "cycle " << cycle;
+            runCommand(kNotesPanel);
+            runCommand(kNotesPanel);
+        }
+        unloadPlugin();
+        trimEditor();
+    }
+    const Usage after = measure();
+    expectNoGrowth(before, after);
 }

@@ -1,6 +1,6 @@
 // Hostile settings files: junk, empty, enormous, duplicated or lower-case
 // keys, overlong values, numbers beyond 32 bits. The plug-in must load with
-// sensible values, and its save at unload must leave a file whose twelve
+// sensible values, and its save at unload must leave a file whose
 // keys read back: switches as 0 or 1, numbers as 32-bit decimals, texts of at
 // most 259 characters.
 #include <windows.h>
@@ -37,6 +37,7 @@ const Key kKeys[] = {
     {L"DeleteOldNotes", Kind::Switch, L"0"},
     {L"OldNotesAge", Kind::Number, L"90"},
     {L"DeleteConfirm", Kind::Switch, L"1"},
+    {L"NotesPanelButton", Kind::Switch, L"1"},
 };
 
 const size_t kMaxText = 259;
@@ -82,7 +83,7 @@ protected:
     // Every key is there and of its kind; `expected` names the values that
     // must have been kept (the others: their defaults, unless listed in
     // `anyValue`).
-    void expectTwelveKeys(const std::vector<std::pair<const wchar_t*, std::wstring>>& expected,
+    void expectEveryKey(const std::vector<std::pair<const wchar_t*, std::wstring>>& expected,
                           const std::vector<const wchar_t*>& anyValue = {}) {
         for (const Key& key : kKeys) {
             SCOPED_TRACE(testing::Message() << "key " << std::string(key.name, key.name + wcslen(key.name)));
@@ -122,7 +123,7 @@ std::string utf16File(const std::wstring& text) {
 
 }  // namespace
 
-TEST_F(HostileSettings, JunkAndEmptyFilesGiveTheDefaultsAndTheSaveWritesTheTwelveKeys) {
+TEST_F(HostileSettings, JunkAndEmptyFilesGiveTheDefaultsAndTheSaveWritesEveryKey) {
     const std::string files[] = {
         "",                                         // empty
         junk(1, 4096),                              // binary junk, nul bytes included
@@ -137,7 +138,7 @@ TEST_F(HostileSettings, JunkAndEmptyFilesGiveTheDefaultsAndTheSaveWritesTheTwelv
     for (const std::string& bytes : files) {
         SCOPED_TRACE(testing::Message() << "file " << index++);
         loadAndSave(bytes);
-        expectTwelveKeys({});
+        expectEveryKey({});
         if (HasFatalFailure()) return;
     }
 }
@@ -148,12 +149,12 @@ TEST_F(HostileSettings, DuplicatedAndLowerCaseKeysAreReadAsTheProfileFunctionsRe
         "[Options]\r\nFolder=C:\\first\r\nFolder=C:\\second\r\nTabIcons=8\r\nTabIcons=2\r\n"
         "[options]\r\nExtension=.later\r\n"
         "[OPTIONS]\r\noldnotesage=12\r\n");
-    expectTwelveKeys({{L"Folder", L"C:\\first"}, {L"TabIcons", L"8"}}, {L"Extension", L"OldNotesAge"});
+    expectEveryKey({{L"Folder", L"C:\\first"}, {L"TabIcons", L"8"}}, {L"Extension", L"OldNotesAge"});
 
     loadAndSave(
         "[options]\r\nfolder=C:\\lower\r\nfilemask=$date$\r\nextension=.txt\r\ntabicons=15\r\n"
         "deleteconfirm=0\r\noldnotesage=-3\r\ncreatedir=0\r\n");
-    expectTwelveKeys({{L"Folder", L"C:\\lower"},
+    expectEveryKey({{L"Folder", L"C:\\lower"},
                       {L"FileMask", L"$date$"},
                       {L"Extension", L".txt"},
                       {L"TabIcons", L"15"},
@@ -163,7 +164,7 @@ TEST_F(HostileSettings, DuplicatedAndLowerCaseKeysAreReadAsTheProfileFunctionsRe
 
     // The same in a UTF-16 file.
     loadAndSave(utf16File(L"[Options]\r\nFolder=C:\\wide\u00e9\r\nFOLDER=C:\\again\r\nlastnote=C:\\n.note\r\n"));
-    expectTwelveKeys({{L"Folder", L"C:\\wide\u00e9"}, {L"LastNote", L"C:\\n.note"}});
+    expectEveryKey({{L"Folder", L"C:\\wide\u00e9"}, {L"LastNote", L"C:\\n.note"}});
 }
 
 TEST_F(HostileSettings, OverlongValuesAreCutTo259AndNumbersBeyond32BitsStayNumbers) {
@@ -183,7 +184,7 @@ TEST_F(HostileSettings, OverlongValuesAreCutTo259AndNumbersBeyond32BitsStayNumbe
     loadAndSave(file);
     // Texts keep their first 259 characters; numbers are whatever 32-bit
     // value the platform made of them, written back in a form it reads.
-    expectTwelveKeys({{L"Folder", (L"C:\\" + std::wstring(10000, L'f')).substr(0, kMaxText)},
+    expectEveryKey({{L"Folder", (L"C:\\" + std::wstring(10000, L'f')).substr(0, kMaxText)},
                       {L"FileMask", std::wstring(kMaxText, L'm')},
                       {L"Extension", (L"." + std::wstring(9999, L'e')).substr(0, kMaxText)},
                       {L"LastNote", std::wstring(kMaxText, L'l')}},
@@ -193,7 +194,7 @@ TEST_F(HostileSettings, OverlongValuesAreCutTo259AndNumbersBeyond32BitsStayNumbe
     std::vector<std::pair<const wchar_t*, std::wstring>> written;
     for (const Key& key : kKeys) written.emplace_back(key.name, readBack(key.name));
     loadAndSave(readFileBytes(settingsFilePath()));
-    expectTwelveKeys(written);
+    expectEveryKey(written);
 }
 
 TEST_F(HostileSettings, ATenMegabyteFileLoadsAndItsOptionsSurviveTheSave) {
@@ -210,7 +211,7 @@ TEST_F(HostileSettings, ATenMegabyteFileLoadsAndItsOptionsSurviveTheSave) {
     const ULONGLONG start = GetTickCount64();
     loadAndSave(file);
     const ULONGLONG elapsed = GetTickCount64() - start;
-    expectTwelveKeys({{L"Folder", L"C:\\at the end"}, {L"TabIcons", L"9"}, {L"DeleteConfirm", L"0"}});
+    expectEveryKey({{L"Folder", L"C:\\at the end"}, {L"TabIcons", L"9"}, {L"DeleteConfirm", L"0"}});
     // The other sections are the editor's business: they stay.
     wchar_t value[16];
     GetPrivateProfileStringW(L"Section0", L"Key0", L"", value, 16, settingsFilePath().c_str());
@@ -220,5 +221,5 @@ TEST_F(HostileSettings, ATenMegabyteFileLoadsAndItsOptionsSurviveTheSave) {
 
     // One value of ten megabytes.
     loadAndSave("[Options]\r\nFileMask=" + std::string(10 * 1024 * 1024, 'x') + "\r\nExtension=.big\r\n");
-    expectTwelveKeys({{L"FileMask", std::wstring(kMaxText, L'x')}, {L"Extension", L".big"}});
+    expectEveryKey({{L"FileMask", std::wstring(kMaxText, L'x')}, {L"Extension", L".big"}});
 }

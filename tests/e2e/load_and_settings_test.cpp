@@ -55,6 +55,7 @@ const std::vector<std::wstring> kDefaultSettingsFile = {
     L"DeleteOldNotes=0",
     L"OldNotesAge=90",
     L"DeleteConfirm=1",
+    L"NotesPanelButton=1",
 };
 
 // A window procedure put on the editor's window by someone else (say another
@@ -68,7 +69,7 @@ LRESULT CALLBACK otherSubclass(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // ---- The exports and the command table --------------------------------------
 
-TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverElevenRowsWithOneShortcut) {
+TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut) {
     loadPlugin();
     EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "setInfo", "getName", "getFuncsArray", "TBMODIFICATION",
                                         "READY"}),
@@ -77,11 +78,13 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverElevenRowsWithOneShortcut) 
     EXPECT_EQ(L"Quiblet", p.name);
     EXPECT_EQ(TRUE, p.unicode);
 
-    ASSERT_EQ(11, p.itemCount);
-    const wchar_t* const names[11] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
+    // The first eleven rows keep their places (users bind shortcuts to
+    // rows); the panel's commands come after a separator.
+    ASSERT_EQ(14, p.itemCount);
+    const wchar_t* const names[14] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
                                       L"Open last note", L"", L"Clean note folder", L"", L"Options...", L"",
-                                      L"About"};
-    for (int row = 0; row < 11; ++row) {
+                                      L"About", L"", L"Notes panel", L"Search in notes..."};
+    for (int row = 0; row < 14; ++row) {
         const FuncItem& item = p.items[row];
         SCOPED_TRACE(row);
         EXPECT_EQ(std::wstring(names[row]), std::wstring(item._itemName, wcsnlen(item._itemName, 64)));
@@ -103,7 +106,7 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverElevenRowsWithOneShortcut) 
     // The same table every time, with the ids the editor wrote into it.
     int count = 0;
     EXPECT_EQ(p.items, p.getFuncsArray(&count));
-    EXPECT_EQ(11, count);
+    EXPECT_EQ(14, count);
     EXPECT_EQ(kFirstCommandId + 10, p.items[10]._cmdID);
     const wchar_t* name = p.getName();
     EXPECT_STREQ(L"Quiblet", name);
@@ -180,6 +183,7 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndWrittenBackNormalised) {
                   L"DeleteOldNotes=1",
                   L"OldNotesAge=-1",
                   L"DeleteConfirm=1",
+                  L"NotesPanelButton=1",
               }),
               settingsFileLines(settingsFilePath()));
 }

@@ -29,7 +29,8 @@ struct Switch {
     const wchar_t* key;
 };
 const Switch kSwitches[] = {{209, L"CreateDir"},        {208, L"Overwrite"},      {207, L"OverrideFileNew"},
-                            {214, L"DeleteEmptyNotes"}, {215, L"DeleteOldNotes"}, {217, L"DeleteConfirm"}};
+                            {214, L"DeleteEmptyNotes"}, {215, L"DeleteOldNotes"}, {217, L"DeleteConfirm"},
+                            {218, L"NotesPanelButton"}};
 const int kSwitchCount = ARRAYSIZE(kSwitches);
 const int kOlderThanSwitch = 4;  // "Older than" in kSwitches
 
@@ -43,9 +44,9 @@ const IconBox kIconBoxes[] = {{212, 1}, {211, 2}, {210, 4}, {213, 8}};
 // Three rounds give every switch and every toolbar box a pattern of its own,
 // so a box tied to the wrong setting shows up in at least one round.
 const int kSwitchRounds[3][kSwitchCount] = {
-    {7, 0, 0, 1, 7, 0},
-    {0, 7, 0, 1, 0, 7},
-    {0, 0, 7, 0, 1, 1},
+    {7, 0, 0, 1, 7, 0, 1},
+    {0, 7, 0, 1, 0, 7, 0},
+    {0, 0, 7, 0, 1, 1, 0},
 };
 const int kIconRounds[3] = {31, 5, 12};
 
@@ -328,6 +329,8 @@ const ControlRow kControlRows[] = {
     {216, L"Edit", L"", 140, 175, 20, 12, WS_BORDER | WS_TABSTOP | ES_RIGHT | ES_NUMBER | ES_AUTOHSCROLL},
     {-1, L"Static", L"days", 170, 177, 30, 12, WS_GROUP | SS_LEFT},
     {217, L"Button", L"Confirm before deleting", 15, 190, 190, 14, WS_TABSTOP | BS_AUTOCHECKBOX},
+    {218, L"Button", L"Notes panel button on the toolbar (requires restart)", 5, 212, 210, 14,
+     WS_TABSTOP | BS_AUTOCHECKBOX},
     {IDOK, L"Button", L"OK", 165, 7, 50, 12, WS_TABSTOP | BS_DEFPUSHBUTTON},
     {IDCANCEL, L"Button", L"Cancel", 165, 24, 50, 12, WS_TABSTOP | BS_PUSHBUTTON},
     {205, L"Button", L"Expand", 165, 65, 50, 14, WS_TABSTOP | BS_PUSHBUTTON},
@@ -357,7 +360,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(220, reader.number());
-    EXPECT_EQ(215, reader.number());
+    EXPECT_EQ(230, reader.number());
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no menu
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no class of its own
     EXPECT_EQ(L"Quiblet Options", reader.text());

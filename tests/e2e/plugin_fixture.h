@@ -18,6 +18,8 @@ const int kOpenLastNote = 4;
 const int kCleanNoteFolder = 6;
 const int kOptions = 8;
 const int kAbout = 10;
+const int kNotesPanel = 12;
+const int kSearchInNotes = 13;
 
 class PluginTest : public ::testing::Test {
 protected:

@@ -28,6 +28,7 @@ const ExpectedButton kNewButton = {0, IDB_NEW_NOTE, "note_n"};
 const ExpectedButton kSaveButton = {1, IDB_SAVE_NOTE, "note_s"};
 const ExpectedButton kOpenButton = {3, IDB_OPEN_NOTE, "note_o"};
 const ExpectedButton kLastButton = {4, IDB_LAST_NOTE, "note_l"};
+const ExpectedButton kPanelButton = {12, IDB_NOTES_PANEL, "note_p"};
 
 // The pixels of a bitmap, row by row, as the screen would show them.
 std::vector<COLORREF> pixelsOf(HBITMAP bitmap, int width, int height) {
@@ -198,19 +199,22 @@ protected:
 
 }  // namespace
 
-TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLast) {
+TEST_F(ToolbarAndHook, TabIconsChoosesTheButtonsInTheOrderNewSaveOpenLastAndThePanelsButtonHasItsOwnKey) {
     const struct {
         int tabIcons;
+        const wchar_t* panelButton;  // NotesPanelButton; null: not in the file (shown)
         std::vector<ExpectedButton> buttons;
     } cases[] = {
-        {0, {}},
-        {5, {kNewButton, kOpenButton}},
-        {15, {kNewButton, kSaveButton, kOpenButton, kLastButton}},
-        {16, {}},  // only the four lowest bits choose buttons
+        {0, L"0", {}},
+        {5, nullptr, {kNewButton, kOpenButton, kPanelButton}},
+        {15, L"0", {kNewButton, kSaveButton, kOpenButton, kLastButton}},
+        {16, L"1", {kPanelButton}},  // only the four lowest bits of TabIcons choose buttons
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tabIcons);
+        DeleteFileW(settingsFilePath().c_str());
         storeSetting(L"TabIcons", std::to_wstring(c.tabIcons));
+        if (c.panelButton) storeSetting(L"NotesPanelButton", c.panelButton);
         loadPlugin();
         expectButtons(c.buttons);
         unloadPlugin();
@@ -239,14 +243,14 @@ TEST_F(ToolbarAndHook, TheEditorsVersionChoosesTheRequestAndAnOldEditorGetsToday
         config.versionPadding = c.padding;
         ASSERT_TRUE(startHost(config));
         loadPlugin();
-        expectButtons({kNewButton, kSaveButton, kOpenButton, kLastButton}, c.withIcons);
+        expectButtons({kNewButton, kSaveButton, kOpenButton, kLastButton, kPanelButton}, c.withIcons);
     }
 }
 
 TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
     storeSetting(L"TabIcons", L"15");
     loadPlugin();
-    ASSERT_EQ(4u, requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).size());
+    ASSERT_EQ(5u, requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).size());
     clearRequests();
     notifyPlugin(NPPN_TBMODIFICATION, mainView());
     notifyPlugin(NPPN_TBMODIFICATION, nullptr);

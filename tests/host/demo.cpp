@@ -5,6 +5,8 @@
 //   quiblet-host --screenshot out.bmp [dllpath] writes a picture of the editor
 //   quiblet-host --screenshot-menu out.bmp [dllpath]
 //                                               the same with Plugins > Quiblet open
+//   quiblet-host --screenshot-panel out.bmp [--search text] [dllpath]
+//                                               the same with the Notes panel shown
 //   --icons SIZE  the toolbar in a Fluent icon set of SIZE pixels (else the
 //                 "Standard icons (small)" set)
 //   --dark        the editor in dark mode
@@ -13,6 +15,8 @@
 // program, else Quiblet.dll beside it.
 #include <windows.h>
 #include <shellapi.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +35,7 @@ std::wstring defaultPluginPath() {
     if (standin::fileExists(installed)) return installed;
     return standin::joinPath(standin::exeFolder(), L"Quiblet.dll");
 }
+
 
 bool startWithPlugin(const std::wstring& dll, bool visible) {
     standin::HostConfig config = g_look;
@@ -208,6 +213,54 @@ int runMenuScreenshot(const std::wstring& dll, const std::wstring& out) {
     return g_menuShot.ok ? 0 : 1;
 }
 
+// Handles the editor's messages until the panel's list has held the same
+// number of rows for a while (the workers are done), at most 10 seconds.
+void waitForSteadyList(HWND list) {
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    LRESULT last = -1;
+    ULONGLONG steadySince = GetTickCount64();
+    while (GetTickCount64() < deadline) {
+        standin::pumpMessages();
+        const LRESULT count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+        if (count != last) {
+            last = count;
+            steadySince = GetTickCount64();
+        } else if (count > 0 && GetTickCount64() - steadySince > 500) {
+            return;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}
+
+// The editor with the Notes panel shown (its last row, "Notes panel", two
+// rows before the end of the command table), after typing search.
+int runPanelScreenshot(const std::wstring& dll, const std::wstring& out, const std::wstring& search) {
+    if (!startWithPlugin(dll, true)) return 1;
+    HWND main = standin::hostWindow();
+    SetForegroundWindow(main);
+    standin::runCommand(standin::plugin().itemCount - 2);
+    bool ok = false;
+    if (!standin::dockedPanels().empty()) {
+        HWND panel = standin::dockedPanels()[0].record.hClient;
+        HWND list = GetDlgItem(panel, 222);
+        waitForSteadyList(list);
+        if (!search.empty()) {
+            SetDlgItemTextW(panel, 221, search.c_str());
+            waitForSteadyList(list);
+        }
+        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        standin::pumpMessages();
+        ok = standin::writeWindowBitmap(main, out);
+    }
+    if (ok)
+        printf("screenshot: %ls\n", out.c_str());
+    else
+        fprintf(stderr, "quiblet-host: no panel picture written to %ls\n", out.c_str());
+    standin::unloadPlugin();
+    standin::stopHost();
+    return ok ? 0 : 1;
+}
+
 int runInteractive(const std::wstring& dll) {
     if (!startWithPlugin(dll, true)) return 1;
     int code = standin::runMessageLoop();
@@ -223,7 +276,7 @@ int main() {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv) return 1;
     bool demo = false;
-    std::wstring screenshot, menuScreenshot, dll;
+    std::wstring screenshot, menuScreenshot, panelScreenshot, search, dll;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--demo") {
@@ -232,6 +285,10 @@ int main() {
             screenshot = argv[++i];
         } else if (arg == L"--screenshot-menu" && i + 1 < argc) {
             menuScreenshot = argv[++i];
+        } else if (arg == L"--screenshot-panel" && i + 1 < argc) {
+            panelScreenshot = argv[++i];
+        } else if (arg == L"--search" && i + 1 < argc) {
+            search = argv[++i];
         } else if (arg == L"--icons" && i + 1 < argc) {
             g_look.fluentIconSize = _wtoi(argv[++i]);
         } else if (arg == L"--dark") {
@@ -240,8 +297,8 @@ int main() {
             dll = arg;
         } else {
             fprintf(stderr,
-                    "usage: quiblet-host [--demo | --screenshot out.bmp | --screenshot-menu out.bmp] "
-                    "[--icons SIZE] [--dark] [dllpath]\n");
+                    "usage: quiblet-host [--demo | --screenshot out.bmp | --screenshot-menu out.bmp | "
+                    "--screenshot-panel out.bmp [--search text]] [--icons SIZE] [--dark] [dllpath]\n");
             LocalFree(argv);
             return 2;
         }
@@ -251,5 +308,6 @@ int main() {
     if (demo) return runDemo(dll);
     if (!screenshot.empty()) return runScreenshot(dll, screenshot);
     if (!menuScreenshot.empty()) return runMenuScreenshot(dll, menuScreenshot);
+    if (!panelScreenshot.empty()) return runPanelScreenshot(dll, panelScreenshot, search);
     return runInteractive(dll);
 }

@@ -13,6 +13,9 @@ void forgetPluginUi();
 // Hands one message of the host's loop on: accelerators first, then the
 // window the message is for.
 void dispatchMessage(MSG& msg);
+// Destroys the windows of the docked panels and forgets them (the plug-in
+// is being unloaded).
+void destroyDockedPanels();
 // The views' window class, and one view.
 bool registerViewClass();
 HWND createView(HWND parent, int id);

@@ -142,6 +142,8 @@ bool loadPlugin(const std::wstring& dllPath, bool sendReady) {
 
 void unloadPlugin() {
     if (!g_plugin.module) return;
+    notifyPlugin(NPPN_SHUTDOWN, hostWindow());
+    destroyDockedPanels();
     removePluginToolbarButtons();
     removePluginMenu();
     FreeLibrary(g_plugin.module);
@@ -200,6 +202,10 @@ void sendFileNew(FileNewSource source) {
 
 void dispatchMessage(MSG& msg) {
     if (!g_accelerators) buildAccelerators();
+    // Registered modeless windows take their keys first, as in the editor.
+    for (HWND window : modelessDialogs())
+        if (IsWindow(window) && (msg.hwnd == window || IsChild(window, msg.hwnd)) && IsDialogMessageW(window, &msg))
+            return;
     HWND main = hostWindow();
     if (main && TranslateAcceleratorW(main, g_accelerators, &msg)) return;
     TranslateMessage(&msg);

@@ -77,7 +77,7 @@ void paintView(HWND hwnd) {
 
 LRESULT CALLBACK viewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg >= kSciFirst && msg < kSciEnd) {
-        requests().push_back(Request{hwnd, msg, wParam, lParam, std::wstring()});
+        requests().push_back(Request{hwnd, msg, wParam, lParam, std::wstring(), std::wstring()});
         return answerView(msg, wParam, lParam);
     }
     switch (msg) {

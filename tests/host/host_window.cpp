@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -47,6 +48,8 @@ struct HostState {
     std::map<UINT, std::pair<bool, std::wstring>> overrides;
     std::vector<Request> requests;
     std::vector<ToolbarButton> toolbarButtons;
+    std::vector<DockedPanel> docked;
+    std::vector<HWND> modeless;
     int fileNewSeen = 0;
     int closeSeen = 0;
     bool quitOnDestroy = false;
@@ -278,6 +281,63 @@ void switchDarkMode(bool on) {
     if (g.config.version >= kEditorWithDarkModeQuery) notifyPlugin(NPPN_DARKMODECHANGED, g.main);
 }
 
+const int kDockWidth = 340;
+
+void layoutWindows();
+
+// The editor themes a docked panel as NPPM_DARKMODESUBCLASSANDTHEME would
+// (since 8.5.4, unless the panel says DWS_USEOWNDARKMODE), list views
+// included.
+BOOL CALLBACK themeListView(HWND child, LPARAM) {
+    wchar_t name[64] = L"";
+    GetClassNameW(child, name, ARRAYSIZE(name));
+    if (lstrcmpiW(name, WC_LISTVIEWW) == 0 && darkModeOn()) {
+        SendMessageW(child, LVM_SETBKCOLOR, 0, kDarkControl);
+        SendMessageW(child, LVM_SETTEXTBKCOLOR, 0, kDarkControl);
+        SendMessageW(child, LVM_SETTEXTCOLOR, 0, kDarkText);
+    }
+    return TRUE;
+}
+
+void themeDockedPanel(HWND client) {
+    themeWindow(dmfInit, client);
+    EnumChildWindows(client, themeListView, 0);
+    InvalidateRect(client, nullptr, TRUE);
+}
+
+LRESULT dockPanel(LPARAM lParam) {
+    const tTbData* record = reinterpret_cast<const tTbData*>(lParam);
+    if (!record || !record->hClient) return FALSE;
+    DockedPanel panel;
+    panel.address = record;
+    panel.record = *record;
+    panel.name = record->pszName ? record->pszName : L"";
+    panel.moduleName = record->pszModuleName ? record->pszModuleName : L"";
+    g.docked.push_back(panel);
+    // The editor puts the panel's window in its docking container; here the
+    // main window is the container.
+    SetWindowLongPtrW(record->hClient, GWL_STYLE,
+                      (GetWindowLongPtrW(record->hClient, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
+    SetParent(record->hClient, g.main);
+    if (g.config.version >= kEditorWithDialogTheming && !(record->uMask & DWS_USEOWNDARKMODE))
+        themeDockedPanel(record->hClient);
+    layoutWindows();
+    return TRUE;
+}
+
+bool isDocked(HWND client) {
+    for (const DockedPanel& panel : g.docked)
+        if (panel.record.hClient == client) return true;
+    return false;
+}
+
+LRESULT showDocked(HWND client, bool show) {
+    if (!isDocked(client) || !IsWindow(client)) return FALSE;
+    ShowWindow(client, show ? SW_SHOW : SW_HIDE);
+    layoutWindows();
+    return TRUE;
+}
+
 LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) {
     const wchar_t* path = reinterpret_cast<const wchar_t*>(lParam);
     switch (msg) {
@@ -308,6 +368,27 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
     case NPPM_DARKMODESUBCLASSANDTHEME:
         if (g.config.version < kEditorWithDialogTheming) return 0;
         return themeWindow(wParam, reinterpret_cast<HWND>(lParam));
+    case NPPM_DMMREGASDCKDLG:
+        return dockPanel(lParam);
+    case NPPM_DMMSHOW:
+    case NPPM_DMMHIDE:
+        return showDocked(reinterpret_cast<HWND>(lParam), msg == NPPM_DMMSHOW);
+    case NPPM_SETMENUITEMCHECK:
+        CheckMenuItem(GetMenu(g.main), static_cast<UINT>(wParam), MF_BYCOMMAND | (lParam ? MF_CHECKED : MF_UNCHECKED));
+        return TRUE;
+    case NPPM_LAUNCHFINDINFILESDLG:
+        // The editor fills its Find in Files dialog with these and shows it.
+        request->text = wParam ? reinterpret_cast<const wchar_t*>(wParam) : L"";
+        request->text2 = lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"";
+        return TRUE;
+    case NPPM_MODELESSDIALOG: {
+        HWND window = reinterpret_cast<HWND>(lParam);
+        auto found = std::find(g.modeless.begin(), g.modeless.end(), window);
+        if (wParam == MODELESSDIALOGADD && found == g.modeless.end()) g.modeless.push_back(window);
+        if (wParam == MODELESSDIALOGREMOVE && found != g.modeless.end()) g.modeless.erase(found);
+        return lParam;
+    }
+
     case NPPM_GETFULLCURRENTPATH:
     case NPPM_GETCURRENTDIRECTORY:
     case NPPM_GETNAMEPART:
@@ -333,18 +414,25 @@ void layoutWindows() {
     GetClientRect(g.main, &client);
     GetWindowRect(g.toolbar, &bar);
     int top = bar.bottom - bar.top;
-    int half = client.right / 2;
+    int right = client.right;
+    for (const DockedPanel& panel : g.docked) {
+        if (!IsWindow(panel.record.hClient) || !IsWindowVisible(panel.record.hClient)) continue;
+        right = client.right - kDockWidth;
+        MoveWindow(panel.record.hClient, right, top, kDockWidth, client.bottom - top, TRUE);
+    }
+    int half = right / 2;
     MoveWindow(g.mainView, 0, top, half, client.bottom - top, TRUE);
-    MoveWindow(g.secondView, half, top, client.right - half, client.bottom - top, TRUE);
+    MoveWindow(g.secondView, half, top, right - half, client.bottom - top, TRUE);
 }
 
 LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (isRequest(msg)) {
-        g.requests.push_back(Request{hwnd, msg, wParam, lParam, std::wstring()});
+        g.requests.push_back(Request{hwnd, msg, wParam, lParam, std::wstring(), std::wstring()});
         size_t index = g.requests.size() - 1;
         Request answered = g.requests[index];
         LRESULT result = answerRequest(msg, wParam, lParam, &answered);
         g.requests[index].text = answered.text;  // the log may have grown meanwhile
+        g.requests[index].text2 = answered.text2;
         return result;
     }
     switch (msg) {
@@ -554,6 +642,32 @@ WNDPROC hostWindowProcedure() { return hostProc; }
 WNDPROC currentWindowProcedure() {
     if (!g.main) return nullptr;
     return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(g.main, GWLP_WNDPROC));
+}
+
+std::vector<DockedPanel>& dockedPanels() { return g.docked; }
+std::vector<HWND>& modelessDialogs() { return g.modeless; }
+
+void closeDockedPanel(HWND client) {
+    if (!isDocked(client) || !IsWindow(client)) return;
+    ShowWindow(client, SW_HIDE);
+    layoutWindows();
+    NMHDR header = {};
+    header.hwndFrom = client;
+    header.code = DMN_CLOSE;
+    SendMessageW(client, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+}
+
+bool menuItemChecked(int commandId) {
+    if (!g.main) return false;
+    const UINT state = GetMenuState(GetMenu(g.main), static_cast<UINT>(commandId), MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && (state & MF_CHECKED);
+}
+
+void destroyDockedPanels() {
+    for (const DockedPanel& panel : g.docked)
+        if (IsWindow(panel.record.hClient)) DestroyWindow(panel.record.hClient);
+    g.docked.clear();
+    g.modeless.clear();
 }
 
 std::vector<Request>& requests() { return g.requests; }

@@ -50,6 +50,8 @@ struct HostConfig {
     // Whether NPPM_GETNPPVERSION pads the low word to three digits when
     // asked to (recent editors do; older ones ignore the request).
     bool versionPadding = true;
+    // Dark mode: the editor also themes the windows of docked panels
+    // (unless they say DWS_USEOWNDARKMODE), list views included, from 8.5.4.
     bool darkMode = false;
     // The toolbar's icon set: 0 is "Standard icons (small)", drawn from the
     // 16 x 16 bitmaps; otherwise a Fluent set, drawn from the light or the
@@ -69,7 +71,18 @@ struct Request {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     std::wstring text;   // the path of NPPM_DOOPEN / NPPM_SAVECURRENTFILEAS,
-                         // the answer written for the 40xx text queries
+                         // the answer written for the 40xx text queries,
+                         // the folder of NPPM_LAUNCHFINDINFILESDLG
+    std::wstring text2;  // the filter of NPPM_LAUNCHFINDINFILESDLG
+};
+
+// A panel the plug-in registered with the docking manager
+// (NPPM_DMMREGASDCKDLG): the record as it was then, with its texts.
+struct DockedPanel {
+    const tTbData* address = nullptr;  // the plug-in's record (the editor keeps it)
+    tTbData record = {};
+    std::wstring name;
+    std::wstring moduleName;
 };
 
 struct ToolbarButton {
@@ -141,7 +154,8 @@ std::vector<std::string>& loadSteps();
 // Returns false if the library or an export is missing.
 const int kFirstCommandId = 22000;
 bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
-// FreeLibrary; the plug-in saves its settings here.
+// NPPN_SHUTDOWN, the docked panels' windows destroyed, then FreeLibrary
+// (the plug-in saves its settings here), as the editor does when it closes.
 void unloadPlugin();
 LoadedPlugin& plugin();
 // Sends one notification to beNotified.
@@ -176,6 +190,20 @@ int fileNewSeenByHost();     // WM_COMMAND IDM_FILE_NEW handled by the host itse
 int closeSeenByHost();       // WM_CLOSE handled by the host itself (window not destroyed)
 WNDPROC hostWindowProcedure();  // the host's own procedure
 WNDPROC currentWindowProcedure();  // GetWindowLongPtrW(GWLP_WNDPROC)
+
+// The docking manager: panels registered, in order. A registered panel's
+// window becomes a child of the main window, on its right; NPPM_DMMSHOW and
+// NPPM_DMMHIDE show and hide it. At unload the editor destroys the panels'
+// windows (after NPPN_SHUTDOWN, before FreeLibrary), as its own windows go.
+std::vector<DockedPanel>& dockedPanels();
+// What the panel's own close button does: hides it and tells it (WM_NOTIFY
+// DMN_CLOSE to the panel's window).
+void closeDockedPanel(HWND client);
+// Whether a Plugins menu item is checked (NPPM_SETMENUITEMCHECK).
+bool menuItemChecked(int commandId);
+// The windows registered with NPPM_MODELESSDIALOG: the host's message loop
+// gives them their keys first (IsDialogMessage), before its accelerators.
+std::vector<HWND>& modelessDialogs();
 
 // ---- Request log ----------------------------------------------------------
 
