@@ -67,14 +67,9 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     const int size = drawing.size;
     HICON sized = static_cast<HICON>(CopyImage(icon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
     if (!sized) return ::testing::AssertionFailure() << "no copy at " << size;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP canvas = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP canvas = newSquareCanvas(size, &bits);
+    if (!canvas) return ::testing::AssertionFailure() << "no canvas at " << size;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, canvas);
     const DWORD groundPixel = (GetRValue(ground) << 16) | (GetGValue(ground) << 8) | GetBValue(ground);

@@ -165,14 +165,8 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
 // The editor's own File/New image in a Fluent set: a page outline with a
 // folded corner, in the set's size, light or dark, on a transparent ground.
 HBITMAP drawEditorNewImage(int size, bool dark) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = newSquareCanvas(size, &bits);
     if (!bitmap) return nullptr;
     DWORD* pixels = static_cast<DWORD*>(bits);
     const DWORD ink = dark ? 0xFFE8E8E8u : 0xFF303030u;

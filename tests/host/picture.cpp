@@ -8,6 +8,17 @@
 
 namespace standin {
 
+HBITMAP newSquareCanvas(int size, void** bits) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;  // top-down: row 0 first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    *bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 // Writes the part of the source DC at (x, y) as a 24-bit bitmap file.
 bool writeBitmap(HDC source, int x, int y, int width, int height, const std::wstring& path) {
     HDC memory = CreateCompatibleDC(source);

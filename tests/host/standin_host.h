@@ -261,6 +261,9 @@ bool waitNoDialog(DWORD timeoutMs = 10000);
 std::vector<HWND> openDialogs(HWND owner);
 
 // ---- Pictures for the documentation ----------------------------------------
+// A size x size 32-bit top-down bitmap, all zero, whose pixels are at *bits
+// (0xAARRGGBB); null when it cannot be made.
+HBITMAP newSquareCanvas(int size, void** bits);
 
 // Writes the part of the source DC at (x, y) as a 24-bit bitmap file.
 bool writeBitmap(HDC source, int x, int y, int width, int height, const std::wstring& path);
