@@ -439,11 +439,7 @@ TEST_F(OptionsDialog, FollowsTheEditorsDarkModeOnEditorsThatThemeDialogs) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
-        HostConfig config;
-        config.version = c.version;
-        config.versionPadding = c.padding;
-        ASSERT_TRUE(startHost(config));
-        loadPlugin();
+        ASSERT_NO_FATAL_FAILURE(loadPluginInEditor(c.version, c.padding));
         bool darkAtStart = true, darkAfterSwitch = false;
         SeenDialog dialog = runOptions([&](HWND dialog) {
             darkAtStart = themedDark(dialog);

@@ -38,6 +38,16 @@ protected:
     void loadPlugin(bool sendReady = true) {
         ASSERT_TRUE(standin::loadPlugin(standin::pluginDllPath(), sendReady));
     }
+    // Starts the stand-in again as an editor of this version (8.5.4 is 8540;
+    // padded: answered in the padded form of newer editors) and loads the
+    // plug-in into it.
+    void loadPluginInEditor(int version, bool padded) {
+        standin::HostConfig config;
+        config.version = version;
+        config.versionPadding = padded;
+        ASSERT_TRUE(standin::startHost(config));
+        loadPlugin();
+    }
     // Unloads it (settings are written here).
     void unloadPlugin() { standin::unloadPlugin(); }
 

@@ -233,11 +233,7 @@ TEST_F(ToolbarAndHook, TheEditorsVersionChoosesTheRequestAndAnOldEditorGetsToday
     storeSetting(L"TabIcons", L"15");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
-        HostConfig config;
-        config.version = c.version;
-        config.versionPadding = c.padding;
-        ASSERT_TRUE(startHost(config));
-        loadPlugin();
+        ASSERT_NO_FATAL_FAILURE(loadPluginInEditor(c.version, c.padding));
         expectButtons({kNewButton, kSaveButton, kOpenButton, kLastButton, kPanelButton}, c.withIcons);
     }
 }
