@@ -1,5 +1,6 @@
-// The plug-in shell: what the editor calls, the command table, and the
-// handles every request goes to.
+// The plug-in shell: what the editor calls, the command table, the toolbar
+// buttons and the main-window hook. The editor's handles are in
+// ../host/editor.h.
 #pragma once
 
 #include "../host/editor.h"
