@@ -21,6 +21,7 @@
 #define IDC_OLD_AGE          216
 #define IDC_DELETE_CONFIRM   217
 #define IDC_PANEL_BUTTON     218
+#define IDC_AUTOSAVE         219
 
 // The Notes panel and its controls.
 #define IDD_NOTES_PANEL      220

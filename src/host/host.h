@@ -115,9 +115,13 @@ const UINT NPPM_ADDTOOLBARICON = NPPMSG + 41;        // 2065
 const UINT NPPM_GETPLUGINSCONFIGDIR = NPPMSG + 46;   // 2070
 const UINT NPPM_MENUCOMMAND = NPPMSG + 48;           // 2072
 const UINT NPPM_GETNPPVERSION = NPPMSG + 50;         // 2074, see below
+const UINT NPPM_SWITCHTOFILE = NPPMSG + 37;          // 2061: lParam a full path; TRUE when it is open
+const UINT NPPM_SAVECURRENTFILE = NPPMSG + 38;       // 2062: saves the active document
+const UINT NPPM_GETFULLPATHFROMBUFFERID = NPPMSG + 58;  // 2082: wParam buffer id, lParam buffer or null
 const UINT NPPM_GETCURRENTBUFFERID = NPPMSG + 60;    // 2084
 const UINT NPPM_DOOPEN = NPPMSG + 77;               // 2101
 const UINT NPPM_SAVECURRENTFILEAS = NPPMSG + 78;    // 2102
+const UINT NPPM_SAVEFILE = NPPMSG + 94;              // 2118: lParam the full path of an open document
 const UINT NPPM_ADDTOOLBARICON_FORDARKMODE = NPPMSG + 101;  // 2125, editor 8.0+
 const UINT NPPM_ISDARKMODEENABLED = NPPMSG + 107;           // 2131, editor 8.4.1+
 const UINT NPPM_DARKMODESUBCLASSANDTHEME = NPPMSG + 112;    // 2136, editor 8.5.4+
@@ -154,7 +158,10 @@ static_assert(NPPM_GETFULLCURRENTPATH == 4025 && NPPM_GETNPPDIRECTORY == 4031, "
 const UINT NPPN_FIRST = 1000;
 const UINT NPPN_READY = NPPN_FIRST + 1;           // 1001
 const UINT NPPN_TBMODIFICATION = NPPN_FIRST + 2;  // 1002
-const UINT NPPN_SHUTDOWN = NPPN_FIRST + 9;        // 1009: the editor is closing
+const UINT NPPN_FILESAVED = NPPN_FIRST + 8;       // 1008: idFrom the buffer id
+const UINT NPPN_SHUTDOWN = NPPN_FIRST + 9;        // 1009: the editor exits, its documents closed
+const UINT NPPN_BUFFERACTIVATED = NPPN_FIRST + 10;  // 1010: idFrom the buffer id
+const UINT NPPN_BEFORESHUTDOWN = NPPN_FIRST + 19;   // 1019: the editor starts closing, documents still open
 
 // What the docking manager sends a panel's window (WM_NOTIFY code): the user
 // closed the panel with its own close button.
@@ -163,14 +170,21 @@ const UINT DMN_CLOSE = DMN_FIRST + 1;
 const UINT NPPN_DARKMODECHANGED = NPPN_FIRST + 27;  // 1027, editor 8.4.1+
 static_assert(NPPN_DARKMODECHANGED == 1027, "notification numbers");
 
+// Notifications from a view (hwndFrom the view).
+const UINT SCN_SAVEPOINTLEFT = 2003;
+const UINT SCN_MODIFIED = 2008;
+static_assert(NPPN_BUFFERACTIVATED == 1010 && NPPN_BEFORESHUTDOWN == 1019 && NPPM_SAVEFILE == 2118,
+              "notification and request numbers");
+
 // Requests to a view.
 const UINT SCI_GETLINE = 2153;
 const UINT SCI_GETCODEPAGE = 2137;
 const UINT SCI_LINELENGTH = 2350;
 const int SC_CP_UTF8 = 65001;
 
-// The editor's File/New command.
+// The editor's File/New and File/Rename commands.
 const int IDM_FILE_NEW = 41001;
+const int IDM_FILE_RENAME = 41017;
 
 // Capacity, in characters, of every path the editor hands back.
 const int kHostPathCapacity = 260;

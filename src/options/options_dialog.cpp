@@ -103,6 +103,7 @@ static void showSettings(HWND dialog) {
     enableAgeBox(dialog, s.DeleteOldNotes != 0);
     setCheck(dialog, IDC_DELETE_CONFIRM, s.DeleteConfirm != 0);
     setCheck(dialog, IDC_PANEL_BUTTON, s.NotesPanelButton != 0);
+    setCheck(dialog, IDC_AUTOSAVE, s.AutoSaveNotes != 0);
 }
 
 static void storeSettings(HWND dialog) {
@@ -125,6 +126,7 @@ static void storeSettings(HWND dialog) {
     s.OldNotesAge = parseAgeText(age);
     s.DeleteConfirm = checkBit(dialog, IDC_DELETE_CONFIRM);
     s.NotesPanelButton = checkBit(dialog, IDC_PANEL_BUTTON);
+    s.AutoSaveNotes = checkBit(dialog, IDC_AUTOSAVE);
 }
 
 void optionsFollowDarkMode() {

@@ -32,6 +32,8 @@ static const int kDefaultDeleteOldNotes = 0;
 static const int kDefaultOldNotesAge = 90;
 static const int kDefaultDeleteConfirm = 1;
 static const int kDefaultNotesPanelButton = 1;
+static const int kDefaultAutoSaveNotes = 1;
+static const int kDefaultPanelSort = kPanelSortChangedNewestFirst;
 
 // The section as read in one go: grown until it fits, up to the largest.
 const DWORD kSectionReadCapacity = 4096;
@@ -77,6 +79,8 @@ static const KeyRow kKeys[] = {
     {L"OldNotesAge", KeyKind::Number, &Settings::OldNotesAge, nullptr, kDefaultOldNotesAge, nullptr},
     {L"DeleteConfirm", KeyKind::Switch, &Settings::DeleteConfirm, nullptr, kDefaultDeleteConfirm, nullptr},
     {L"NotesPanelButton", KeyKind::Switch, &Settings::NotesPanelButton, nullptr, kDefaultNotesPanelButton, nullptr},
+    {L"AutoSaveNotes", KeyKind::Switch, &Settings::AutoSaveNotes, nullptr, kDefaultAutoSaveNotes, nullptr},
+    {L"PanelSort", KeyKind::Number, &Settings::PanelSort, nullptr, kDefaultPanelSort, nullptr},
 };
 const int kKeyCount = ARRAYSIZE(kKeys);
 

@@ -21,7 +21,17 @@ struct Settings {
     int OldNotesAge;
     int DeleteConfirm;
     int NotesPanelButton;  // the Notes panel's toolbar button is shown
+    int AutoSaveNotes;     // notes are saved a moment after each change
+    int PanelSort;         // the Notes panel's order, a kPanelSort value
 };
+
+// PanelSort: the column the Notes panel sorts by and which way round.
+const int kPanelSortChangedNewestFirst = 0;
+const int kPanelSortChangedOldestFirst = 1;
+const int kPanelSortNameAscending = 2;
+const int kPanelSortNameDescending = 3;
+const int kPanelSortFolderAscending = 4;
+const int kPanelSortFolderDescending = 5;
 
 // Toolbar button bits of TabIcons.
 const int kTabIconNew = 1;

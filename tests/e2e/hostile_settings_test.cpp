@@ -38,6 +38,8 @@ const Key kKeys[] = {
     {L"OldNotesAge", Kind::Number, L"90"},
     {L"DeleteConfirm", Kind::Switch, L"1"},
     {L"NotesPanelButton", Kind::Switch, L"1"},
+    {L"AutoSaveNotes", Kind::Switch, L"1"},
+    {L"PanelSort", Kind::Number, L"0"},
 };
 
 const size_t kMaxText = 259;

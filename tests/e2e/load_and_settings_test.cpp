@@ -56,6 +56,8 @@ const std::vector<std::wstring> kDefaultSettingsFile = {
     L"OldNotesAge=90",
     L"DeleteConfirm=1",
     L"NotesPanelButton=1",
+    L"AutoSaveNotes=1",
+    L"PanelSort=0",
 };
 
 // A window procedure put on the editor's window by someone else (say another
@@ -184,6 +186,8 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndWrittenBackNormalised) {
                   L"OldNotesAge=-1",
                   L"DeleteConfirm=1",
                   L"NotesPanelButton=1",
+                  L"AutoSaveNotes=1",
+                  L"PanelSort=0",
               }),
               settingsFileLines(settingsFilePath()));
 }

@@ -30,7 +30,7 @@ struct Switch {
 };
 const Switch kSwitches[] = {{209, L"CreateDir"},        {208, L"Overwrite"},      {207, L"OverrideFileNew"},
                             {214, L"DeleteEmptyNotes"}, {215, L"DeleteOldNotes"}, {217, L"DeleteConfirm"},
-                            {218, L"NotesPanelButton"}};
+                            {218, L"NotesPanelButton"}, {219, L"AutoSaveNotes"}};
 const int kSwitchCount = ARRAYSIZE(kSwitches);
 const int kOlderThanSwitch = 4;  // "Older than" in kSwitches
 
@@ -44,9 +44,9 @@ const IconBox kIconBoxes[] = {{212, 1}, {211, 2}, {210, 4}, {213, 8}};
 // Three rounds give every switch and every toolbar box a pattern of its own,
 // so a box tied to the wrong setting shows up in at least one round.
 const int kSwitchRounds[3][kSwitchCount] = {
-    {7, 0, 0, 1, 7, 0, 1},
-    {0, 7, 0, 1, 0, 7, 0},
-    {0, 0, 7, 0, 1, 1, 0},
+    {7, 0, 0, 1, 7, 0, 1, 0},
+    {0, 7, 0, 1, 0, 7, 0, 7},
+    {0, 0, 7, 0, 1, 1, 0, 1},
 };
 const int kIconRounds[3] = {31, 5, 12};
 
@@ -331,6 +331,7 @@ const ControlRow kControlRows[] = {
     {217, L"Button", L"Confirm before deleting", 15, 190, 190, 14, WS_TABSTOP | BS_AUTOCHECKBOX},
     {218, L"Button", L"Notes panel button on the toolbar (requires restart)", 5, 212, 210, 14,
      WS_TABSTOP | BS_AUTOCHECKBOX},
+    {219, L"Button", L"Save notes automatically", 5, 227, 210, 14, WS_TABSTOP | BS_AUTOCHECKBOX},
     {IDOK, L"Button", L"OK", 165, 7, 50, 12, WS_TABSTOP | BS_DEFPUSHBUTTON},
     {IDCANCEL, L"Button", L"Cancel", 165, 24, 50, 12, WS_TABSTOP | BS_PUSHBUTTON},
     {205, L"Button", L"Expand", 165, 65, 50, 14, WS_TABSTOP | BS_PUSHBUTTON},
@@ -360,7 +361,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(220, reader.number());
-    EXPECT_EQ(230, reader.number());
+    EXPECT_EQ(245, reader.number());
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no menu
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no class of its own
     EXPECT_EQ(L"Quiblet Options", reader.text());
