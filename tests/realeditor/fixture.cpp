@@ -153,6 +153,49 @@ std::vector<std::wstring> RealEditorTest::panelNames() {
     return names;
 }
 
+void RealEditorTest::showPanel() {
+    ASSERT_NO_FATAL_FAILURE(runQuiblet(kNotesPanel));
+    ASSERT_TRUE(waitUntil([] { return panelList() && IsWindowVisible(panelList()); }))
+        << withOutput(L"the Notes panel did not show");
+}
+
+bool RealEditorTest::panelShows(const std::vector<std::wstring>& names) {
+    return waitUntil([&names] { return panelNames() == names; });
+}
+
+void RealEditorTest::clickPanelRow(const std::wstring& name) {
+    const std::vector<std::wstring> names = panelNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(names.end(), found) << narrow(name) << " not in " << joined(names);
+    const int row = static_cast<int>(found - names.begin());
+    RECT rect;
+    ASSERT_TRUE(listViewRowRect(editor(), panelList(), row, &rect));
+    const auto chosen = [row] { return listViewSelection(panelList()) == row && focusedWindow() == panelList(); };
+    // The editor may still move the focus after what it did last (opening a
+    // note puts it in the document): then one more click, later than a
+    // double click would be.
+    for (int attempt = 0; attempt < 2 && !chosen(); ++attempt) {
+        if (attempt > 0) Sleep(GetDoubleClickTime() + 100);
+        ASSERT_TRUE(clickAt(editor(), panelList(), POINT{rect.left + 10, (rect.top + rect.bottom) / 2}));
+        waitUntil(chosen, 3000);
+    }
+    ASSERT_TRUE(chosen()) << "the click did not select row " << row << " (" << narrow(name)
+                          << "): the selection is on row " << listViewSelection(panelList()) << ", the focus in \""
+                          << narrow(className(focusedWindow())) << "\"";
+}
+
+HWND RealEditorTest::focusedWindow() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(editor().main, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+bool RealEditorTest::quibletItemChecked(const std::wstring& text) {
+    for (const MenuItem& item : submenuItems(readMenu(editor()), {L"Plugins", L"Quiblet"}))
+        if (item.text == text) return item.checked;
+    return false;
+}
+
 std::vector<std::wstring> RealEditorTest::notesOnDisk() {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry;

@@ -38,7 +38,7 @@ std::wstring unixPath(const std::wstring& windowsPath);
 bool writeNote(const std::wstring& path, const std::string& bytes, int minutesAgo);
 
 class RealEditorTest : public ::testing::Test {
-protected:
+public:
     // The suite's folder and everything in it.
     struct Session {
         bool prepared = false;
@@ -87,6 +87,16 @@ protected:
     static HWND panelWindow();
     // The first column of the panel's list, top to bottom.
     static std::vector<std::wstring> panelNames();
+    // Runs "Notes panel" and waits until the panel shows.
+    static void showPanel();
+    // Waits until the panel lists exactly these names (false after the deadline).
+    static bool panelShows(const std::vector<std::wstring>& names);
+    // Clicks the panel's row that shows this name.
+    static void clickPanelRow(const std::wstring& name);
+    // The window that has the keyboard focus in the editor.
+    static HWND focusedWindow();
+    // Whether Plugins > Quiblet > text is ticked.
+    static bool quibletItemChecked(const std::wstring& text);
     // The editor's file names of all notes in the note folder.
     static std::vector<std::wstring> notesOnDisk();
 };
