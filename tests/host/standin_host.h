@@ -57,6 +57,11 @@ struct HostConfig {
     // 16 x 16 bitmaps; otherwise a Fluent set, drawn from the light or the
     // dark icons (as darkMode says) at this size in pixels.
     int fluentIconSize = 0;
+    // The command row of a docked panel that the last session left shown
+    // (the editor's config.xml says so): the editor runs that row's command
+    // itself while loading, after NPPN_TBMODIFICATION and before NPPN_READY,
+    // its main window not yet shown. -1: none.
+    int panelShownAtStart = -1;
 };
 
 // Versions from which the editor knows a request.
@@ -145,12 +150,15 @@ struct LoadedPlugin {
 };
 
 // The steps of a load, logged in order by loadPlugin ("LoadLibrary",
-// "setInfo", "getName", "getFuncsArray", "TBMODIFICATION", "READY").
+// "isUnicode", "getName", "setInfo", "getFuncsArray", "TBMODIFICATION",
+// "PANELCOMMAND", "BUFFERACTIVATED", "READY").
 std::vector<std::string>& loadSteps();
 
-// LoadLibraryW, setInfo, getName, getFuncsArray (then writes command ids
-// kFirstCommandId + row into every row), builds the Plugins menu and the
-// accelerators, NPPN_TBMODIFICATION, NPPN_READY (when sendReady).
+// In the editor's order: LoadLibraryW, isUnicode, getName, setInfo,
+// getFuncsArray (then writes command ids kFirstCommandId + row into every
+// row), builds the Plugins menu and the accelerators, NPPN_TBMODIFICATION,
+// the command of HostConfig::panelShownAtStart (if any),
+// NPPN_BUFFERACTIVATED for the active document, NPPN_READY (when sendReady).
 // Returns false if the library or an export is missing.
 const int kFirstCommandId = 22000;
 bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
@@ -158,8 +166,9 @@ bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
 // (the plug-in saves its settings here), as the editor does when it closes.
 void unloadPlugin();
 LoadedPlugin& plugin();
-// Sends one notification to beNotified.
-void notifyPlugin(UINT code, HWND from);
+// Sends one notification to beNotified (idFrom: a buffer id, for the
+// notifications about a document).
+void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom = 0);
 
 // Runs a plug-in command the way the menu does: WM_COMMAND with the row's
 // command id to the main window. Returns when the command has finished.

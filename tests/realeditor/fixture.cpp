@@ -164,7 +164,8 @@ bool RealEditorTest::panelShows(const std::vector<std::wstring>& names) {
 }
 
 void RealEditorTest::clickPanelRow(const std::wstring& name) {
-    const std::vector<std::wstring> names = panelNames();
+    std::vector<std::wstring> names;
+    waitUntil([&] { return contains(names = panelNames(), name); });
     const auto found = std::find(names.begin(), names.end(), name);
     ASSERT_NE(names.end(), found) << narrow(name) << " not in " << joined(names);
     const int row = static_cast<int>(found - names.begin());
