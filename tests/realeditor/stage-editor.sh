@@ -102,10 +102,9 @@ where=$(find_editor "$root" "$arch")
 problem=$(route_problem "$root" "$arch")
 if [ -n "$problem" ] && [ "${where#NOT RUN}" = "$where" ]; then where=$problem; fi
 if [ "${where#NOT RUN}" != "$where" ]; then
-    reason=${where#NOT RUN}
-    reason=${reason#: }
-    reason=${reason# }
-    printf '%s' "${reason:-(set QUIBLET_REAL_EDITOR)}" >"$stage/not-run.txt"
+    reason=${where#NOT RUN: }
+    if [ "$reason" = "$where" ]; then reason="no editor was found (set QUIBLET_REAL_EDITOR)"; fi
+    printf '%s' "$reason" >"$stage/not-run.txt"
     echo "real editor: $where"
     exit 0
 fi
