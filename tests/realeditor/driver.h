@@ -53,9 +53,10 @@ bool writeSettings(const EditorCopy& copy, const std::vector<std::pair<std::wstr
 std::wstring storedSetting(const EditorCopy& copy, const std::wstring& key);
 
 // What config.xml says when the editor starts: the editor fills in the
-// rest itself. The main window always spans the screen, so that the
-// toolbar has room for Quiblet's buttons after the editor's own.
+// rest itself. The main window spans the screen unless a size is given, so
+// that the toolbar has room for Quiblet's buttons after the editor's own.
 struct EditorLook {
+    int width = 0, height = 0;  // of the main window; 0: the screen's
     bool dark = false;
     int lightIconSet = -1;  // 0-4: Fluent small, Fluent large, Filled Fluent small, large, Standard small
     int darkIconSet = -1;   // -1: the editor's default

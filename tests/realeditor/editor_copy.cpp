@@ -119,10 +119,9 @@ std::wstring storedSetting(const EditorCopy& copy, const std::wstring& key) {
 }
 
 bool writeConfigXml(const EditorCopy& copy, const EditorLook& look) {
-    // The editor fills in everything this leaves out. The window spans the
-    // screen, so that the toolbar has room for Quiblet's buttons after the
-    // editor's own.
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN) - 40;
+    // The editor fills in everything this leaves out.
+    const int width = look.width ? look.width : GetSystemMetrics(SM_CXSCREEN);
+    const int height = look.height ? look.height : GetSystemMetrics(SM_CYSCREEN) - 40;
     std::wstring xml =
         L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
         L"<NotepadPlus>\r\n"
