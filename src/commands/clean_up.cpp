@@ -83,9 +83,7 @@ void cleanNoteFolder() {
     if (!s.Extension[0]) return;
 
     wchar_t folder[kExpansionCapacity];
-    StringCchCopyW(folder, kExpansionCapacity, expandTemplate(s.Folder));
-    // A relative folder would be searched wherever the current folder is.
-    if (!expansionFitted() || !isFullFolderPath(folder)) return;
+    if (!expandNoteFolder(folder)) return;
     wchar_t pattern[MAX_PATH];
     StringCchCopyW(pattern, MAX_PATH, folder);
     if (!PathAppendW(pattern, L"*") || !PathAddExtensionW(pattern, s.Extension)) return;

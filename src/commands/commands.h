@@ -13,6 +13,9 @@ void openNotes();
 void openLastNote();
 // "Clean note folder": deletes empty and old notes.
 void cleanNoteFolder();
+// Asks (owned by owner, under title), naming the note, then moves the note at
+// path to the Recycle Bin. True when the note is gone.
+bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const wchar_t* title);
 
 // Days a note of this age (100-ns units) counts as old: years of 365 days
 // and months of 30, an age of zero giving 1. Negative ages count as zero.

@@ -42,6 +42,20 @@ const wchar_t* composeNotePath(NotePathFault* fault = nullptr);
 // Whether a folder is a full path: a drive and its root, or a network share.
 bool isFullFolderPath(const wchar_t* path);
 
+// The note folder that the note commands, the clean-up and the Notes panel
+// all use: the Folder template expanded, when that fits in 259 characters
+// and is a full path. Otherwise false, with folder empty. folder holds
+// kExpansionCapacity characters.
+bool expandNoteFolder(wchar_t* folder);
+// Where the Notes panel lists notes. When a part of the Folder template's
+// path holds a placeholder (C:\notes\$date$), notes in other dated folders
+// belong to the user too: the folder of the parts before it (C:\notes) is
+// the root, its sub-folders included (*withSubfolders). Otherwise, or when
+// those parts are no full path below a drive's or share's root, the note
+// folder alone. False when that is no full path either. root holds
+// kExpansionCapacity characters.
+bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders);
+
 // Tests read a fixed clock through this; the product reads GetLocalTime.
 typedef void (WINAPI* LocalClock)(LPSYSTEMTIME);
 void setLocalClock(LocalClock clock);

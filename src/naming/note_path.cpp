@@ -19,6 +19,78 @@ bool isFullFolderPath(const wchar_t* path) {
     return drive || share;
 }
 
+bool expandNoteFolder(wchar_t* folder) {
+    StringCchCopyW(folder, kExpansionCapacity, expandTemplate(settings().Folder));
+    // A relative folder would be taken from whatever folder is current.
+    if (expansionFitted() && isFullFolderPath(folder)) return true;
+    folder[0] = L'\0';
+    return false;
+}
+
+static const wchar_t* const kPlaceholders[] = {L"$fullpath$", L"$dir$",   L"$name$", L"$ext$",
+                                               L"$word$",     L"$firstline$", L"$nppdir$", L"$pdir$",
+                                               L"$cdir$",     L"$wdir$",  L"$date$", L"$time$"};
+
+static bool holdsPlaceholder(const wchar_t* text, size_t length) {
+    for (const wchar_t* token : kPlaceholders) {
+        const size_t tokenLength = wcslen(token);
+        for (size_t at = 0; at + tokenLength <= length; ++at) {
+            if (CompareStringOrdinal(text + at, static_cast<int>(tokenLength), token, static_cast<int>(tokenLength),
+                                     TRUE) == CSTR_EQUAL)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Whether a full path names a folder below its drive's or share's root
+// (C:\notes, \\server\share\notes), not the root itself.
+static bool isBelowRoot(const wchar_t* path) {
+    const wchar_t* rest = path + 3;  // after "C:\"
+    if (isSeparator(path[0])) {
+        // \\server\share: skip the server and the share.
+        rest = path + 2;
+        for (int part = 0; part < 2; ++part) {
+            while (*rest && !isSeparator(*rest)) ++rest;
+            while (isSeparator(*rest)) ++rest;
+        }
+    }
+    while (isSeparator(*rest)) ++rest;
+    return *rest != L'\0';
+}
+
+bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders) {
+    *withSubfolders = false;
+    const wchar_t* folderTemplate = settings().Folder;
+    // The parts before the first one that holds a placeholder.
+    size_t fixedLength = 0;
+    bool dated = false;
+    for (size_t begin = 0;;) {
+        size_t end = begin;
+        while (folderTemplate[end] && !isSeparator(folderTemplate[end])) ++end;
+        if (holdsPlaceholder(folderTemplate + begin, end - begin)) {
+            dated = true;
+            fixedLength = begin;
+            break;
+        }
+        if (!folderTemplate[end]) break;
+        begin = end + 1;
+    }
+    if (dated) {
+        wchar_t fixed[kSettingTextCapacity];
+        StringCchCopyNW(fixed, kSettingTextCapacity, folderTemplate, fixedLength);
+        StringCchCopyW(root, kExpansionCapacity, expandTemplate(fixed));
+        // The separator before the dated part goes.
+        size_t length = wcslen(root);
+        while (length > 3 && isSeparator(root[length - 1])) root[--length] = L'\0';
+        if (expansionFitted() && isFullFolderPath(root) && isBelowRoot(root)) {
+            *withSubfolders = true;
+            return true;
+        }
+    }
+    return expandNoteFolder(root);
+}
+
 // Whether a name stays a name inside the folder: no part between
 // separators is only dots and blanks (which Windows strips, leaving ".",
 // ".." or nothing), and the last part is not empty. An empty part between
@@ -47,10 +119,8 @@ const wchar_t* composeNotePath(NotePathFault* fault) {
     if (fault) *fault = NotePathFault::None;
 
     wchar_t folder[kExpansionCapacity];
-    StringCchCopyW(folder, kExpansionCapacity, expandTemplate(s.Folder));
-    if (!expansionFitted()) return refuse(fault, NotePathFault::TooLong);
-    // A relative folder would be taken from whatever folder is current.
-    if (!isFullFolderPath(folder)) return refuse(fault, NotePathFault::FolderNotFull);
+    if (!expandNoteFolder(folder))
+        return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
     if (!PathIsDirectoryW(folder) && s.CreateDir) {
         // Also makes the missing parents; shows nothing.
         SHCreateDirectory(nullptr, folder);

@@ -16,10 +16,10 @@
 #include "panel.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../commands/commands.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
@@ -29,8 +29,6 @@ namespace {
 
 const wchar_t kPanelName[] = L"Quiblet notes";
 const wchar_t kFolderUnreadable[] = L"The note folder \"%s\" does not exist or cannot be read.";
-const wchar_t kDeleteQuestion[] = L"Move the note \"%s\" to the Recycle Bin?";
-const wchar_t kDeleteFailed[] = L"The note \"%s\" could not be moved to the Recycle Bin.";
 const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
@@ -252,10 +250,7 @@ void showWholeListing(PanelState* panel) {
 }
 
 // The note folder as the settings give it now; false when it is no full path.
-bool currentNoteFolder(wchar_t* folder) {
-    StringCchCopyW(folder, MAX_PATH, expandTemplate(settings().Folder));
-    return expansionFitted() && folder[0] && !PathIsRelativeW(folder);
-}
+bool currentNoteFolder(wchar_t* folder) { return expandNoteFolder(folder); }
 
 // Starts listing (relist) and/or searching on the worker, cancelling the
 // run before. Without a search and with a listing, the whole listing shows
@@ -383,21 +378,9 @@ void openSelectedNote(PanelState* panel) {
 // Delete: asks, naming the note, then moves it to the Recycle Bin.
 void deleteSelectedNote(PanelState* panel) {
     const NoteRow* note = selectedNote(panel);
-    wchar_t path[MAX_PATH + 1] = L"";  // SHFileOperationW takes a list ending in two nuls
+    wchar_t path[MAX_PATH];
     if (!note || !notePath(panel, *note, path)) return;
-    path[wcslen(path) + 1] = L'\0';
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, kDeleteQuestion, note->fileName);
-    if (MessageBoxW(hostWindow(), text, kPanelName, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
-    SHFILEOPSTRUCTW operation = {};
-    operation.hwnd = hostWindow();
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = path;
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    if (SHFileOperationW(&operation) != 0 || operation.fAnyOperationsAborted) {
-        StringCchPrintfW(text, kMessageCapacity, kDeleteFailed, path);
-        MessageBoxW(hostWindow(), text, kPanelName, MB_OK | MB_ICONERROR);
-    }
+    deleteNoteAsked(hostWindow(), path, note->fileName, kPanelName);
     // The question let other messages through: the panel may be hidden now.
     if (panel->shown) startScan(panel, true);
 }

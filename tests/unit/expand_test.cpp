@@ -1,10 +1,12 @@
 // Template expansion against the stand-in editor running in this process.
 #include <gtest/gtest.h>
 #include <shlwapi.h>
+#include <strsafe.h>
 
 #include <string>
 
 #include "naming/naming.h"
+#include "settings/settings.h"
 #include "shell/shell.h"
 #include "fixed_clock.h"
 #include "standin_host.h"
@@ -175,6 +177,55 @@ TEST_F(Expansion, AnExpansionBeyondItsBufferIsCutAndReported) {
     SetEnvironmentVariableW(L"QUIBLET_LONG", std::wstring(300, L'v').c_str());
     EXPECT_EQ(expand(L"%QUIBLET_LONG%").size(), 259u);
     EXPECT_FALSE(expansionFitted());
+}
+
+// The note folder and where the Notes panel lists notes, from the Folder
+// template: a full path or nothing; the fixed parts before a dated part.
+TEST_F(Expansion, TheNoteFolderAndTheListingRootFromTheFolderTemplate) {
+    openDocument(L"C:\\work\\plan.txt");
+    SetEnvironmentVariableW(L"QUIBLET_HOME", L"D:\\home");
+    struct Case {
+        const wchar_t* folderTemplate;
+        const wchar_t* folder;  // "" when refused
+        const wchar_t* root;    // "" when refused
+        bool withSubfolders;
+    };
+    const Case cases[] = {
+        {L"C:\\notes", L"C:\\notes", L"C:\\notes", false},
+        {L"C:\\notes\\$date$", L"C:\\notes\\20240302", L"C:\\notes", true},
+        {L"C:\\notes\\$DATE$\\x", L"C:\\notes\\20240302\\x", L"C:\\notes", true},
+        {L"%quiblet_home%\\notes\\$name$", L"D:\\home\\notes\\plan", L"D:\\home\\notes", true},
+        {L"C:\\notes\\day$date$", L"C:\\notes\\day20240302", L"C:\\notes", true},
+        {L"\\\\server\\share\\notes\\$date$", L"\\\\server\\share\\notes\\20240302", L"\\\\server\\share\\notes", true},
+        // A root of a drive or share is no place to walk: the folder alone.
+        {L"C:\\$date$", L"C:\\20240302", L"C:\\20240302", false},
+        {L"\\\\server\\share\\$date$", L"\\\\server\\share\\20240302", L"\\\\server\\share\\20240302", false},
+        {L"$dir$\\notes", L"C:\\work\\notes", L"C:\\work\\notes", false},
+        // Not full paths: refused by every user of the note folder.
+        {L"\\notes", L"", L"", false},
+        {L"C:notes", L"", L"", false},
+        {L"notes\\$date$", L"", L"", false},
+        {L"", L"", L"", false},
+    };
+    Settings& s = settings();
+    wchar_t saved[kSettingTextCapacity];
+    StringCchCopyW(saved, kSettingTextCapacity, s.Folder);
+    for (const Case& c : cases) {
+        StringCchCopyW(s.Folder, kSettingTextCapacity, c.folderTemplate);
+        wchar_t folder[kExpansionCapacity], root[kExpansionCapacity];
+        bool withSubfolders = true;
+        EXPECT_EQ(c.folder[0] != L'\0', expandNoteFolder(folder)) << c.folderTemplate;
+        EXPECT_EQ(std::wstring(c.folder), folder) << c.folderTemplate;
+        EXPECT_EQ(c.root[0] != L'\0', expandNoteListingRoot(root, &withSubfolders)) << c.folderTemplate;
+        EXPECT_EQ(std::wstring(c.root), root) << c.folderTemplate;
+        EXPECT_EQ(c.withSubfolders, withSubfolders) << c.folderTemplate;
+    }
+    // $dir$ of an unsaved document is empty: no folder at all.
+    standin::newDocument();
+    StringCchCopyW(s.Folder, kSettingTextCapacity, L"$dir$\\notes");
+    wchar_t folder[kExpansionCapacity];
+    EXPECT_FALSE(expandNoteFolder(folder));
+    StringCchCopyW(s.Folder, kSettingTextCapacity, saved);
 }
 
 }  // namespace
