@@ -119,6 +119,9 @@ std::wstring messageBoxText(HWND box);
 // Presses a button of a dialog as a click does (posted: a button that opens
 // another modal box must not hold the caller).
 void pressButton(HWND dialog, int buttonId);
+// Clicks the button (or radio button, or check box) of a dialog, or of one
+// of its pages, that shows this text; false when there is none.
+bool clickButtonNamed(HWND dialog, const std::wstring& text);
 // Polls until done() holds or the deadline passes.
 bool waitUntil(const std::function<bool()>& done, DWORD deadlineMs = 15000);
 // Waits until the window is gone.
@@ -196,6 +199,12 @@ Picture takeScreenPicture(const RECT& screenRect);
 int brightness(COLORREF colour);
 // The share (0-1) of pixels darker than 96 in a rectangle of the picture.
 double darkShare(const Picture& picture, const RECT& area);
+// How many pixels differ between two pictures of one window.
+size_t changedPixels(const Picture& a, const Picture& b);
+// Has the window painted in full, then waits until it has looked the same
+// for half a second but for a blinking caret; with before, also until it
+// looks different from that picture. False after the deadline.
+bool waitPainted(HWND window, const Picture* before = nullptr);
 // Writes a window, or part of the screen, as a 24-bit bitmap file.
 bool writeWindowPicture(HWND window, const std::wstring& path);
 bool writeScreenPicture(const RECT& screenRect, const std::wstring& path);

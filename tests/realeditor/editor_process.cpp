@@ -253,6 +253,15 @@ void pressButton(HWND dialog, int buttonId) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
 }
 
+bool clickButtonNamed(HWND dialog, const std::wstring& text) {
+    for (HWND button : findDescendants(dialog, L"Button"))
+        if (windowText(button) == text) {
+            PostMessageW(button, BM_CLICK, 0, 0);
+            return true;
+        }
+    return false;
+}
+
 bool waitUntil(const std::function<bool()>& done, DWORD deadlineMs) {
     const DWORD start = GetTickCount();
     for (;;) {

@@ -9,6 +9,14 @@
 
 namespace realeditor {
 
+namespace {
+// What a blinking caret changes, and how long a window must look the same
+// to count as painted (a loaded machine paints slowly).
+const size_t kCaretPixels = 64;
+const DWORD kQuietMs = 500;
+const DWORD kPaintDeadlineMs = 60000;
+}  // namespace
+
 Picture takeScreenPicture(const RECT& area) {
     Picture picture;
     const int width = area.right - area.left, height = area.bottom - area.top;
@@ -61,6 +69,29 @@ double darkShare(const Picture& picture, const RECT& area) {
             if (brightness(picture.at(x, y)) < 96) ++dark;
         }
     return all ? static_cast<double>(dark) / all : 0.0;
+}
+
+size_t changedPixels(const Picture& a, const Picture& b) {
+    if (a.pixels.size() != b.pixels.size()) return a.pixels.size() + b.pixels.size();
+    size_t changed = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) changed += a.pixels[i] != b.pixels[i];
+    return changed;
+}
+
+bool waitPainted(HWND window, const Picture* before) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    bool changed = before == nullptr;
+    Picture last = takePicture(window);
+    DWORD sameSince = GetTickCount();
+    return waitUntil([&] {
+        Picture now = takePicture(window);
+        if (before && changedPixels(now, *before) > kCaretPixels) changed = true;
+        if (now.pixels.empty() || changedPixels(now, last) > kCaretPixels) sameSince = GetTickCount();
+        last = now;
+        return changed && GetTickCount() - sameSince >= kQuietMs;
+    }, kPaintDeadlineMs);
 }
 
 bool writeScreenPicture(const RECT& area, const std::wstring& path) {

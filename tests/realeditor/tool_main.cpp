@@ -25,7 +25,6 @@ namespace {
 const wchar_t kLoadingTimeTitle[] = L"Notepad++ loading time (hh:mm:ss.ms)";
 const wchar_t kPluginsLoading[] = L"Plugins loading: ";
 const DWORD kDeadlineMs = 60000;
-const size_t kCaretPixels = 64;
 
 // One editor copy in a folder of its own, with its TEMP.
 struct Workspace {
@@ -132,31 +131,6 @@ int loadingTime(const Staging& staging, int runs) {
 bool say(bool ok, const wchar_t* what) {
     if (!ok) fprintf(stderr, "realeditor_tool: could not take %ls\n", what);
     return ok;
-}
-
-// How many pixels differ between two pictures of one window.
-size_t changedPixels(const Picture& a, const Picture& b) {
-    if (a.pixels.size() != b.pixels.size()) return a.pixels.size() + b.pixels.size();
-    size_t changed = 0;
-    for (size_t i = 0; i < a.pixels.size(); ++i) changed += a.pixels[i] != b.pixels[i];
-    return changed;
-}
-
-// Has the window painted in full, then waits until it has looked the same
-// for half a second (a loaded machine paints slowly), but for a blinking
-// caret.
-bool waitPainted(HWND window) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kDeadlineMs, &result);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Picture before = takePicture(window);
-    DWORD sameSince = GetTickCount();
-    return waitUntil([&] {
-        Picture now = takePicture(window);
-        if (now.pixels.empty() || changedPixels(now, before) > kCaretPixels) sameSince = GetTickCount();
-        before = now;
-        return GetTickCount() - sameSince >= 500;
-    });
 }
 
 // A few notes, a few minutes apart, as in the README's examples.
