@@ -31,7 +31,7 @@ protected:
     // Types into the document, so that the editor asks about it at exit.
     static bool typeUnsavedText() {
         HWND view = findDescendant(editor().main, L"Scintilla");
-        return view && clickWindow(editor(), view) && typeText(editor(), L"unsaved") &&
+        return view && clickWindow(view) && typeText(L"unsaved") &&
                waitUntil([view] { return viewText(editor(), view) == "unsaved"; });
     }
     // Asks the editor to close and waits for its question.

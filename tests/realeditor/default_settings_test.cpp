@@ -69,7 +69,7 @@ TEST_F(DefaultSettings, SearchInNotesOpensFindInFilesOnTheNoteFolderAndFilter) {
     ASSERT_NE(nullptr, find) << withOutput(L"no Find in Files dialog");
     std::vector<std::wstring> boxes;
     for (HWND combo : findDescendants(find, L"ComboBox"))
-        if (IsWindowVisible(combo)) boxes.push_back(controlText(combo));
+        if (IsWindowVisible(combo)) boxes.push_back(windowText(combo));
     EXPECT_TRUE(contains(boxes, temp())) << narrow(temp()) << " not in " << joined(boxes);
     EXPECT_TRUE(contains(boxes, L"*.note")) << joined(boxes);
     pressButton(find, IDCANCEL);

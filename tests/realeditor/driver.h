@@ -105,7 +105,9 @@ void releaseEditor(Editor* editor);
 
 // ---- Its windows and controls ------------------------------------------------------
 
-std::wstring windowText(HWND window);  // title or text, of any process
+// The title or text of a window or control of any process (WM_GETTEXT,
+// which crosses processes, also for edit and combo boxes).
+std::wstring windowText(HWND window);
 std::wstring className(HWND window);
 // The visible top-level windows of the editor's process other than the
 // main window (dialogs, message boxes), newest last.
@@ -161,15 +163,15 @@ bool runQuibletCommand(const Editor& editor, const std::wstring& text);
 // One key with modifiers, as the user presses it.
 bool pressKeys(const Editor& editor, WORD key, bool ctrl = false, bool shift = false, bool alt = false);
 // Types text as key presses of its characters into the focused window.
-bool typeText(const Editor& editor, const std::wstring& text);
-// A left click at the centre of the window (or at a point of its client area).
-bool clickWindow(const Editor& editor, HWND window);
-bool clickAt(const Editor& editor, HWND window, POINT client);
+bool typeText(const std::wstring& text);
+// A left click at the centre of the window (or at a point of its client
+// area), its top-level window brought to the front first.
+bool clickWindow(HWND window);
+bool clickAt(HWND window, POINT client);
 
 // ---- Controls of the editor's process --------------------------------------------
 
-// Text of an edit or combo box (WM_GETTEXT, which crosses processes).
-std::wstring controlText(HWND control);
+// Sets the text of an edit control (its owner sees EN_CHANGE).
 void setControlText(HWND control, const std::wstring& text);
 // Rows of a list view, each with the text of its first columns.
 std::vector<std::vector<std::wstring>> listViewRows(const Editor& editor, HWND list, int columns);

@@ -318,8 +318,7 @@ bool pressKeys(const Editor& editor, WORD key, bool ctrl, bool shift, bool alt) 
     return sendInputs(inputs);
 }
 
-bool typeText(const Editor& editor, const std::wstring& text) {
-    (void)editor;  // the keys go to whatever has the focus, as the user's do
+bool typeText(const std::wstring& text) {
     std::vector<INPUT> inputs;
     for (wchar_t c : text) {
         for (bool up : {false, true}) {
@@ -333,8 +332,7 @@ bool typeText(const Editor& editor, const std::wstring& text) {
     return sendInputs(inputs);
 }
 
-bool clickAt(const Editor& editor, HWND window, POINT client) {
-    (void)editor;
+bool clickAt(HWND window, POINT client) {
     if (!bringToFront(window)) return false;
     POINT screen = client;
     ClientToScreen(window, &screen);
@@ -351,10 +349,10 @@ bool clickAt(const Editor& editor, HWND window, POINT client) {
     return sendInputs(inputs);
 }
 
-bool clickWindow(const Editor& editor, HWND window) {
+bool clickWindow(HWND window) {
     RECT client;
     if (!GetClientRect(window, &client)) return false;
-    return clickAt(editor, window, POINT{client.right / 2, client.bottom / 2});
+    return clickAt(window, POINT{client.right / 2, client.bottom / 2});
 }
 
 }  // namespace realeditor

@@ -177,7 +177,7 @@ void RealEditorTest::clickPanelRow(const std::wstring& name) {
     // double click would be.
     for (int attempt = 0; attempt < 2 && !chosen(); ++attempt) {
         if (attempt > 0) Sleep(GetDoubleClickTime() + 100);
-        ASSERT_TRUE(clickAt(editor(), panelList(), POINT{rect.left + 10, (rect.top + rect.bottom) / 2}));
+        ASSERT_TRUE(clickAt(panelList(), POINT{rect.left + 10, (rect.top + rect.bottom) / 2}));
         waitUntil(chosen, 3000);
     }
     ASSERT_TRUE(chosen()) << "the click did not select row " << row << " (" << narrow(name)

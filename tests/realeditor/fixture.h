@@ -21,7 +21,6 @@ namespace realeditor {
 const wchar_t kCreateNewNote[] = L"Create new note";
 const wchar_t kSaveAsNote[] = L"Save as note";
 const wchar_t kOptions[] = L"Options...";
-const wchar_t kAbout[] = L"About";
 const wchar_t kNotesPanel[] = L"Notes panel";
 const wchar_t kSearchInNotes[] = L"Search in notes...";
 const wchar_t kNoteCommandTitle[] = L"Quiblet Plugin";
@@ -97,7 +96,7 @@ public:
     static HWND focusedWindow();
     // Whether Plugins > Quiblet > text is ticked.
     static bool quibletItemChecked(const std::wstring& text);
-    // The editor's file names of all notes in the note folder.
+    // The names of the files in the note folder, sorted.
     static std::vector<std::wstring> notesOnDisk();
 };
 

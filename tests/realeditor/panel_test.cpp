@@ -38,13 +38,13 @@ protected:
         if (!panelList() || !IsWindowVisible(panelList())) {
             ASSERT_NO_FATAL_FAILURE(showPanel());
         }
-        if (!controlText(panelSearchBox()).empty()) setControlText(panelSearchBox(), L"");
+        if (!windowText(panelSearchBox()).empty()) setControlText(panelSearchBox(), L"");
     }
     // Real key presses of Backspace, one per character in the search box.
     static void clearSearchByKeys() {
-        const size_t typed = controlText(panelSearchBox()).size();
+        const size_t typed = windowText(panelSearchBox()).size();
         for (size_t i = 0; i < typed; ++i) ASSERT_TRUE(pressKeys(editor(), VK_BACK));
-        ASSERT_TRUE(waitUntil([] { return controlText(panelSearchBox()).empty(); }));
+        ASSERT_TRUE(waitUntil([] { return windowText(panelSearchBox()).empty(); }));
     }
 };
 
@@ -63,12 +63,12 @@ TEST_F(NotesPanel, ShowsDockedInTheEditorAndListsTheNotesNewestFirst) {
 }
 
 TEST_F(NotesPanel, TypingFiltersByNameAndByContentIgnoringCase) {
-    ASSERT_TRUE(clickWindow(editor(), panelSearchBox()));
-    ASSERT_TRUE(typeText(editor(), L"milk"));
+    ASSERT_TRUE(clickWindow(panelSearchBox()));
+    ASSERT_TRUE(typeText(L"milk"));
     EXPECT_TRUE(panelShows({L"groceries", L"Ideas"})) << joined(panelNames());
     ASSERT_NO_FATAL_FAILURE(clearSearchByKeys());
     EXPECT_TRUE(panelShows({L"groceries", L"Ideas", L"plan"})) << joined(panelNames());
-    ASSERT_TRUE(typeText(editor(), L"PLA"));
+    ASSERT_TRUE(typeText(L"PLA"));
     EXPECT_TRUE(panelShows({L"plan"})) << joined(panelNames());
     ASSERT_NO_FATAL_FAILURE(clearSearchByKeys());
 }
@@ -152,7 +152,7 @@ TEST_F(NotesPanel, DISABLED_TheSelectionStaysOnTheNoteWhenAnotherProgramAddsOne)
 // Waits for the panel to keep the editor's shortcuts working while it has
 // the focus (it is registered as a modeless dialog, which takes them).
 TEST_F(NotesPanel, DISABLED_TheEditorsShortcutsWorkWhileThePanelHasTheFocus) {
-    ASSERT_TRUE(clickWindow(editor(), panelSearchBox()));
+    ASSERT_TRUE(clickWindow(panelSearchBox()));
     ASSERT_TRUE(waitUntil([] { return focusedWindow() == panelSearchBox(); }));
     const std::wstring before = activeDocumentPath(editor());
     ASSERT_TRUE(pressKeys(editor(), 'N', true));  // the editor's File > New
@@ -263,8 +263,8 @@ TEST_F(PanelAtStart, ThePanelShownAtExitIsShownAtTheNextStartAndWorks) {
     EXPECT_EQ(editor().main, GetAncestor(panelWindow(), GA_ROOT));
     EXPECT_TRUE(panelShows({L"groceries", L"Ideas", L"plan"})) << joined(panelNames());
     EXPECT_TRUE(quibletItemChecked(kNotesPanel));
-    ASSERT_TRUE(clickWindow(editor(), panelSearchBox()));
-    ASSERT_TRUE(typeText(editor(), L"milk"));
+    ASSERT_TRUE(clickWindow(panelSearchBox()));
+    ASSERT_TRUE(typeText(L"milk"));
     EXPECT_TRUE(panelShows({L"groceries", L"Ideas"})) << joined(panelNames());
     ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"Ideas"));
     ASSERT_TRUE(pressKeys(editor(), VK_RETURN));

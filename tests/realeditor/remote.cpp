@@ -199,8 +199,6 @@ bool runQuibletCommand(const Editor& editor, const std::wstring& text) {
 
 // ---- Controls ----------------------------------------------------------------
 
-std::wstring controlText(HWND control) { return windowText(control); }
-
 void setControlText(HWND control, const std::wstring& text) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,

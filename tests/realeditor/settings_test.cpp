@@ -104,7 +104,7 @@ TEST_F(OptionsFolder, OkWithACyrillicFolderIsInTheFileAtOnceAndSurvivesAHardKill
     ASSERT_NO_FATAL_FAILURE(start());
     options = openOptions();
     ASSERT_NE(nullptr, options) << withOutput(L"Options did not open after the restart");
-    EXPECT_EQ(narrow(folder), narrow(controlText(GetDlgItem(options, IDC_FOLDER))));
+    EXPECT_EQ(narrow(folder), narrow(windowText(GetDlgItem(options, IDC_FOLDER))));
     pressButton(options, IDCANCEL);
     ASSERT_TRUE(waitGone(options));
     ASSERT_NO_FATAL_FAILURE(close());

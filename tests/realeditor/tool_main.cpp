@@ -256,8 +256,8 @@ bool writePanelPicture(Workspace& w, const std::wstring& search, const std::wstr
     if (!waitUntil([&] { return rows() == 6; })) return false;
     if (!search.empty()) {
         const size_t all = rows();
-        if (!clickWindow(editor, box) || !typeText(editor, search) ||
-            !waitUntil([&] { return controlText(box) == search && rows() < all && rows() > 0; }))
+        if (!clickWindow(box) || !typeText(search) ||
+            !waitUntil([&] { return windowText(box) == search && rows() < all && rows() > 0; }))
             return false;
     }
     return waitPainted(editor.main) && writeWindowPicture(editor.main, path);
