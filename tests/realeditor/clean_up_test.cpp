@@ -14,7 +14,7 @@ class CleanUpOnExit : public RealEditorTest {
 protected:
     void SetUp() override {
         prepareSession();
-        if (!session().prepared) GTEST_SKIP() << "real editor: NOT RUN: " << narrow(staging().notRun);
+        if (!session().prepared) GTEST_SKIP() << "real editor: NOT RUN: " << utf8(staging().notRun);
         ASSERT_TRUE(standin::makeFolders(notesFolder()));
         ASSERT_TRUE(writeNote(notePath(L"empty.note"), "", 10));
         ASSERT_TRUE(writeNote(notePath(L"full.note"), "keep me", 10));

@@ -52,13 +52,13 @@ TEST_F(DefaultSettings, CtrlShiftNCreatesAnEmptyNoteUnderTheDefaultTemplates) {
 
     // %temp%\%username%_$date$_$time$.note, made between before and after.
     const std::wstring prefix = temp() + L"\\testuser_";
-    ASSERT_EQ(prefix.size() + 15 + 5, path.size()) << narrow(path);
-    ASSERT_EQ(prefix, path.substr(0, prefix.size())) << narrow(path);
+    ASSERT_EQ(prefix.size() + 15 + 5, path.size()) << utf8(path);
+    ASSERT_EQ(prefix, path.substr(0, prefix.size())) << utf8(path);
     const std::wstring made = path.substr(prefix.size(), 15);
     EXPECT_TRUE(stamp(before) <= made && made <= stamp(after))
-        << narrow(made) << " is not between " << narrow(stamp(before)) << " and " << narrow(stamp(after));
+        << utf8(made) << " is not between " << utf8(stamp(before)) << " and " << utf8(stamp(after));
     std::string bytes;
-    ASSERT_TRUE(standin::readFileInto(path, &bytes)) << narrow(path) << " was not written";
+    ASSERT_TRUE(standin::readFileInto(path, &bytes)) << utf8(path) << " was not written";
     EXPECT_EQ("", bytes);
 }
 
@@ -70,7 +70,7 @@ TEST_F(DefaultSettings, SearchInNotesOpensFindInFilesOnTheNoteFolderAndFilter) {
     std::vector<std::wstring> boxes;
     for (HWND combo : findDescendants(find, L"ComboBox"))
         if (IsWindowVisible(combo)) boxes.push_back(windowText(combo));
-    EXPECT_TRUE(contains(boxes, temp())) << narrow(temp()) << " not in " << joined(boxes);
+    EXPECT_TRUE(contains(boxes, temp())) << utf8(temp()) << " not in " << joined(boxes);
     EXPECT_TRUE(contains(boxes, L"*.note")) << joined(boxes);
     pressButton(find, IDCANCEL);
     EXPECT_TRUE(waitGone(find));

@@ -22,6 +22,9 @@
 
 namespace realeditor {
 
+// UTF-8 of a text (for files the editor reads, and failure messages).
+std::string utf8(const std::wstring& text);
+
 // ---- The editor and the plug-in as the build staged them ---------------------
 
 // The build's staging folder (<build>/realeditor, beside bin/) holds the

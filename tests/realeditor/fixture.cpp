@@ -8,18 +8,9 @@
 
 namespace realeditor {
 
-std::string narrow(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
-    return bytes;
-}
-
 std::string joined(const std::vector<std::wstring>& texts) {
     std::string text = "[";
-    for (const std::wstring& item : texts) text += "\n  \"" + narrow(item) + "\"";
+    for (const std::wstring& item : texts) text += "\n  \"" + utf8(item) + "\"";
     return text + "\n]";
 }
 
@@ -73,7 +64,7 @@ void RealEditorTest::prepareSession(bool withPlugin) {
     ASSERT_TRUE(cch > 0 && cch < ARRAYSIZE(temp));
     s.folder = standin::joinPath(temp, L"quiblet-real-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                            std::to_wstring(GetTickCount()));
-    ASSERT_TRUE(standin::makeFolders(s.folder)) << narrow(s.folder);
+    ASSERT_TRUE(standin::makeFolders(s.folder)) << utf8(s.folder);
     ASSERT_TRUE(makeEditorCopy(staging(), standin::joinPath(s.folder, L"npp"), &s.copy, withPlugin));
     s.environment.temp = standin::joinPath(s.folder, L"temp");
     ASSERT_TRUE(standin::makeFolders(s.environment.temp));
@@ -94,7 +85,7 @@ void RealEditorTest::close(DWORD* elapsedMs) {
     std::wstring error;
     const std::string output = editorOutput(s.editor);
     ASSERT_TRUE(closeEditor(&s.editor, 30000, elapsedMs, &error))
-        << narrow(error) << "\n--- the editor's Wine output:\n" << output;
+        << utf8(error) << "\n--- the editor's Wine output:\n" << output;
 }
 
 void RealEditorTest::TearDownTestSuite() {
@@ -103,7 +94,7 @@ void RealEditorTest::TearDownTestSuite() {
         std::wstring error;
         const std::string output = editorOutput(s.editor);
         if (!closeEditor(&s.editor, 30000, nullptr, &error))
-            ADD_FAILURE() << narrow(error) << "\n--- the editor's Wine output:\n" << output;
+            ADD_FAILURE() << utf8(error) << "\n--- the editor's Wine output:\n" << output;
     }
     releaseEditor(&s.editor);
     if (!s.folder.empty()) standin::removeFolderTree(s.folder);
@@ -111,7 +102,7 @@ void RealEditorTest::TearDownTestSuite() {
 }
 
 void RealEditorTest::SetUp() {
-    if (!staging().notRun.empty()) GTEST_SKIP() << "real editor: NOT RUN: " << narrow(staging().notRun);
+    if (!staging().notRun.empty()) GTEST_SKIP() << "real editor: NOT RUN: " << utf8(staging().notRun);
     ASSERT_TRUE(session().prepared) << "the suite's editor copy could not be made";
     if (session().shared) {
         ASSERT_TRUE(editorRuns(editor())) << withOutput(L"the editor is not running");
@@ -129,11 +120,11 @@ void RealEditorTest::TearDown() {
 }
 
 std::string RealEditorTest::withOutput(const std::wstring& what) {
-    return narrow(what) + "\n--- the editor's Wine output:\n" + editorOutput(session().editor);
+    return utf8(what) + "\n--- the editor's Wine output:\n" + editorOutput(session().editor);
 }
 
 void RealEditorTest::runQuiblet(const std::wstring& text) {
-    ASSERT_TRUE(runQuibletCommand(editor(), text)) << "no Plugins > Quiblet > " << narrow(text);
+    ASSERT_TRUE(runQuibletCommand(editor(), text)) << "no Plugins > Quiblet > " << utf8(text);
 }
 
 HWND RealEditorTest::waitForBox(const std::wstring& title, const std::vector<HWND>& before) {
@@ -167,7 +158,7 @@ void RealEditorTest::clickPanelRow(const std::wstring& name) {
     std::vector<std::wstring> names;
     waitUntil([&] { return contains(names = panelNames(), name); });
     const auto found = std::find(names.begin(), names.end(), name);
-    ASSERT_NE(names.end(), found) << narrow(name) << " not in " << joined(names);
+    ASSERT_NE(names.end(), found) << utf8(name) << " not in " << joined(names);
     const int row = static_cast<int>(found - names.begin());
     RECT rect;
     ASSERT_TRUE(listViewRowRect(editor(), panelList(), row, &rect));
@@ -180,9 +171,9 @@ void RealEditorTest::clickPanelRow(const std::wstring& name) {
         ASSERT_TRUE(clickAt(panelList(), POINT{rect.left + 10, (rect.top + rect.bottom) / 2}));
         waitUntil(chosen, 3000);
     }
-    ASSERT_TRUE(chosen()) << "the click did not select row " << row << " (" << narrow(name)
+    ASSERT_TRUE(chosen()) << "the click did not select row " << row << " (" << utf8(name)
                           << "): the selection is on row " << listViewSelection(panelList()) << ", the focus in \""
-                          << narrow(className(focusedWindow())) << "\"";
+                          << utf8(className(focusedWindow())) << "\"";
 }
 
 HWND RealEditorTest::focusedWindow() {

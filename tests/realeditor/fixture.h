@@ -27,7 +27,6 @@ const wchar_t kNoteCommandTitle[] = L"Quiblet Plugin";
 const wchar_t kOptionsTitle[] = L"Quiblet Options";
 const wchar_t kPanelTitle[] = L"Quiblet notes";
 
-std::string narrow(const std::wstring& text);
 // The texts one a line, for failure messages.
 std::string joined(const std::vector<std::wstring>& texts);
 bool contains(const std::vector<std::wstring>& texts, const std::wstring& text);

@@ -103,7 +103,7 @@ class ToolbarIconSets : public RealEditorTest {
 protected:
     void SetUp() override {
         prepareSession();
-        if (!session().prepared) GTEST_SKIP() << "real editor: NOT RUN: " << narrow(staging().notRun);
+        if (!session().prepared) GTEST_SKIP() << "real editor: NOT RUN: " << utf8(staging().notRun);
     }
     void TearDown() override { TearDownTestSuite(); }
 
@@ -140,7 +140,7 @@ protected:
             const UINT id = quibletCommand(editor(), command);
             DWORD_PTR index = static_cast<DWORD_PTR>(-1);
             SendMessageTimeoutW(bar, TB_COMMANDTOINDEX, id, 0, SMTO_NORMAL, 5000, &index);
-            ASSERT_TRUE(id != 0 && index != static_cast<DWORD_PTR>(-1)) << "no toolbar button for " << narrow(command);
+            ASSERT_TRUE(id != 0 && index != static_cast<DWORD_PTR>(-1)) << "no toolbar button for " << utf8(command);
             ours.push_back(static_cast<int>(index));
         }
         // The editor's own buttons (not its separators): their size, and
@@ -183,14 +183,14 @@ protected:
     static void checkEverySet(bool dark, int startSet) {
         ASSERT_NO_FATAL_FAILURE(startInMode(dark, startSet));
         {
-            SCOPED_TRACE(narrow(std::wstring(kIconSets[startSet]) + L", at the start"));
+            SCOPED_TRACE(utf8(std::wstring(kIconSets[startSet]) + L", at the start"));
             checkQuibletsButtons();
         }
         HWND preferences = openPreferences();
         ASSERT_NE(nullptr, preferences) << withOutput(L"Preferences did not open");
         for (int set = 0; set < static_cast<int>(ARRAYSIZE(kIconSets)); ++set) {
             if (set == startSet) continue;
-            SCOPED_TRACE(narrow(kIconSets[set]));
+            SCOPED_TRACE(utf8(kIconSets[set]));
             const Picture before = takePicture(toolbar());
             ASSERT_TRUE(waitUntil([&] { return clickButtonNamed(preferences, kIconSets[set]); }, 30000));
             // The editor may make its toolbar anew: the picture of whichever

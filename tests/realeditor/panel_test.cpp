@@ -21,13 +21,19 @@ void seedNotes() {
     ASSERT_TRUE(writeNote(RealEditorTest::notePath(L"readme.txt"), "not a note", 1));
 }
 
+// The suite's copy, with those notes in the note folder it is set to.
+void prepareWithNotes() {
+    RealEditorTest::prepareSession();
+    if (!RealEditorTest::session().prepared) return;
+    ASSERT_NO_FATAL_FAILURE(seedNotes());
+    ASSERT_TRUE(writeSettings(RealEditorTest::copy(), {{L"Folder", L"%temp%\\notes"}}));
+}
+
 class NotesPanel : public RealEditorTest {
 protected:
     static void SetUpTestSuite() {
-        prepareSession();
+        ASSERT_NO_FATAL_FAILURE(prepareWithNotes());
         if (!session().prepared) return;
-        ASSERT_NO_FATAL_FAILURE(seedNotes());
-        ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
         session().shared = true;
         start();
     }
@@ -78,7 +84,7 @@ TEST_F(NotesPanel, EnterOpensTheChosenNote) {
     ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"plan"));
     ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
     EXPECT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == notePath(L"plan.note"); }))
-        << narrow(activeDocumentPath(editor()));
+        << utf8(activeDocumentPath(editor()));
     // The user can type into it at once.
     EXPECT_TRUE(waitUntil([] { return className(focusedWindow()) == L"Scintilla"; }));
 }
@@ -90,7 +96,7 @@ TEST_F(NotesPanel, DeleteAsksNamingTheNoteAndMovesItToTheRecycleBin) {
     ASSERT_TRUE(pressKeys(editor(), VK_DELETE));
     HWND question = waitForBox(kPanelTitle, before);
     ASSERT_NE(nullptr, question) << withOutput(L"Delete asked nothing");
-    EXPECT_NE(std::wstring::npos, messageBoxText(question).find(L"groceries.note")) << narrow(messageBoxText(question));
+    EXPECT_NE(std::wstring::npos, messageBoxText(question).find(L"groceries.note")) << utf8(messageBoxText(question));
     pressButton(question, IDNO);
     ASSERT_TRUE(waitGone(question));
     EXPECT_TRUE(standin::fileExists(notePath(L"groceries.note")));
@@ -144,7 +150,7 @@ TEST_F(NotesPanel, DISABLED_TheSelectionStaysOnTheNoteWhenAnotherProgramAddsOne)
     ASSERT_TRUE(pressKeys(editor(), VK_DELETE));
     HWND question = waitForBox(kPanelTitle, before);
     ASSERT_NE(nullptr, question);
-    EXPECT_NE(std::wstring::npos, messageBoxText(question).find(L"plan.note")) << narrow(messageBoxText(question));
+    EXPECT_NE(std::wstring::npos, messageBoxText(question).find(L"plan.note")) << utf8(messageBoxText(question));
     pressButton(question, IDNO);
     ASSERT_TRUE(waitGone(question));
 }
@@ -159,7 +165,7 @@ TEST_F(NotesPanel, DISABLED_TheEditorsShortcutsWorkWhileThePanelHasTheFocus) {
     EXPECT_TRUE(waitUntil([&before] {
         const std::wstring now = activeDocumentPath(editor());
         return now != before && now.compare(0, 4, L"new ") == 0;
-    })) << narrow(activeDocumentPath(editor()));
+    })) << utf8(activeDocumentPath(editor()));
 }
 
 namespace {
@@ -168,10 +174,8 @@ namespace {
 class RecycleBinRefuses : public RealEditorTest {
 protected:
     static void SetUpTestSuite() {
-        prepareSession();
+        ASSERT_NO_FATAL_FAILURE(prepareWithNotes());
         if (!session().prepared) return;
-        ASSERT_NO_FATAL_FAILURE(seedNotes());
-        ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
         const std::wstring blocker = standin::joinPath(session().folder, L"not a folder");
         ASSERT_TRUE(standin::writeFileBytes(blocker, "x"));
         session().environment.unixDataHome = unixPath(blocker) + L"/data";
@@ -202,7 +206,7 @@ TEST_F(RecycleBinRefuses, DISABLED_DeleteAsksBeforeDeletingForGoodAndNoKeepsTheN
     });
     ASSERT_NE(nullptr, refusal) << "the note was deleted without a word: "
                                 << !standin::fileExists(notePath(L"groceries.note"));
-    EXPECT_NE(std::wstring::npos, messageBoxText(refusal).find(L"Recycle Bin")) << narrow(messageBoxText(refusal));
+    EXPECT_NE(std::wstring::npos, messageBoxText(refusal).find(L"Recycle Bin")) << utf8(messageBoxText(refusal));
     pressButton(refusal, IDNO);
     ASSERT_TRUE(waitGone(refusal));
     EXPECT_EQ("milk, eggs", standin::readFileBytes(notePath(L"groceries.note")));
@@ -213,10 +217,8 @@ namespace {
 class PanelAtStart : public RealEditorTest {
 protected:
     static void SetUpTestSuite() {
-        prepareSession();
+        ASSERT_NO_FATAL_FAILURE(prepareWithNotes());
         if (!session().prepared) return;
-        ASSERT_NO_FATAL_FAILURE(seedNotes());
-        ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
     }
     // Whether config.xml says the editor shows Quiblet's panel at start.
     static bool configShowsPanel() {
@@ -254,7 +256,7 @@ TEST_F(PanelAtStart, ThePanelShownAtExitIsShownAtTheNextStartAndWorks) {
         ASSERT_NO_FATAL_FAILURE(showPanel());
     }
     ASSERT_NO_FATAL_FAILURE(close());
-    ASSERT_TRUE(configShowsPanel()) << narrow(configXmlText(copy()));
+    ASSERT_TRUE(configShowsPanel()) << utf8(configXmlText(copy()));
 
     // The editor shows it itself, calling Quiblet's command early.
     ASSERT_NO_FATAL_FAILURE(start());
@@ -269,7 +271,7 @@ TEST_F(PanelAtStart, ThePanelShownAtExitIsShownAtTheNextStartAndWorks) {
     ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"Ideas"));
     ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
     EXPECT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == notePath(L"Ideas.note"); }))
-        << narrow(activeDocumentPath(editor()));
+        << utf8(activeDocumentPath(editor()));
     // The command hides it, as the user would.
     ASSERT_NO_FATAL_FAILURE(runQuiblet(kNotesPanel));
     EXPECT_TRUE(waitUntil([] { return !IsWindowVisible(panelList()); }));

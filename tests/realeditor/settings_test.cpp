@@ -48,7 +48,7 @@ protected:
         HWND box = waitForBox(kNoteCommandTitle, before);
         ASSERT_NE(nullptr, box) << withOutput(L"Save as note showed no error");
         EXPECT_EQ(editor().main, GetWindow(box, GW_OWNER));
-        EXPECT_EQ(0u, messageBoxText(box).find(L"The note path cannot be formed")) << narrow(messageBoxText(box));
+        EXPECT_EQ(0u, messageBoxText(box).find(L"The note path cannot be formed")) << utf8(messageBoxText(box));
         pressButton(box, IDOK);
         ASSERT_TRUE(waitGone(box));
     }
@@ -60,7 +60,7 @@ TEST_F(FirstLineNotes, SaveAsNoteOfAnEmptyDocumentIsRefusedAndSavesNothing) {
     ASSERT_NO_FATAL_FAILURE(saveEmptyDocumentAsNote());
     // Nothing was saved anywhere, and the document is still the unsaved one.
     EXPECT_EQ(L"new 1", activeDocumentPath(editor()));
-    EXPECT_EQ(0, filesUnder(freshFolder())) << "the refused note left files in " << narrow(freshFolder());
+    EXPECT_EQ(0, filesUnder(freshFolder())) << "the refused note left files in " << utf8(freshFolder());
 }
 
 // Waits for the note folder to be made only once the whole note path is
@@ -94,19 +94,19 @@ TEST_F(OptionsFolder, OkWithACyrillicFolderIsInTheFileAtOnceAndSurvivesAHardKill
     setControlText(GetDlgItem(options, IDC_FOLDER), folder);
     pressButton(options, IDOK);
     ASSERT_TRUE(waitGone(options)) << withOutput(L"OK did not close Options");
-    EXPECT_EQ(narrow(folder), narrow(storedSetting(copy(), L"Folder")));
+    EXPECT_EQ(utf8(folder), utf8(storedSetting(copy(), L"Folder")));
 
     // The editor is killed: nothing of Quiblet runs after OK.
     killEditor(&session().editor);
-    EXPECT_EQ(narrow(folder), narrow(storedSetting(copy(), L"Folder")));
+    EXPECT_EQ(utf8(folder), utf8(storedSetting(copy(), L"Folder")));
 
     // The next start reads it back as it was typed.
     ASSERT_NO_FATAL_FAILURE(start());
     options = openOptions();
     ASSERT_NE(nullptr, options) << withOutput(L"Options did not open after the restart");
-    EXPECT_EQ(narrow(folder), narrow(windowText(GetDlgItem(options, IDC_FOLDER))));
+    EXPECT_EQ(utf8(folder), utf8(windowText(GetDlgItem(options, IDC_FOLDER))));
     pressButton(options, IDCANCEL);
     ASSERT_TRUE(waitGone(options));
     ASSERT_NO_FATAL_FAILURE(close());
-    EXPECT_EQ(narrow(folder), narrow(storedSetting(copy(), L"Folder")));
+    EXPECT_EQ(utf8(folder), utf8(storedSetting(copy(), L"Folder")));
 }
