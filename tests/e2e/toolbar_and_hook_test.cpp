@@ -60,13 +60,10 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     return nullptr;
 }
 
-// Whether the icon, at this size as an image list takes it (the closest
-// size of the resource), draws over a ground of this colour as the drawing
-// of res/make_bitmaps.py does, within rounding.
+// Whether the icon, drawn at the drawing's size over a ground of this
+// colour, shows the drawing of res/make_bitmaps.py, within rounding.
 ::testing::AssertionResult drawsAs(HICON icon, const IconPixels& drawing, COLORREF ground) {
     const int size = drawing.size;
-    HICON sized = static_cast<HICON>(CopyImage(icon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
-    if (!sized) return ::testing::AssertionFailure() << "no copy at " << size;
     void* bits = nullptr;
     HBITMAP canvas = newSquareCanvas(size, &bits);
     if (!canvas) return ::testing::AssertionFailure() << "no canvas at " << size;
@@ -74,13 +71,12 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     HGDIOBJ old = SelectObject(dc, canvas);
     const DWORD groundPixel = (GetRValue(ground) << 16) | (GetGValue(ground) << 8) | GetBValue(ground);
     std::fill_n(static_cast<DWORD*>(bits), size * size, groundPixel);
-    DrawIconEx(dc, 0, 0, sized, size, size, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     GdiFlush();
     std::vector<DWORD> drawn(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(canvas);
-    DestroyIcon(sized);
     for (int at = 0; at < size * size; ++at) {
         const unsigned int source = drawing.pixels[at];
         const int alpha = source >> 24;
@@ -97,15 +93,35 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     return ::testing::AssertionSuccess();
 }
 
-// The icon draws as its drawing at 16 and 32 px, over light and dark ground.
+void expectDrawnOverLightAndDark(HICON icon, const IconPixels& drawing) {
+    for (COLORREF ground : {RGB(255, 255, 255), RGB(0, 0, 0)})
+        EXPECT_TRUE(drawsAs(icon, drawing, ground)) << drawing.name << " at " << drawing.size;
+}
+
+// The icon handed to the editor draws as its drawing at 16 and 32 px, at
+// each size as an image list takes it (the closest size of the resource).
 void expectIconDrawing(HICON icon, const std::string& name) {
     ASSERT_NE(nullptr, icon) << name;
     for (int size : {16, 32}) {
         const IconPixels* drawing = drawnIcon(name, size);
         ASSERT_NE(nullptr, drawing) << name;
-        for (COLORREF ground : {RGB(255, 255, 255), RGB(0, 0, 0)})
-            EXPECT_TRUE(drawsAs(icon, *drawing, ground)) << name << " at " << size;
+        HICON sized = static_cast<HICON>(CopyImage(icon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
+        ASSERT_NE(nullptr, sized) << name << " at " << size;
+        expectDrawnOverLightAndDark(sized, *drawing);
+        DestroyIcon(sized);
     }
+}
+
+// The width of an icon's picture, in pixels.
+int iconWidth(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return 0;
+    BITMAP picture = {};
+    const int width = GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof picture, &picture)
+                          ? picture.bmWidth : 0;
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return width;
 }
 
 LONGLONG fileTimeCount(const FILETIME& time) {
@@ -247,6 +263,37 @@ TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
     notifyPlugin(NPPN_TBMODIFICATION, nullptr);
     EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON_FORDARKMODE).empty());
     EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON).empty());
+}
+
+// The larger sizes are stored as PNG images, the smallest as a plain one:
+// each must load as itself, neither missing nor stretched from another size.
+TEST_F(ToolbarAndHook, EveryIconLoadsAtEverySizeItHoldsWithThePixelsAsDrawn) {
+    const struct {
+        const char* name;
+        int id;
+    } icons[] = {
+        {"note_o_light", IDI_OPEN_NOTE_LIGHT}, {"note_s_light", IDI_SAVE_NOTE_LIGHT},
+        {"note_n_light", IDI_NEW_NOTE_LIGHT},  {"note_l_light", IDI_LAST_NOTE_LIGHT},
+        {"note_p_light", IDI_NOTES_PANEL_LIGHT}, {"note_o_dark", IDI_OPEN_NOTE_DARK},
+        {"note_s_dark", IDI_SAVE_NOTE_DARK},   {"note_n_dark", IDI_NEW_NOTE_DARK},
+        {"note_l_dark", IDI_LAST_NOTE_DARK},   {"note_p_dark", IDI_NOTES_PANEL_DARK},
+    };
+    loadPlugin();
+    size_t checked = 0;
+    for (const IconPixels& drawing : kIconPixels) {
+        SCOPED_TRACE(std::string(drawing.name) + " at " + std::to_string(drawing.size));
+        const auto* icon = std::find_if(std::begin(icons), std::end(icons),
+                                        [&](const auto& entry) { return drawing.name == std::string(entry.name); });
+        ASSERT_NE(std::end(icons), icon) << "a drawing without an icon resource";
+        HICON loaded = static_cast<HICON>(
+            LoadImageW(plugin().module, MAKEINTRESOURCEW(icon->id), IMAGE_ICON, drawing.size, drawing.size, 0));
+        ASSERT_NE(nullptr, loaded);
+        EXPECT_EQ(drawing.size, iconWidth(loaded));
+        expectDrawnOverLightAndDark(loaded, drawing);
+        DestroyIcon(loaded);
+        ++checked;
+    }
+    EXPECT_EQ(10u * 6u, checked) << "ten icons of six sizes each";
 }
 
 TEST_F(ToolbarAndHook, FileNewReachesTheEditorWhileOverrideFileNewIsOff) {
