@@ -235,7 +235,7 @@ protected:
 TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFile) {
     storeSetting(L"TabIcons", L"15");  // all five buttons (the panel's too): five bitmaps a load
     storeSetting(L"Folder", L"%temp%\\endurance");
-    storeSetting(L"FileMask", L"$firstline$");
+    storeSetting(L"FileMask", L"$name$");
     storeSetting(L"Overwrite", L"1");
     storeSetting(L"LastNote", L"C:\\notes\\last.note");
     const std::wstring notes = joinPath(tempFolder(), L"endurance");
@@ -252,7 +252,7 @@ TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFi
         ASSERT_EQ(5u, toolbarButtons().size()) << "cycle " << cycle;
         // Each cycle records another last note, so each one writes the file.
         const wchar_t* name = cycle % 2 ? L"odd" : L"even";
-        newDocument(std::string(name, name + wcslen(name)));
+        newDocument("text", SC_CP_UTF8, joinPath(tempFolder(), std::wstring(name) + L".txt"));
         saveAsNoteRecordingIt();
         unloadPlugin();
         releaseToolbarBitmaps();
