@@ -488,9 +488,9 @@ int runBenchmarks() {
          [] { standin::notifyPlugin(NPPN_TBMODIFICATION, standin::hostWindow()); });
     standin::unloadPlugin();
     tidyEditor();
-    part("reading the twelve settings (the section in one go)", 21, loadSettings);
-    part("writing the twelve settings, none changed (the file is left alone)", 21, saveSettings);
-    part("writing the twelve settings, one changed (new file, flushed, replaced)", 21, [] {
+    part("reading the settings (the file decoded and its section parsed)", 21, loadSettings);
+    part("writing the settings, none changed (nothing written)", 21, saveSettings);
+    part("writing the settings, one changed (file read again, new file, flushed, replaced)", 21, [] {
         settings().OldNotesAge ^= 1;
         saveSettings();
     });

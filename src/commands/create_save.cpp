@@ -61,10 +61,10 @@ static bool prepareNotePath(wchar_t* path) {
     return true;
 }
 
-// The editor reports a save it cannot do itself, so its answer is not
-// examined here: a second error box would only repeat its message.
-static void saveActiveDocumentAs(const wchar_t* path) {
-    SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path));
+// Whether the editor saved the active document there. It reports a save
+// it cannot do itself: a second error box would only repeat its message.
+static bool saveActiveDocumentAs(const wchar_t* path) {
+    return SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path)) != FALSE;
 }
 
 // Has the editor run File/New and waits, without handling messages, until
@@ -94,8 +94,9 @@ void createNewNote() {
 void saveAsNote() {
     wchar_t path[kExpansionCapacity];
     if (!prepareNotePath(path)) return;
-    saveActiveDocumentAs(path);
-    // Recorded even when the save failed: "Open last note" then reports it.
+    // Only a note that was saved is the last note; a path with a control
+    // character (say from an environment variable) is no setting.
+    if (!saveActiveDocumentAs(path) || holdsControlCharacter(path)) return;
     // Written at once, so that it outlives a crash of the editor.
     StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
     if (!saveSettings()) showSettingsNotSaved(hostWindow());

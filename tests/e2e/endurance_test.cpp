@@ -235,7 +235,10 @@ protected:
 TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFile) {
     storeSetting(L"TabIcons", L"15");  // all five buttons (the panel's too): five bitmaps a load
     storeSetting(L"Folder", L"%temp%\\endurance");
+    storeSetting(L"FileMask", L"$name$");
+    storeSetting(L"Overwrite", L"1");
     storeSetting(L"LastNote", L"C:\\notes\\last.note");
+    const std::wstring notes = joinPath(tempFolder(), L"endurance");
     const int kCycles = 200, kWarmUp = 10;
     Usage before = {};
     const ULONGLONG start = GetTickCount64();
@@ -247,11 +250,15 @@ TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFi
         }
         loadPlugin();
         ASSERT_EQ(5u, toolbarButtons().size()) << "cycle " << cycle;
+        // Each cycle records another last note, so each one writes the file.
+        const wchar_t* name = cycle % 2 ? L"odd" : L"even";
+        newDocument("text", SC_CP_UTF8, joinPath(tempFolder(), std::wstring(name) + L".txt"));
+        saveAsNoteRecordingIt();
         unloadPlugin();
         releaseToolbarBitmaps();
         trimEditor();
         ASSERT_EQ(kEveryKey, keysOnDisk()) << "cycle " << cycle;
-        ASSERT_EQ(L"C:\\notes\\last.note", storedSetting(L"LastNote")) << "cycle " << cycle;
+        ASSERT_EQ(joinPath(notes, std::wstring(name) + L".note"), storedSetting(L"LastNote")) << "cycle " << cycle;
         ASSERT_EQ(L"15", storedSetting(L"TabIcons")) << "cycle " << cycle;
     }
     const Usage after = measure();
