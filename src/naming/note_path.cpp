@@ -117,8 +117,9 @@ static bool isRealName(const wchar_t* name) {
 // Whether one part of a path names a DOS device, which Windows opens
 // instead of a file wherever the part appears: the part before its first
 // dot or colon, blanks at its end dropped ("nul.txt", "NUL ." and
-// "Com1 .note" are all devices), is CON, PRN, AUX, NUL, CONIN$, CONOUT$, or COM or LPT with
-// one digit (the superscripts 1, 2 and 3 count as digits; 0 is reserved too).
+// "Com1 .note" are all devices), is CON, PRN, AUX, NUL, CONIN$, CONOUT$,
+// or COM or LPT with one digit (the superscripts 1, 2 and 3 count as
+// digits; 0 is reserved too).
 static bool isDeviceName(const wchar_t* part, size_t length) {
     size_t base = 0;
     while (base < length && part[base] != L'.' && part[base] != L':') ++base;

@@ -151,9 +151,9 @@ extern "C" void beNotified(SCNotification* notification) {
         // The editor is closing: the panel's workers are stopped here, where
         // they can be joined, rather than at unload.
         closeNotesPanel(true);
-        // Only now, when the editor has closed its documents and no longer
-        // lets the user cancel the exit (WM_CLOSE still can be), so that a
-        // cancelled exit deletes nothing.
+        // Only now: the editor has closed its documents and the exit can no
+        // longer be cancelled (at WM_CLOSE it still could), so a cancelled
+        // exit deletes nothing.
         if (settings().DeleteEmptyNotes || settings().DeleteOldNotes) cleanNoteFolder();
         break;
     case NPPN_TBMODIFICATION:
