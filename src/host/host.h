@@ -162,6 +162,7 @@ const UINT NPPN_FILESAVED = NPPN_FIRST + 8;       // 1008: idFrom the buffer id
 const UINT NPPN_SHUTDOWN = NPPN_FIRST + 9;        // 1009: the editor exits, its documents closed
 const UINT NPPN_BUFFERACTIVATED = NPPN_FIRST + 10;  // 1010: idFrom the buffer id
 const UINT NPPN_BEFORESHUTDOWN = NPPN_FIRST + 19;   // 1019: the editor starts closing, documents still open
+const UINT NPPN_CANCELSHUTDOWN = NPPN_FIRST + 20;   // 1020: the user cancelled the exit (an unsaved document)
 
 // What the docking manager sends a panel's window (WM_NOTIFY code): the user
 // closed the panel with its own close button.

@@ -593,8 +593,13 @@ void toggleNotesPanel(int row, int commandId) {
 }
 
 void searchInNotes() {
-    wchar_t folder[MAX_PATH];
-    StringCchCopyW(folder, MAX_PATH, expandTemplate(settings().Folder));
+    // Find in Files would take a folder that is no full path from whatever
+    // folder is current.
+    wchar_t folder[kExpansionCapacity];
+    if (!expandNoteFolder(folder)) {
+        showNoteFolderRefused();
+        return;
+    }
     wchar_t filter[kSettingTextCapacity + 1];
     StringCchPrintfW(filter, ARRAYSIZE(filter), L"*%s", settings().Extension);
     SendMessageW(hostWindow(), NPPM_LAUNCHFINDINFILESDLG, reinterpret_cast<WPARAM>(folder),

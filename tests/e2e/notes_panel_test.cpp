@@ -243,6 +243,46 @@ TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) 
     EXPECT_EQ(before.i64NumItems + 1, after.i64NumItems);
 }
 
+TEST_F(NotesPanel, WhereTheRecycleBinCannotTakeTheNoteDeleteAsksBeforeDeletingItForGood) {
+    // Wine's Recycle Bin is the desktop trash under XDG_DATA_HOME, which it
+    // takes from the environment the first time it is used: below a regular
+    // file there is none, as on a network share or a drive without a bin.
+    const std::wstring blocker = joinPath(tempFolder(), L"not a folder");
+    ASSERT_TRUE(writeFileBytes(blocker, "x"));
+    const std::string unixBlocker = unixPathOf(blocker);
+    if (unixBlocker.empty()) GTEST_SKIP() << "Wine's trash only: not running under Wine";
+    SetEnvironmentVariableA("XDG_DATA_HOME", (unixBlocker + "/data").c_str());
+    SHQUERYRBINFO bin = {sizeof bin};
+    if (SUCCEEDED(SHQueryRecycleBinW(folder().c_str(), &bin)))
+        GTEST_SKIP() << "the Recycle Bin was used in this process before: run this test in a process of its own";
+
+    ASSERT_TRUE(writeNote(notePath(L"keep.note"), "keep", minutesAgo(10)));
+    ASSERT_TRUE(writeNote(notePath(L"drop.note"), "drop", minutesAgo(5)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"drop", L"keep"}); }));
+
+    // The question says so, and its default is No: the note stays.
+    selectRow(0);
+    std::future<SeenDialog> no = answerNextMessageBox(IDNO);
+    pressInList(VK_DELETE);
+    const SeenDialog asked = no.get();
+    EXPECT_EQ(L"The note \"drop.note\" cannot be moved to the Recycle Bin. Delete it permanently?", asked.text);
+    EXPECT_EQ(L"Quiblet notes", asked.title);
+    EXPECT_EQ(hostWindow(), asked.owner);
+    EXPECT_EQ(IDNO, asked.defaultButton);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), asked.iconStyle);
+    EXPECT_EQ("drop", readFileBytes(notePath(L"drop.note")));
+
+    // Yes deletes it, for good, as the user was told.
+    selectRow(0);
+    std::future<SeenDialog> yes = answerNextMessageBox(IDYES);
+    pressInList(VK_DELETE);
+    EXPECT_NE(nullptr, yes.get().hwnd);
+    EXPECT_FALSE(fileExists(notePath(L"drop.note")));
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"keep"}); })) << ::testing::PrintToString(names());
+}
+
 TEST_F(NotesPanel, FollowsTheFolderAndQuibletsOwnCommands) {
     storeSetting(L"FileMask", L"made_by_command");
     loadPlugin();
@@ -278,6 +318,20 @@ TEST_F(NotesPanel, SearchInNotesOpensFindInFilesOnTheNoteFolder) {
     ASSERT_EQ(1u, asked.size());
     EXPECT_EQ(folder(), asked[0].text);
     EXPECT_EQ(L"*.txt", asked[0].text2);
+    unloadPlugin();
+
+    // A note folder that is no full path ($dir$ of an unsaved document is
+    // empty) is not searched from whatever folder is current: it is refused.
+    storeSetting(L"Folder", L"$dir$\\notes");
+    loadPlugin();
+    newDocument();
+    clearRequests();
+    std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+    runCommand(kSearchInNotes);
+    const SeenDialog told = error.get();
+    EXPECT_EQ(L"Quiblet Plugin", told.title);
+    EXPECT_NE(std::wstring::npos, told.text.find(L"\"$dir$\\notes\"")) << ::testing::PrintToString(told.text);
+    EXPECT_TRUE(requestsOf(NPPM_LAUNCHFINDINFILESDLG).empty());
 }
 
 TEST_F(NotesPanel, UnloadWhileSearchingAFolderOfLargeNotesStopsTheWorkers) {

@@ -314,6 +314,17 @@ TEST_F(NotesTest, CreateDirMakesTheMissingFolderWithItsParentsAndOffLeavesItMiss
     unloadPlugin();
     // A note that was not saved is not the last note.
     EXPECT_EQ(L"<missing>", storedSetting(L"LastNote"));
+
+    // A note path refused whole (an empty first line is no name) makes no
+    // folder either.
+    loadWith({{L"Folder", L"%temp%\\fresh\\$date$"}, {L"FileMask", L"$firstline$"}, {L"CreateDir", L"1"}});
+    newDocument("");
+    clearRequests();
+    std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+    runCommand(kCreateNewNote);
+    EXPECT_EQ(kTitle, error.get().title);
+    expectNoDocumentRequest();
+    EXPECT_FALSE(folderExists(inTemp(L"fresh")));
 }
 
 TEST_F(NotesTest, SaveAsNoteOfANameWithALineBreakFromTheEnvironmentRecordsNoLastNote) {

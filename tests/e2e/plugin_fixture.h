@@ -9,6 +9,7 @@
 #include <future>
 #include <string>
 
+#include "dialog_sequence.h"
 #include "sandbox.h"
 #include "standin_host.h"
 
@@ -31,7 +32,9 @@ protected:
         DeleteFileW(standin::settingsFilePath().c_str());
         ASSERT_TRUE(standin::startHost(hostConfig()));
     }
-    void TearDown() override { standin::stopHost(); }
+    // The editor exits: a clean-up at exit that asks (the settings of the
+    // test may turn it on) is answered Cancel, which ends it.
+    void TearDown() override { e2e::runWithDialogs([]() { standin::stopHost(); }); }
 
     // Override to change how the stand-in editor behaves.
     virtual standin::HostConfig hostConfig() { return standin::HostConfig(); }

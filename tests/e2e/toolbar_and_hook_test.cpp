@@ -364,26 +364,44 @@ TEST_F(ToolbarAndHook, OtherMessagesPassThroughTheHookToTheEditor) {
     EXPECT_EQ(0, closeSeenByHost());
 }
 
-TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderBeforeTheEditorSeesTheClose) {
+TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderOnlyWhenItExitsAfterClosingItsDocuments) {
     const std::wstring empty = joinPath(noteFolder(), L"empty.note");
     ASSERT_TRUE(writeFileBytes(empty, ""));
     storeSetting(L"DeleteEmptyNotes", L"1");
     storeSetting(L"DeleteConfirm", L"1");
     loadPlugin();
-    int closesWhileAsked = -1;
-    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); },
-                                                       {[&closesWhileAsked](HWND dialog) {
-                                                           closesWhileAsked = closeSeenByHost();
-                                                           clickButton(dialog, IDYES);
-                                                       }});
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"Do you really want to delete note \"empty.note\"?", seen[0].text);
-    EXPECT_EQ(0, closesWhileAsked) << "the clean-up runs before the editor handles WM_CLOSE";
-    EXPECT_EQ(1, closeSeenByHost()) << "the editor still gets its WM_CLOSE";
-    EXPECT_FALSE(fileExists(empty));
-    unloadPlugin();
+    newDocument("draft").modified = true;
+    bool exited = true;
 
-    // DeleteOldNotes alone also cleans up on closing.
+    // Cancel at the editor's own question keeps it running: nothing is
+    // asked or deleted, however often the user tries to close.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::vector<SeenDialog> seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); }, {e2e::press(IDCANCEL)});
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(L"Save", seen[0].title) << "the editor's question, not the clean-up's";
+        EXPECT_FALSE(exited);
+        EXPECT_TRUE(fileExists(empty));
+    }
+    EXPECT_EQ(2, closeSeenByHost());
+
+    // No: the editor closes its documents and exits, and only then is the
+    // note folder cleaned.
+    bool draftOpenWhileAsked = true;
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); },
+                                                       {e2e::press(IDNO), [&draftOpenWhileAsked](HWND dialog) {
+                                                            draftOpenWhileAsked = false;
+                                                            for (const Document& d : documents())
+                                                                if (d.bytes == "draft") draftOpenWhileAsked = true;
+                                                            clickButton(dialog, IDYES);
+                                                        }});
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(L"Save", seen[0].title);
+    EXPECT_EQ(L"Do you really want to delete note \"empty.note\"?", seen[1].text);
+    EXPECT_FALSE(draftOpenWhileAsked) << "the clean-up runs after the editor closed its documents";
+    EXPECT_TRUE(exited);
+    EXPECT_FALSE(fileExists(empty));
+
+    // DeleteOldNotes alone also cleans up on exit.
     const std::wstring old = joinPath(noteFolder(), L"old.note");
     ASSERT_TRUE(makeOldNote(old, 100));
     storeSetting(L"DeleteEmptyNotes", L"0");
@@ -391,10 +409,10 @@ TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderBeforeTheEditorSeesThe
     storeSetting(L"OldNotesAge", L"30");
     storeSetting(L"DeleteConfirm", L"0");
     loadPlugin();
-    seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+    seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); });
     EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(exited);
     EXPECT_FALSE(fileExists(old));
-    EXPECT_EQ(2, closeSeenByHost());
 }
 
 TEST_F(ToolbarAndHook, ClosingTheEditorWithBothSwitchesOffCleansNothing) {
@@ -406,11 +424,12 @@ TEST_F(ToolbarAndHook, ClosingTheEditorWithBothSwitchesOffCleansNothing) {
     storeSetting(L"OldNotesAge", L"30");
     storeSetting(L"DeleteConfirm", L"1");
     loadPlugin();
-    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+    bool exited = false;
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); });
     EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(exited);
     EXPECT_TRUE(fileExists(empty));
     EXPECT_TRUE(fileExists(joinPath(noteFolder(), L"old.note")));
-    EXPECT_EQ(1, closeSeenByHost());
 }
 
 TEST_F(ToolbarAndHook, WithoutReadyTheEditorsProcedureIsNeverReplaced) {

@@ -13,6 +13,7 @@ namespace {
 const int kPluginsMenuPosition = 1;  // File, Plugins
 
 LoadedPlugin g_plugin;
+bool g_shutDown = false;  // NPPN_SHUTDOWN sent for this load
 std::vector<std::string> g_loadSteps;
 HMENU g_pluginMenu = nullptr;     // the submenu named after the plug-in
 HACCEL g_accelerators = nullptr;  // File/New and the plug-in's shortcuts
@@ -140,10 +141,17 @@ bool loadPlugin(const std::wstring& dllPath, bool sendReady) {
     return true;
 }
 
-void unloadPlugin() {
-    if (!g_plugin.module) return;
+void shutDownPlugin() {
+    if (!g_plugin.module || g_shutDown) return;
+    g_shutDown = true;
     notifyPlugin(NPPN_SHUTDOWN, hostWindow());
     destroyDockedPanels();
+}
+
+void unloadPlugin() {
+    if (!g_plugin.module) return;
+    shutDownPlugin();
+    g_shutDown = false;
     removePluginToolbarButtons();
     removePluginMenu();
     FreeLibrary(g_plugin.module);

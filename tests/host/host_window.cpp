@@ -30,6 +30,7 @@ const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
 const wchar_t kSaveFailedTitle[] = L"Save failed";
 const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
 const wchar_t kCreateFileTitle[] = L"Create new file";
+const wchar_t kSaveTitle[] = L"Save";
 // setDarkMode from any thread: wParam 1 dark, 0 light.
 const UINT kSwitchDarkMode = WM_APP + 1;
 
@@ -52,6 +53,7 @@ struct HostState {
     std::vector<HWND> modeless;
     int fileNewSeen = 0;
     int closeSeen = 0;
+    bool exited = false;
     bool quitOnDestroy = false;
 };
 
@@ -157,9 +159,41 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     }
     if (!asCopy) {
         d.path = path;
+        d.modified = false;
         showActiveDocument();
     }
     return TRUE;
+}
+
+// Asks about every modified document, as the editor does before it closes
+// them all; false when the user keeps the editor running.
+bool settleModifiedDocuments() {
+    for (Document& d : g.documents) {
+        if (!d.modified) continue;
+        const std::wstring question = L"Save file \"" + fullPathOf(d) + L"\" ?";
+        const int answer = MessageBoxW(g.main, question.c_str(), kSaveTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDNO) continue;
+        // The editor's Save As for a document never saved is not played here.
+        if (answer != IDYES || d.path.empty() || !writeFileBytes(d.path, d.bytes)) return false;
+        d.modified = false;
+    }
+    return true;
+}
+
+// WM_CLOSE: the documents are closed first, and the user may cancel there;
+// only then is the exit real (see closeEditor).
+void closeForExit(HWND hwnd) {
+    g.exited = false;
+    notifyPlugin(NPPN_BEFORESHUTDOWN, hwnd);
+    if (!settleModifiedDocuments()) {
+        notifyPlugin(NPPN_CANCELSHUTDOWN, hwnd);
+        return;
+    }
+    g.documents.clear();
+    newDocument();
+    g.exited = true;
+    shutDownPlugin();
+    if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
 }
 
 // The editor's own File/New image in a Fluent set: a page outline with a
@@ -440,7 +474,7 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_CLOSE:
         ++g.closeSeen;
-        if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
+        closeForExit(hwnd);
         return 0;
     case WM_SIZE:
         if (g.toolbar) layoutWindows();
@@ -631,6 +665,16 @@ void setDarkMode(bool on) {
 bool darkModeOn() { return g.config.darkMode; }
 int fileNewSeenByHost() { return g.fileNewSeen; }
 int closeSeenByHost() { return g.closeSeen; }
+bool editorExited() { return g.exited; }
+
+bool closeEditor() {
+    if (!g.main) return false;
+    SendMessageW(g.main, WM_CLOSE, 0, 0);
+    // Freed outside the window's procedure: the hook that passed WM_CLOSE
+    // on lives in the library.
+    if (g.exited) unloadPlugin();
+    return g.exited;
+}
 WNDPROC hostWindowProcedure() { return hostProc; }
 
 WNDPROC currentWindowProcedure() {

@@ -28,6 +28,7 @@ struct Document {
     std::string bytes;       // the text as the views hold it
     int codePage = SC_CP_UTF8;  // what SCI_GETCODEPAGE answers (65001 or 0 = ANSI)
     int untitledNumber = 0;  // the N of "new N" (documents made without a path)
+    bool modified = false;   // unsaved changes: closing the editor asks about them
 };
 
 struct HostConfig {
@@ -39,8 +40,9 @@ struct HostConfig {
     // that never changes the active buffer).
     bool fileNewMakesDocument = true;
     bool visible = false;           // show the main window (demo, screenshots)
-    // When true, WM_CLOSE that reaches the host destroys the main window (the
-    // demo). Tests keep it false so that they can see whether WM_CLOSE arrived.
+    // When true, an exit (WM_CLOSE not cancelled) destroys the main window
+    // (the demo). Tests keep it false so that they can look at the editor
+    // after its exit.
     bool closeDestroysWindow = false;
     // The editor's version: major * 1000 + the numbers after it as three
     // digits (8.9 is 8900, 8.5.4 is 8540, 7.9.5 is 7950). What it knows
@@ -156,6 +158,7 @@ const int kFirstCommandId = 22000;
 bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
 // NPPN_SHUTDOWN, the docked panels' windows destroyed, then FreeLibrary
 // (the plug-in saves its settings here), as the editor does when it closes.
+// After an exit (closeEditor) only FreeLibrary is left to do.
 void unloadPlugin();
 LoadedPlugin& plugin();
 // Sends one notification to beNotified.
@@ -187,7 +190,24 @@ void setDarkMode(bool on);
 bool themedDark(HWND window);
 // The editor's own window procedure: counts of what reached it.
 int fileNewSeenByHost();     // WM_COMMAND IDM_FILE_NEW handled by the host itself
-int closeSeenByHost();       // WM_CLOSE handled by the host itself (window not destroyed)
+int closeSeenByHost();       // WM_CLOSE handled by the host itself, cancelled or not
+
+// WM_CLOSE as the editor handles it: NPPN_BEFORESHUTDOWN; then the editor
+// asks about every modified document ("Save file "..." ?", Yes/No/Cancel:
+// Yes saves one that has a path, No drops the changes; Cancel, or Yes for a
+// document that was never saved, whose Save As the stand-in cannot show,
+// cancels the exit: NPPN_CANCELSHUTDOWN, and the editor keeps running with
+// its documents). Otherwise it closes every document (one empty "new N" is
+// left, as after the editor's Close All) and exits: NPPN_SHUTDOWN, the
+// docked panels' windows destroyed, the main window too when
+// closeDestroysWindow. The library is freed after the window's procedure
+// has returned, as the editor frees it after its message loop: closeEditor
+// or stopHost does that.
+// Sends WM_CLOSE and, when the editor exited, frees the plug-in. True when
+// the editor exited.
+bool closeEditor();
+// Whether the last WM_CLOSE made the editor exit.
+bool editorExited();
 WNDPROC hostWindowProcedure();  // the host's own procedure
 WNDPROC currentWindowProcedure();  // GetWindowLongPtrW(GWLP_WNDPROC)
 
