@@ -401,65 +401,48 @@ void moveToList(PanelState* panel) {
     SetFocus(panel->list);
 }
 
-// Keys of the search box: Enter opens the note chosen or the first found,
-// Down and Tab move to the list, F5 lists the folder again, Esc does nothing.
-LRESULT CALLBACK searchBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
-    PanelState* panel = g_panel;
-    if (panel && panel->search == box) {
-        if (message == WM_KEYDOWN) {
-            switch (wParam) {
-            case VK_F5:
-                if (panel->shown) startScan(panel, true);
-                return 0;
-            case VK_DOWN:
-            case VK_TAB:
-                moveToList(panel);
-                return 0;
-            case VK_RETURN:
-                PostMessageW(panel->window, kOpenNoteMessage, 1, 0);
-                return 0;
-            case VK_ESCAPE:
-                return 0;
-            default:
-                break;
-            }
-        }
-        if (message == WM_CHAR && isDialogCharacter(wParam)) return 0;
+// The keys a dialog manager would have handled, and the panel's own. In
+// the search box: Enter opens the note chosen (or the first found), Down
+// and Tab move to the list. In the list: Enter opens the note shown
+// selected, Delete deletes it (after asking), Tab and Shift+Tab move to the
+// search box. In both F5 lists the folder again and Esc does nothing. True
+// when the key was handled.
+bool handleKey(PanelState* panel, HWND control, WPARAM key) {
+    const bool inList = control == panel->list;
+    switch (key) {
+    case VK_F5:
+        if (panel->shown) startScan(panel, true);
+        return true;
+    case VK_TAB:
+        if (inList) SetFocus(panel->search);
+        else moveToList(panel);
+        return true;
+    case VK_DOWN:
+        if (inList) return false;
+        moveToList(panel);
+        return true;
+    case VK_RETURN:
+        PostMessageW(panel->window, kOpenNoteMessage, inList ? 0 : 1, 0);
+        return true;
+    case VK_DELETE:
+        if (!inList) return false;
+        PostMessageW(panel->window, kDeleteNoteMessage, 0, 0);
+        return true;
+    case VK_ESCAPE:
+        return true;
+    default:
+        return false;
     }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(box, searchBoxProc, id);
-    return DefSubclassProc(box, message, wParam, lParam);
 }
 
-// Keys of the list: Enter opens the note shown selected, Delete deletes it
-// (after asking), Tab and Shift+Tab move to the search box, F5 lists the
-// folder again, Esc does nothing.
-LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
     PanelState* panel = g_panel;
-    if (panel && panel->list == list) {
-        if (message == WM_KEYDOWN) {
-            switch (wParam) {
-            case VK_RETURN:
-                PostMessageW(panel->window, kOpenNoteMessage, 0, 0);
-                return 0;
-            case VK_DELETE:
-                PostMessageW(panel->window, kDeleteNoteMessage, 0, 0);
-                return 0;
-            case VK_TAB:
-                SetFocus(panel->search);
-                return 0;
-            case VK_F5:
-                if (panel->shown) startScan(panel, true);
-                return 0;
-            case VK_ESCAPE:
-                return 0;
-            default:
-                break;
-            }
-        }
+    if (panel && (control == panel->search || control == panel->list)) {
+        if (message == WM_KEYDOWN && handleKey(panel, control, wParam)) return 0;
         if (message == WM_CHAR && isDialogCharacter(wParam)) return 0;
     }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(list, listProc, id);
-    return DefSubclassProc(list, message, wParam, lParam);
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(control, controlKeysProc, id);
+    return DefSubclassProc(control, message, wParam, lParam);
 }
 
 // Stops everything that runs for the shown panel and lets go of the listing.
@@ -508,8 +491,8 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         panel->status = GetDlgItem(window, IDC_NOTES_STATUS);
         SendMessageW(panel->search, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(kSearchCue));
         SendMessageW(panel->search, EM_LIMITTEXT, kQueryCapacity - 1, 0);
-        SetWindowSubclass(panel->search, searchBoxProc, 1, 0);
-        SetWindowSubclass(panel->list, listProc, 1, 0);
+        SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
+        SetWindowSubclass(panel->list, controlKeysProc, 1, 0);
         setUpList(panel->list);
         layoutPanel(panel);
         return FALSE;

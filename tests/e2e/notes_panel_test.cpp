@@ -81,6 +81,15 @@ protected:
         runCommand(kNotesPanel);
         ASSERT_NE(nullptr, panel());
     }
+    // Notes a, b and c, the panel showing them newest first.
+    void showNotesABC() {
+        ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
+        ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(20)));
+        ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(10)));
+        loadPlugin();
+        showPanel();
+        ASSERT_TRUE(pumpUntil([this] { return showsNames({L"c", L"b", L"a"}); }));
+    }
 
     // Handles the editor's messages (the workers' reports among them) until
     // done() holds or the deadline passes.
@@ -264,12 +273,7 @@ TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) 
 }
 
 TEST_F(NotesPanel, TheSelectionStaysOnTheChosenNoteWhenAnotherProgramAddsOne) {
-    ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
-    ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(20)));
-    ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(10)));
-    loadPlugin();
-    showPanel();
-    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"c", L"b", L"a"}); }));
+    ASSERT_NO_FATAL_FAILURE(showNotesABC());
     selectRow(1);
 
     // A newer note comes in at the top: the rows move down under the
@@ -518,12 +522,7 @@ TEST_F(NotesPanelKeyboard, TheEditorsShortcutsWorkWithTheFocusInThePanelAndItsOw
 }
 
 TEST_F(NotesPanelKeyboard, AfterTheDeleteQuestionTheFocusIsBackInTheListOnTheNextNote) {
-    ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
-    ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(20)));
-    ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(10)));
-    loadPlugin();
-    showPanel();
-    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"c", L"b", L"a"}); }));
+    ASSERT_NO_FATAL_FAILURE(showNotesABC());
     // The editor's window is active, as the user's is: when the question
     // closes, the editor gives the focus to the document.
     ShowWindow(hostWindow(), SW_SHOW);
