@@ -34,6 +34,18 @@ static void cleanNoteFolderCommand() {
     refreshNotesPanel();
 }
 
+// Options may change the note folder or the extension: the Notes panel then
+// lists the new folder's notes at once (it would still show the old ones,
+// their names cut by the new extension).
+static void optionsCommand() {
+    wchar_t folder[kSettingTextCapacity], extension[kSettingTextCapacity];
+    StringCchCopyW(folder, kSettingTextCapacity, settings().Folder);
+    StringCchCopyW(extension, kSettingTextCapacity, settings().Extension);
+    showOptions();
+    if (lstrcmpW(folder, settings().Folder) != 0 || lstrcmpW(extension, settings().Extension) != 0)
+        refreshNotesPanel();
+}
+
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
 struct CommandRow {
@@ -53,7 +65,7 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Clean note folder", cleanNoteFolderCommand},
     {L"", nullptr},
-    {L"Options...", showOptions},
+    {L"Options...", optionsCommand},
     {L"", nullptr},
     {L"About", showAbout},
     {L"", nullptr},

@@ -210,7 +210,8 @@ void sendFileNew(FileNewSource source) {
 
 void dispatchMessage(MSG& msg) {
     if (!g_accelerators) buildAccelerators();
-    // Registered modeless windows take their keys first, as in the editor.
+    // Registered modeless windows take their keys first, as in the editor;
+    // no other window gets IsDialogMessage.
     for (HWND window : modelessDialogs())
         if (IsWindow(window) && (msg.hwnd == window || IsChild(window, msg.hwnd)) && IsDialogMessageW(window, &msg))
             return;
@@ -220,12 +221,12 @@ void dispatchMessage(MSG& msg) {
     DispatchMessageW(&msg);
 }
 
-bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs) {
+bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs, HWND focus) {
     HWND main = hostWindow();
     if (!main) return false;
     if (!IsWindowVisible(main)) ShowWindow(main, SW_SHOW);
     SetForegroundWindow(main);
-    SetFocus(main);
+    SetFocus(focus ? focus : main);
 
     std::vector<INPUT> inputs;
     auto key = [&inputs](UINT code, bool up) {

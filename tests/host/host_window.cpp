@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -33,6 +34,8 @@ const wchar_t kCreateFileTitle[] = L"Create new file";
 const wchar_t kSaveTitle[] = L"Save";
 // setDarkMode from any thread: wParam 1 dark, 0 light.
 const UINT kSwitchDarkMode = WM_APP + 1;
+// runOnHostThread: lParam the work.
+const UINT kRunWork = WM_APP + 2;
 
 struct HostState {
     HostConfig config;
@@ -40,6 +43,7 @@ struct HostState {
     HWND mainView = nullptr;
     HWND secondView = nullptr;
     HWND toolbar = nullptr;
+    HWND currentView = nullptr;  // the view the user was in last
     HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
     std::vector<Document> documents;
     INT_PTR activeId = 0;
@@ -482,6 +486,20 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case kSwitchDarkMode:
         switchDarkMode(wParam != 0);
         return 0;
+    case kRunWork:
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
+    case WM_ACTIVATE:
+        // The editor gives the keyboard focus back to the document, in the
+        // view the user was in, whenever its window becomes active again
+        // (after a message box, say), wherever the focus was before.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus == g.mainView || focus == g.secondView) g.currentView = focus;
+        } else if (!HIWORD(wParam)) {
+            SetFocus(g.currentView ? g.currentView : g.mainView);
+        }
+        return 0;
     case WM_DESTROY:
         if (g.quitOnDestroy) PostQuitMessage(0);
         return 0;
@@ -660,6 +678,10 @@ void releaseToolbarImages() {
 
 void setDarkMode(bool on) {
     if (g.main) SendMessageW(g.main, kSwitchDarkMode, on ? 1 : 0, 0);
+}
+
+void runOnHostThread(const std::function<void()>& work) {
+    if (g.main) SendMessageW(g.main, kRunWork, 0, reinterpret_cast<LPARAM>(&work));
 }
 
 bool darkModeOn() { return g.config.darkMode; }

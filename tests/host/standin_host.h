@@ -172,11 +172,12 @@ void runCommand(int row);
 enum class FileNewSource { Menu, Accelerator, Toolbar };
 void sendFileNew(FileNewSource source);
 // Presses a key combination with real keyboard input while the main window
-// has the focus, and dispatches it through the host's message loop
-// (accelerators included) until the input has been handled. Shows the main
-// window when it is hidden (only a visible window can have the focus).
-// Returns false when the key press was not seen within the deadline.
-bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs = 5000);
+// (or focus, a window of it) has the focus, and dispatches it through the
+// host's message loop (accelerators included) until the input has been
+// handled. Shows the main window when it is hidden (only a visible window
+// can have the focus). Returns false when the key press was not seen within
+// the deadline.
+bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs = 5000, HWND focus = nullptr);
 
 std::vector<ToolbarButton>& toolbarButtons();
 // Destroys the bitmaps and icons the buttons came with, as the editor's
@@ -186,6 +187,10 @@ void releaseToolbarImages();
 // toolbar is rebuilt with the other icons and the plug-in gets
 // NPPN_DARKMODECHANGED (8.4.1 and later). Callable from any thread.
 void setDarkMode(bool on);
+// Runs work on the editor's thread, as one of the messages its window
+// handles (also inside a modal loop the plug-in runs), from any thread;
+// returns when it has run.
+void runOnHostThread(const std::function<void()>& work);
 // Whether NPPM_DARKMODESUBCLASSANDTHEME last themed this window dark.
 bool themedDark(HWND window);
 // The editor's own window procedure: counts of what reached it.
@@ -222,7 +227,9 @@ void closeDockedPanel(HWND client);
 // Whether a Plugins menu item is checked (NPPM_SETMENUITEMCHECK).
 bool menuItemChecked(int commandId);
 // The windows registered with NPPM_MODELESSDIALOG: the host's message loop
-// gives them their keys first (IsDialogMessage), before its accelerators.
+// gives them their keys first (IsDialogMessage), before its accelerators, so
+// the editor's shortcuts do nothing while one of them has the focus. Other
+// windows (the editor's own panels) get no IsDialogMessage at all.
 std::vector<HWND>& modelessDialogs();
 
 // ---- Request log ----------------------------------------------------------
