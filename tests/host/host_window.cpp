@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -42,6 +43,7 @@ struct HostState {
     HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
     std::vector<Document> documents;
     INT_PTR activeId = 0;
+    int currentView = 0;  // 0 main, 1 second
     INT_PTR nextBufferId = 0x1000;
     int nextUntitled = 1;
     std::wstring currentWord;
@@ -148,6 +150,28 @@ LRESULT openFile(const std::wstring& path) {
     return TRUE;
 }
 
+Document* documentAt(const std::wstring& path) {
+    for (Document& d : g.documents) {
+        const bool same = d.path.empty() ? lstrcmpiW(fullPathOf(d).c_str(), path.c_str()) == 0 : samePath(d.path, path);
+        if (same) return &d;
+    }
+    return nullptr;
+}
+
+// The document is as saved now: the view that shows it reports its save
+// point, then the plug-in hears NPPN_FILESAVED.
+void markSaved(INT_PTR bufferId) {
+    Document* d = findDocument(bufferId);
+    if (!d) return;
+    d->dirty = false;
+    d->savedBytes = d->bytes;
+    if (bufferId == g.activeId) {
+        HWND view = g.currentView == 1 ? g.secondView : g.mainView;
+        notifyPlugin(SCN_SAVEPOINTREACHED, view, static_cast<UINT_PTR>(GetDlgCtrlID(view)));
+    }
+    notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
+}
+
 // A save the editor cannot do is reported in its own box.
 LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     Document& d = activeDocument();
@@ -158,7 +182,28 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     if (!asCopy) {
         d.path = path;
         showActiveDocument();
+        markSaved(d.bufferId);
     }
+    return TRUE;
+}
+
+// The editor's File > Save of one document (NPPM_SAVECURRENTFILE,
+// NPPM_SAVEFILE): an unchanged document is not saved, one never saved asks
+// for a name, and a file it cannot write gets its own box.
+LRESULT saveDocument(INT_PTR bufferId, Request* request) {
+    Document* d = findDocument(bufferId);
+    if (!d) return FALSE;
+    if (request) request->text = fullPathOf(*d);
+    if (!d->dirty) return FALSE;
+    if (d->path.empty()) {
+        MessageBoxW(g.main, L"The editor asks where to save the document.", kSaveAsTitle, MB_OKCANCEL);
+        return FALSE;
+    }
+    if (!writeFileBytes(d->path, d->bytes)) {
+        MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    markSaved(bufferId);
     return TRUE;
 }
 
@@ -344,6 +389,29 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
         return TRUE;
     case NPPM_GETCURRENTBUFFERID:
         return activeDocument().bufferId;
+    case NPPM_GETCURRENTSCINTILLA:
+        if (lParam) *reinterpret_cast<int*>(lParam) = g.currentView;
+        return TRUE;
+    case NPPM_GETFULLPATHFROMBUFFERID: {
+        // -1 for no such document; otherwise its length. The editor copies
+        // the whole path into the buffer, whatever its room.
+        const Document* d = findDocument(static_cast<INT_PTR>(wParam));
+        if (!d) return -1;
+        request->text = fullPathOf(*d);
+        if (lParam)
+            memcpy(reinterpret_cast<wchar_t*>(lParam), request->text.c_str(), (request->text.size() + 1) * sizeof(wchar_t));
+        return static_cast<LRESULT>(request->text.size());
+    }
+    case NPPM_SAVECURRENTFILE:
+        return saveDocument(activeDocument().bufferId, request);
+    case NPPM_SAVEFILE: {
+        const Document* d = path ? documentAt(path) : nullptr;
+        if (!d) {
+            request->text = path ? path : L"";
+            return FALSE;
+        }
+        return saveDocument(d->bufferId, request);
+    }
     case NPPM_SAVECURRENTFILEAS:
         request->text = path ? path : L"";
         return saveActiveAs(request->text, wParam != 0);
@@ -439,6 +507,8 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_CLOSE:
+        // The editor starts closing: its documents are still open.
+        notifyPlugin(NPPN_BEFORESHUTDOWN, hwnd);
         ++g.closeSeen;
         if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
         return 0;
@@ -571,6 +641,7 @@ Document& newDocument(const std::string& bytes, int codePage, const std::wstring
     d.path = path;
     d.bytes = bytes;
     d.codePage = codePage;
+    d.savedBytes = bytes;
     if (path.empty()) d.untitledNumber = g.nextUntitled++;
     g.documents.push_back(d);
     activateDocument(d.bufferId);
@@ -584,10 +655,27 @@ Document& activeDocument() {
 
 std::vector<Document>& documents() { return g.documents; }
 
-void activateDocument(INT_PTR bufferId) {
+void activateDocument(INT_PTR bufferId, int view) {
     if (!findDocument(bufferId)) return;
+    if (view < 0) view = g.currentView;
+    const bool switched = bufferId != g.activeId || view != g.currentView;
     g.activeId = bufferId;
+    g.currentView = view;
     showActiveDocument();
+    if (switched) notifyPlugin(NPPN_BUFFERACTIVATED, g.main, static_cast<UINT_PTR>(bufferId));
+}
+
+int currentView() { return g.currentView; }
+
+bool saveActiveDocument() { return saveDocument(activeDocument().bufferId, nullptr) != FALSE; }
+
+void setReadOnly(INT_PTR bufferId, bool readOnly) {
+    Document* d = findDocument(bufferId);
+    if (!d) return;
+    d->readOnly = readOnly;
+    const UINT_PTR kBufferDirty = 2;  // DOCSTATUS_BUFFERDIRTY
+    notifyPlugin(NPPN_READONLYCHANGED, reinterpret_cast<HWND>(bufferId),
+                 (readOnly ? DOCSTATUS_READONLY : 0) | (d->dirty ? kBufferDirty : 0));
 }
 
 void setCurrentWord(const std::wstring& word) { g.currentWord = word; }
