@@ -69,7 +69,8 @@ static void forgetAll() {
 }
 
 static TrackedDocument* findDocument(INT_PTR id) {
-    if (!id) return nullptr;
+    // (An id is an address: on x86 it may be negative.)
+    if (id == kNotLearned || id == kCannotLearn) return nullptr;
     for (TrackedDocument& d : g_documents)
         if (d.id == id) return &d;
     return nullptr;
@@ -168,6 +169,9 @@ static void saveDocument(TrackedDocument& d, INT_PTR active) {
     if (d.readOnly) return;
     d.changed = false;
     g_savingId = d.id;
+    // The editor shows its own box when it cannot write the file. For the
+    // active document it also answers FALSE; for another one it answers TRUE
+    // whenever the document is open, so its box is all the user gets.
     const LRESULT saved = isActive ? SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0)
                                    : SendMessageW(hostWindow(), NPPM_SAVEFILE, 0, reinterpret_cast<LPARAM>(d.path));
     g_savingId = 0;
@@ -249,14 +253,14 @@ static void documentActivated(INT_PTR id) {
     saveChangedNotes(id, false);
 }
 
-// The editor saved a document (the user, another plug-in, or Quiblet).
+// The editor saved a document, or tried to: it says so also when the file
+// could not be written. Quiblet's own save is judged by its result.
 static void documentSaved(INT_PTR id) {
     TrackedDocument* d = findDocument(id);
-    if (!d) return;
+    if (!d || id == g_savingId) return;
+    // The user, or another plug-in; Save As may have given it another path.
     d->changed = false;
-    d->failureShown = false;
-    // Save As may have given it another path; Quiblet's own save did not.
-    if (id != g_savingId) d->kind = NoteKind::Unknown;
+    d->kind = NoteKind::Unknown;
 }
 
 void autoSaveNotified(const SCNotification& notification) {
@@ -280,10 +284,11 @@ void autoSaveNotified(const SCNotification& notification) {
         documentChanged(header.hwndFrom);
         break;
     case SCN_SAVEPOINTREACHED: {
-        // Undone back to the text on disk: nothing to save (the editor would
-        // refuse a save of an unchanged document).
+        // Saved, or undone back to the text on disk: nothing to save (the
+        // editor refuses to save an unchanged document). A view not learned
+        // since the switch had no change to forget.
         const int view = viewIndex(header.hwndFrom);
-        TrackedDocument* d = view < 0 ? nullptr : findDocument(documentInView(view));
+        TrackedDocument* d = view < 0 ? nullptr : findDocument(g_viewDocument[view]);
         if (d) d->changed = false;
         break;
     }

@@ -143,6 +143,25 @@ TEST_F(AutoSave, ADocumentSavedAsANoteIsSavedFromThenOn) {
     EXPECT_EQ(1u, saves());
 }
 
+TEST_F(AutoSave, TheOptionsCheckBoxTakesEffectAtOnce) {
+    loadPlugin();
+    const std::wstring note = inTemp(L"n.note");
+    const INT_PTR id = openFile(note);
+    for (bool on : {false, true}) {
+        std::future<SeenDialog> options = onNextDialog([on](HWND dialog) {
+            setChecked(dialog, 219, on);  // Save notes automatically
+            clickButton(dialog, IDOK);
+        });
+        runCommand(kOptions);
+        ASSERT_NE(nullptr, options.get().hwnd);
+        typeText(on ? "on" : "off");
+        newDocument();
+        activateDocument(id);
+    }
+    EXPECT_EQ("offon", readFileBytes(note));
+    EXPECT_EQ(1u, saves());
+}
+
 TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
     storeSetting(L"Folder", L"%temp%\\gone");
     loadPlugin();

@@ -31,6 +31,7 @@ const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
 const wchar_t kSaveFailedTitle[] = L"Save failed";
 const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
 const wchar_t kCreateFileTitle[] = L"Create new file";
+const wchar_t kReadOnlyTitle[] = L"Save Failed - File is Read-Only";
 // setDarkMode from any thread: wParam 1 dark, 0 light.
 const UINT kSwitchDarkMode = WM_APP + 1;
 
@@ -188,18 +189,25 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
 }
 
 // The editor's File > Save of one document (NPPM_SAVECURRENTFILE,
-// NPPM_SAVEFILE): an unchanged document is not saved, one never saved asks
-// for a name, and a file it cannot write gets its own box.
+// NPPM_SAVEFILE), as seen in Notepad++ 8.9.7: an unchanged document is not
+// saved; a read-only one (Edit > Read-Only) gets a box; one never saved asks
+// for a name; a file it cannot write still gets NPPN_FILESAVED, then a box.
 LRESULT saveDocument(INT_PTR bufferId, Request* request) {
     Document* d = findDocument(bufferId);
     if (!d) return FALSE;
     if (request) request->text = fullPathOf(*d);
     if (!d->dirty) return FALSE;
+    if (d->readOnly) {
+        const std::wstring text = L"\"" + d->path + L"\"\nThe file is read-only and cannot be saved.";
+        MessageBoxW(g.main, text.c_str(), kReadOnlyTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
     if (d->path.empty()) {
         MessageBoxW(g.main, L"The editor asks where to save the document.", kSaveAsTitle, MB_OKCANCEL);
         return FALSE;
     }
     if (!writeFileBytes(d->path, d->bytes)) {
+        notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
         MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
         return FALSE;
     }
@@ -405,12 +413,14 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
     case NPPM_SAVECURRENTFILE:
         return saveDocument(activeDocument().bufferId, request);
     case NPPM_SAVEFILE: {
+        // TRUE whenever the path is an open document, saved or not.
         const Document* d = path ? documentAt(path) : nullptr;
         if (!d) {
             request->text = path ? path : L"";
             return FALSE;
         }
-        return saveDocument(d->bufferId, request);
+        saveDocument(d->bufferId, request);
+        return TRUE;
     }
     case NPPM_SAVECURRENTFILEAS:
         request->text = path ? path : L"";

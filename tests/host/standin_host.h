@@ -188,13 +188,15 @@ void setReadOnly(INT_PTR bufferId, bool readOnly);
 // The editor's own File > Save of the active document (what
 // NPPM_SAVECURRENTFILE does), not logged as a request of the plug-in.
 bool saveActiveDocument();
-// NPPM_SAVECURRENTFILE and NPPM_SAVEFILE, as the editor saves: only a
-// changed document (else FALSE); one never saved opens the editor's
-// Save As (here a box titled kSaveAsTitle) and is not saved; a file that
-// cannot be written gets the editor's "Save failed" box and FALSE. A save
-// writes the document's bytes as they are, then reports
-// SCN_SAVEPOINTREACHED (from the view, for the active document) and
-// NPPN_FILESAVED. The log's text is the path of the document saved.
+// NPPM_SAVECURRENTFILE and NPPM_SAVEFILE save as Notepad++ 8.9.7 does: only
+// a changed document (else FALSE); a read-only one gets the editor's box;
+// one never saved opens the editor's Save As (here a box titled
+// kSaveAsTitle); a file that cannot be written gets NPPN_FILESAVED all the
+// same, then the editor's "Save failed" box, and FALSE. A save writes the
+// document's bytes as they are, then reports SCN_SAVEPOINTREACHED (from the
+// view, for the active document) and NPPN_FILESAVED. NPPM_SAVEFILE answers
+// TRUE whenever its path is an open document, whatever came of the save. The
+// log's text is the path of the document saved.
 const wchar_t kSaveAsTitle[] = L"Save As";
 
 // Runs a plug-in command the way the menu does: WM_COMMAND with the row's
