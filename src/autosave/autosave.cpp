@@ -151,12 +151,7 @@ static bool isNote(TrackedDocument& d) {
     return d.kind == NoteKind::Note;
 }
 
-// The active document's view says whether it is read-only (set by the user,
-// or a read-only file).
-static bool activeIsReadOnly() {
-    HWND view = currentView() == 1 ? secondView() : mainView();
-    return SendMessageW(view, SCI_GETREADONLY, 0, 0) != 0;
-}
+static HWND currentViewWindow() { return currentView() == 1 ? secondView() : mainView(); }
 
 static void saveDocument(TrackedDocument& d, INT_PTR active) {
     if (!isNote(d)) {
@@ -164,9 +159,17 @@ static void saveDocument(TrackedDocument& d, INT_PTR active) {
         return;
     }
     const bool isActive = d.id == active;
-    if (isActive) d.readOnly = activeIsReadOnly();
+    if (isActive) {
+        // Its view knows best: whether it is read-only (set by the user, or
+        // a read-only file), and whether it still differs from its file (a
+        // reload from disk changes the text too); the editor refuses to save
+        // either with a box or a FALSE.
+        HWND view = currentViewWindow();
+        d.readOnly = SendMessageW(view, SCI_GETREADONLY, 0, 0) != 0;
+        if (!SendMessageW(view, SCI_GETMODIFY, 0, 0)) d.changed = false;
+    }
     // Kept as changed: saved once it is writable again.
-    if (d.readOnly) return;
+    if (d.readOnly || !d.changed) return;
     d.changed = false;
     g_savingId = d.id;
     // The editor shows its own box when it cannot write the file. For the

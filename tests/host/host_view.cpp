@@ -46,6 +46,8 @@ LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
         return d.codePage;
     case SCI_GETREADONLY:
         return d.readOnly;
+    case SCI_GETMODIFY:
+        return d.dirty;
     default:
         return 0;
     }
