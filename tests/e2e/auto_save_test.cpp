@@ -27,17 +27,6 @@ protected:
     }
     // The save requests Quiblet sent, for any document.
     static size_t saves() { return requestsOf(NPPM_SAVECURRENTFILE).size() + requestsOf(NPPM_SAVEFILE).size(); }
-    // Runs the editor's message loop until done() or the deadline.
-    static bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-        for (;;) {
-            pumpMessages();
-            if (done()) return true;
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        }
-    }
 };
 
 TEST_F(AutoSave, ANoteLeftAloneIsOnDiskWithinTwoSecondsWithExactlyTheTextTyped) {
@@ -47,11 +36,11 @@ TEST_F(AutoSave, ANoteLeftAloneIsOnDiskWithinTwoSecondsWithExactlyTheTextTyped) 
     const std::string first = "Caf\xC3\xA9 list:\r\n", second = "milk, eggs";
     ASSERT_TRUE(typeText(first));
     // A pause shorter than the quiet time, as between words: nothing yet.
-    pumpUntil([] { return false; }, 700);
+    pumpMessagesUntil([] { return false; }, 700);
     EXPECT_EQ(0u, saves());
     ASSERT_TRUE(typeText(second));
     const ULONGLONG typed = GetTickCount64();
-    ASSERT_TRUE(pumpUntil([&] { return readFileBytes(note) == first + second; }, 4000));
+    ASSERT_TRUE(pumpMessagesUntil([&] { return readFileBytes(note) == first + second; }, 4000));
     const ULONGLONG waited = GetTickCount64() - typed;
     EXPECT_LE(waited, 2000u);
     EXPECT_GE(waited, 1000u);  // counted from the last key, not the first
@@ -172,7 +161,7 @@ TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
     std::future<SeenDialog> editorBox = answerNextMessageBox(IDOK);
     std::future<SeenDialog> quibletBox = answerNextMessageBox(IDOK);
     typeText("first");
-    ASSERT_TRUE(pumpUntil([&] { return quibletBox.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+    ASSERT_TRUE(pumpMessagesUntil([&] { return quibletBox.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
                           8000));
     EXPECT_EQ(L"Save failed", editorBox.get().title);
     const SeenDialog told = quibletBox.get();
@@ -185,7 +174,7 @@ TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
     std::future<SeenDialog> editorAgain = answerNextMessageBox(IDOK);
     std::future<SeenDialog> none = answerNextMessageBox(IDOK, 4000);
     typeText(" second");
-    ASSERT_TRUE(pumpUntil([&] { return none.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+    ASSERT_TRUE(pumpMessagesUntil([&] { return none.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
     EXPECT_EQ(L"Save failed", editorAgain.get().title);
     EXPECT_EQ(nullptr, none.get().hwnd);
     EXPECT_EQ(2u, saves());

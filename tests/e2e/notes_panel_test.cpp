@@ -75,16 +75,7 @@ protected:
 
     // Handles the editor's messages (the workers' reports among them) until
     // done() holds or the deadline passes.
-    static bool pumpUntil(const std::function<bool()>& done) {
-        const ULONGLONG deadline = GetTickCount64() + kDeadlineMs;
-        for (;;) {
-            pumpMessages();
-            if (done()) return true;
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        }
-    }
+    static bool pumpUntil(const std::function<bool()>& done) { return pumpMessagesUntil(done, kDeadlineMs); }
 
     std::wstring cell(int item, int column) const {
         wchar_t text[1024] = L"";

@@ -800,6 +800,17 @@ void pumpMessages() {
     }
 }
 
+bool pumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        pumpMessages();
+        if (done()) return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    }
+}
+
 std::wstring exeFolder() {
     wchar_t path[MAX_PATH * 2];
     DWORD cch = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));

@@ -252,6 +252,10 @@ std::vector<Request> requestsOf(UINT msg);
 
 // Processes pending messages of this thread.
 void pumpMessages();
+// Processes this thread's messages as they come (timers and the plug-in's
+// own messages among them) until done() holds or timeoutMs have passed;
+// false on the deadline.
+bool pumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Runs the host's message loop until the main window is destroyed (demo).
 int runMessageLoop();
 
