@@ -109,10 +109,8 @@ const int kPerformedByUndo = 0x20;  // SC_PERFORMED_UNDO
 
 HWND currentViewWindow() { return currentView() == 1 ? secondView() : mainView(); }
 
-void notifyFromView(UINT code, int modificationType = 0) {
-    HWND view = currentViewWindow();
-    notifyPlugin(code, view, static_cast<UINT_PTR>(GetDlgCtrlID(view)), modificationType);
-}
+// The editor passes its views' notifications on with idFrom 0.
+void notifyFromView(UINT code, int modificationType = 0) { notifyPlugin(code, currentViewWindow(), 0, modificationType); }
 
 }  // namespace
 

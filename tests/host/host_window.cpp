@@ -167,8 +167,7 @@ void markSaved(INT_PTR bufferId) {
     d->dirty = false;
     d->savedBytes = d->bytes;
     if (bufferId == g.activeId) {
-        HWND view = g.currentView == 1 ? g.secondView : g.mainView;
-        notifyPlugin(SCN_SAVEPOINTREACHED, view, static_cast<UINT_PTR>(GetDlgCtrlID(view)));
+        notifyPlugin(SCN_SAVEPOINTREACHED, g.currentView == 1 ? g.secondView : g.mainView, 0);
     }
     notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
 }
