@@ -1,9 +1,11 @@
 // What the plug-in does on the editor's notifications: toolbar buttons when
 // the toolbar is built, the hook on the editor's main window once it is
 // ready (File/New as a note), the clean-up when the editor really exits,
-// and an open Options dialog re-themed when the editor switches dark mode.
+// an open Options dialog re-themed when the editor switches dark mode, and
+// what notes that save themselves need to hear.
 #include "shell.h"
 
+#include "../autosave/autosave.h"
 #include "../commands/commands.h"
 #include "../panel/panel.h"
 #include "../options/options.h"
@@ -131,6 +133,7 @@ void removeHostWindowHook() {
 }
 
 LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    autoSaveHostMessage(message, wParam);
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();
@@ -142,6 +145,7 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
 
 extern "C" void beNotified(SCNotification* notification) {
     if (!notification) return;
+    autoSaveNotified(*notification);
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();

@@ -4,6 +4,7 @@
 
 #include <strsafe.h>
 
+#include "../autosave/autosave.h"
 #include "../commands/commands.h"
 #include "../options/options.h"
 #include "../panel/panel.h"
@@ -100,6 +101,8 @@ void detachPlugin(bool processEnding) {
     // When the process ends, its other threads are gone and its windows go
     // with it: the panel needs nothing more.
     if (!processEnding) closeNotesPanel(false);
+    // No timer may call into the library once it is gone.
+    stopAutoSave();
     removeHostWindowHook();
     // Every change was written, and a failure reported, when it was made;
     // this write only repeats them (and puts a missing or damaged file right).

@@ -94,14 +94,7 @@ protected:
     // Handles the editor's messages (the workers' reports among them) until
     // done() holds or the deadline passes.
     static bool pumpUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs) {
-        const ULONGLONG deadline = GetTickCount64() + deadlineMs;
-        for (;;) {
-            pumpMessages();
-            if (done()) return true;
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        }
+        return pumpMessagesUntil(done, deadlineMs);
     }
 
     std::wstring cell(int item, int column) const {

@@ -370,7 +370,7 @@ TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderOnlyWhenItExitsAfterCl
     storeSetting(L"DeleteEmptyNotes", L"1");
     storeSetting(L"DeleteConfirm", L"1");
     loadPlugin();
-    newDocument("draft").modified = true;
+    newDocument("draft").dirty = true;
     bool exited = true;
 
     // Cancel at the editor's own question keeps it running: nothing is

@@ -165,16 +165,19 @@ void forgetPluginUi() {
     g_accelerators = nullptr;
 }
 
-void notifyPlugin(UINT code, HWND from) {
+void notifyPlugin(UINT code, HWND from) { notifyPlugin(code, from, 0, 0); }
+
+void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom, int modificationType) {
     if (!g_plugin.beNotified) return;
-    // The editor's record is larger than its header; give the plug-in room.
+    // The editor's record is larger than what the plug-in reads; give it room.
     union {
         SCNotification notification;
         char room[256];
     } record = {};
     record.notification.nmhdr.hwndFrom = from;
-    record.notification.nmhdr.idFrom = 0;
+    record.notification.nmhdr.idFrom = idFrom;
     record.notification.nmhdr.code = code;
+    record.notification.modificationType = modificationType;
     g_plugin.beNotified(&record.notification);
 }
 

@@ -28,7 +28,9 @@ struct Document {
     std::string bytes;       // the text as the views hold it
     int codePage = SC_CP_UTF8;  // what SCI_GETCODEPAGE answers (65001 or 0 = ANSI)
     int untitledNumber = 0;  // the N of "new N" (documents made without a path)
-    bool modified = false;   // unsaved changes: closing the editor asks about them
+    bool dirty = false;      // changed since it was opened or saved
+    std::string savedBytes;  // the text as last opened or saved
+    bool readOnly = false;   // Edit > Read-Only: the views refuse changes
 };
 
 struct HostConfig {
@@ -115,7 +117,12 @@ Document& newDocument(const std::string& bytes = std::string(), int codePage = S
                       const std::wstring& path = std::wstring());
 Document& activeDocument();
 std::vector<Document>& documents();
-void activateDocument(INT_PTR bufferId);
+// Shows the document in a view (0 main, 1 second; -1 the current one), which
+// becomes the current view, and tells the plug-in (NPPN_BUFFERACTIVATED)
+// when that changed what is active.
+void activateDocument(INT_PTR bufferId, int view = -1);
+// The current view, as NPPM_GETCURRENTSCINTILLA answers.
+int currentView();
 // What NPPM_GETCURRENTWORD answers.
 void setCurrentWord(const std::wstring& word);
 // What the 4025-4031 queries answer; by default they come from the active
@@ -163,6 +170,36 @@ void unloadPlugin();
 LoadedPlugin& plugin();
 // Sends one notification to beNotified.
 void notifyPlugin(UINT code, HWND from);
+// The same with the record's idFrom (a buffer id for the editor's own) and,
+// for SCN_MODIFIED, its modification type.
+void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom, int modificationType = 0);
+
+// ---- Typing and saving, as the editor's views report them ----------------
+// Types text at the end of the active document, a character at a time, as
+// the user would in the current view: the view reports SCN_SAVEPOINTLEFT as
+// the document stops being as saved, and SCN_MODIFIED for every character.
+// A read-only document takes nothing (false).
+bool typeText(const std::string& text);
+// Undoes every change since the active document was opened or saved: its
+// text goes back (SCN_MODIFIED) and it is as saved again
+// (SCN_SAVEPOINTREACHED).
+void undoToSavePoint();
+// Edit > Read-Only on a document: the views refuse changes to it and
+// SCI_GETREADONLY says so; the plug-in is told (NPPN_READONLYCHANGED).
+void setReadOnly(INT_PTR bufferId, bool readOnly);
+// The editor's own File > Save of the active document (what
+// NPPM_SAVECURRENTFILE does), not logged as a request of the plug-in.
+bool saveActiveDocument();
+// NPPM_SAVECURRENTFILE and NPPM_SAVEFILE save as Notepad++ 8.9.7 does: only
+// a changed document (else FALSE); a read-only one gets the editor's box;
+// one never saved opens the editor's Save As (here a box titled
+// kSaveAsTitle); a file that cannot be written gets NPPN_FILESAVED all the
+// same, then the editor's "Save failed" box, and FALSE. A save writes the
+// document's bytes as they are, then reports SCN_SAVEPOINTREACHED (from the
+// view, for the active document) and NPPN_FILESAVED. NPPM_SAVEFILE answers
+// TRUE whenever its path is an open document, whatever came of the save. The
+// log's text is the path of the document saved.
+const wchar_t kSaveAsTitle[] = L"Save As";
 
 // Runs a plug-in command the way the menu does: WM_COMMAND with the row's
 // command id to the main window. Returns when the command has finished.
@@ -241,6 +278,10 @@ std::vector<Request> requestsOf(UINT msg);
 
 // Processes pending messages of this thread.
 void pumpMessages();
+// Processes this thread's messages as they come (timers and the plug-in's
+// own messages among them) until done() holds or timeoutMs have passed;
+// false on the deadline.
+bool pumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Runs the host's message loop until the main window is destroyed (demo).
 int runMessageLoop();
 
