@@ -45,7 +45,7 @@ struct HostState {
     HWND mainView = nullptr;
     HWND secondView = nullptr;
     HWND toolbar = nullptr;
-    HWND currentView = nullptr;  // the view the user was in last
+    HWND lastFocusedView = nullptr;  // the view the user was in last
     HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
     std::vector<Document> documents;
     INT_PTR activeId = 0;
@@ -571,9 +571,9 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         // (after a message box, say), wherever the focus was before.
         if (LOWORD(wParam) == WA_INACTIVE) {
             HWND focus = GetFocus();
-            if (focus == g.mainView || focus == g.secondView) g.currentView = focus;
+            if (focus == g.mainView || focus == g.secondView) g.lastFocusedView = focus;
         } else if (!HIWORD(wParam)) {
-            SetFocus(g.currentView ? g.currentView : g.mainView);
+            SetFocus(g.lastFocusedView ? g.lastFocusedView : g.mainView);
         }
         return 0;
     case WM_DESTROY:
