@@ -9,13 +9,19 @@ pixels are light grey (192, 192, 192): the editor loads the bitmaps with
 LR_LOADMAP3DCOLORS, which turns that grey into the toolbar's own colour, so
 the pad gets rounded corners on any theme.
 
+The icons keep their smallest size as a plain 32-bit image and store the
+larger ones as PNG images (which icon resources may hold since Windows
+Vista): lossless, so every pixel stays as drawn, and about a tenth of the
+size.
+
 Usage: make_bitmaps.py OUTPUT_FOLDER
   writes note_o/s/n/l/p.bmp, note_o/s/n/l/p_light.ico, note_o/s/n/l/p_dark.ico, and
-  icon_pixels.h (the icons' 16 and 32 px pixels, for the tests)
+  icon_pixels.h (the icons' pixels at every size, for the tests)
 """
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 PALETTE = {
@@ -140,7 +146,9 @@ def bmp_bytes(rows):
 # a pixel takes as much of a shape as lies within half a pixel of it.
 
 ICON_SIZES = (16, 20, 24, 32, 40, 48)
-TEST_SIZES = (16, 32)  # the sizes whose pixels the tests compare
+# Sizes from this one up are stored as PNG images. The smallest stays a
+# plain image: it is the size loaded at 100 % scaling and gains least.
+PNG_FROM_SIZE = 20
 
 THEMES = {
     # stroke, pad fill, accent; the dark variant sits on a dark toolbar.
@@ -290,25 +298,46 @@ def render(layers, theme, size):
     return rows
 
 
+def plain_icon_image(size, rows):
+    """A 32-bit image with an alpha channel and its AND mask, as icons held
+    them before PNG."""
+    pixels = bytearray()
+    for row in reversed(rows):
+        for r, g, b, a in row:
+            pixels += bytes((b, g, r, a))
+    mask_stride = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for row in reversed(rows):
+        bits = bytearray(mask_stride)
+        for x, (_, _, _, a) in enumerate(row):
+            if a == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
+    return info + pixels + mask
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png_bytes(size, rows):
+    """A PNG file of 8-bit RGBA with straight alpha, the colour type Windows
+    reads in icons. The rows go unfiltered (filter byte 0): on these drawings,
+    mostly transparent, every PNG filter compresses worse."""
+    data = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in rows)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", zlib.compress(data, 9)) +
+            png_chunk(b"IEND", b""))
+
+
 def ico_bytes(images):
-    """A multi-size .ico file of 32-bit images with an alpha channel."""
+    """A multi-size .ico file: the small sizes as plain 32-bit images, the
+    larger as PNG images."""
     entries, blobs = b"", b""
     offset = 6 + 16 * len(images)
     for size, rows in images:
-        pixels = bytearray()
-        for row in reversed(rows):
-            for r, g, b, a in row:
-                pixels += bytes((b, g, r, a))
-        mask_stride = ((size + 31) // 32) * 4
-        mask = bytearray()
-        for row in reversed(rows):
-            bits = bytearray(mask_stride)
-            for x, (_, _, _, a) in enumerate(row):
-                if a == 0:
-                    bits[x // 8] |= 0x80 >> (x % 8)
-            mask += bits
-        info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
-        blob = info + pixels + mask
+        blob = png_bytes(size, rows) if size >= PNG_FROM_SIZE else plain_icon_image(size, rows)
         entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
         blobs += blob
@@ -316,9 +345,9 @@ def ico_bytes(images):
 
 
 def pixels_header(tables):
-    """C++ arrays of the icons' pixels at the test sizes, 0xAARRGGBB."""
+    """C++ arrays of the icons' pixels at every size, 0xAARRGGBB."""
     lines = ["// Written by res/make_bitmaps.py: the toolbar icons' pixels (0xAARRGGBB,",
-             "// straight alpha, top row first) at the sizes the tests compare.",
+             "// straight alpha, top row first) at every size the resources hold.",
              "#pragma once", "", "struct IconPixels {", "    const char* name;  // e.g. \"note_n_dark\"",
              "    int size;", "    const unsigned int* pixels;", "};", ""]
     index = []
@@ -348,7 +377,7 @@ def main():
             images = [(size, render(layers, theme, size)) for size in ICON_SIZES]
             name = f"note_{key}_{theme}"
             (out / f"{name}.ico").write_bytes(ico_bytes(images))
-            tables += [(name, size, rows) for size, rows in images if size in TEST_SIZES]
+            tables += [(name, size, rows) for size, rows in images]
     (out / "icon_pixels.h").write_text(pixels_header(tables))
 
 

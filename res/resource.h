@@ -27,6 +27,7 @@
 #define IDD_NOTES_PANEL      220
 #define IDC_NOTES_SEARCH     221
 #define IDC_NOTES_LIST       222
+#define IDC_NOTES_STATUS     223
 
 // Toolbar bitmaps.
 #define IDB_OPEN_NOTE        300

@@ -17,6 +17,7 @@ fi
 export SOURCE_DATE_EPOCH
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(/usr/lib/wine/wine64 --version)"
+echo "32-bit programs: $(cmake/wine-run --x86-route || true)"
 for arch in x86 x64; do
     dir=$root/$arch
     if [ ! -f "$dir/CMakeCache.txt" ]; then

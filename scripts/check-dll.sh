@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built Quiblet.dll: it imports only Windows system DLLs (no mingw
 # runtime), exports exactly the editor's six functions under their plain
-# names, is built for the expected machine and carries its resources.
+# names, is built for the expected machine, carries its resources and is
+# no larger than 150 KB.
 # Given the DLL of another build, it also checks that both carry the same
 # resources and the same version resource.
 #   check-dll.sh OBJDUMP Quiblet.dll x86|x64|arm64 [OTHER_BUILD/Quiblet.dll]
@@ -10,9 +11,16 @@ set -euo pipefail
 objdump=$1 dll=$2 arch=$3 reference=${4:-}
 allowed="KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll SHLWAPI.dll SHELL32.dll COMDLG32.dll OLE32.dll VERSION.dll ADVAPI32.dll msvcrt.dll"
 expected_exports="beNotified getFuncsArray getName isUnicode messageProc setInfo"
+size_limit=$((150 * 1024))
 
 dump=$("$objdump" -p "$dll")
 fail=0
+
+size=$(stat -c %s "$dll")
+if [ "$size" -gt "$size_limit" ]; then
+    echo "check-dll: $dll is $size bytes, more than 150 KB ($size_limit bytes)" >&2
+    fail=1
+fi
 
 imports=$(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: //p')
 for name in $imports; do

@@ -37,23 +37,25 @@ bool hasNoteExtension(const wchar_t* name, const wchar_t* extension) {
                                 static_cast<int>(extensionLength), TRUE) == CSTR_EQUAL;
 }
 
-// Whether the note holds nothing but a byte-order mark (UTF-8, or UTF-16
-// either way round): the editor writes an empty document so under some
-// encoding settings.
-static bool holdsOnlyAMark(const wchar_t* folder, const WIN32_FIND_DATAW& entry) {
-    wchar_t path[MAX_PATH];
-    if (FAILED(StringCchCopyW(path, MAX_PATH, folder)) || !PathAppendW(path, entry.cFileName)) return false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+// Whether the file, read from its start, holds nothing but a byte-order
+// mark (UTF-8, or UTF-16 either way round): the editor writes an empty
+// document so under some encoding settings.
+static bool readsOnlyAMark(HANDLE file) {
     BYTE bytes[kLongestMark + 1] = {};
     DWORD size = 0;
-    const bool read = ReadFile(file, bytes, sizeof bytes, &size, nullptr) != 0;
-    CloseHandle(file);
-    if (!read) return false;
+    if (!ReadFile(file, bytes, sizeof bytes, &size, nullptr)) return false;
     if (size == 3) return bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
     if (size == 2) return (bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF);
     return false;
+}
+
+static bool holdsOnlyAMark(const wchar_t* path) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool onlyAMark = readsOnlyAMark(file);
+    CloseHandle(file);
+    return onlyAMark;
 }
 
 bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension) {
@@ -68,6 +70,43 @@ static LONGLONG asCount(const FILETIME& time) {
     return static_cast<LONGLONG>(value.QuadPart);
 }
 
+static bool sameTime(const LARGE_INTEGER& now, const FILETIME& listed) { return now.QuadPart == asCount(listed); }
+
+// Deletes the note at path if it is still the one the listing judged
+// (listed): a plain file on disk, not a folder, link or device, with the
+// same creation and last-write times and size, and, when it was judged
+// empty for holding only a byte-order mark, still only that. A note that
+// another program (a sync client, another editor) wrote meanwhile, even
+// while the question was open, is kept. It is checked and deleted through
+// one handle, which lets no writer in between the two. (The two small
+// queries, not GetFileInformationByHandle: its volume serial number costs
+// Wine milliseconds for every note.)
+static void deleteIfUnchanged(const wchar_t* path, const WIN32_FIND_DATAW& listed, bool old) {
+    HANDLE file = CreateFileW(path, DELETE | GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Held open for writing by another program, or gone: left alone.
+    if (file == INVALID_HANDLE_VALUE) return;
+    FILE_BASIC_INFO times;
+    FILE_STANDARD_INFO size;
+    ULARGE_INTEGER listedSize;
+    listedSize.LowPart = listed.nFileSizeLow;
+    listedSize.HighPart = listed.nFileSizeHigh;
+    const bool unchanged =
+        GetFileType(file) == FILE_TYPE_DISK &&
+        GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) &&
+        GetFileInformationByHandleEx(file, FileStandardInfo, &size, sizeof size) && !size.Directory &&
+        !(times.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        sameTime(times.CreationTime, listed.ftCreationTime) && sameTime(times.LastWriteTime, listed.ftLastWriteTime) &&
+        static_cast<ULONGLONG>(size.EndOfFile.QuadPart) == listedSize.QuadPart &&
+        (old || listedSize.QuadPart == 0 || readsOnlyAMark(file));
+    if (unchanged) {
+        // Deleted when the handle closes; a read-only note refuses it and stays.
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    }
+    CloseHandle(file);
+}
+
 // Yes, No or Cancel for one note.
 static int askBeforeDeleting(const wchar_t* name) {
     wchar_t question[kQuestionCapacity];
@@ -79,8 +118,9 @@ void cleanNoteFolder() {
     const Settings& s = settings();
     const bool deleteEmpty = s.DeleteEmptyNotes != 0;
     const int ageLimit = s.DeleteOldNotes ? s.OldNotesAge : 0;
-    // Without an extension every file of the folder would match.
-    if (!s.Extension[0]) return;
+    // Without an extension every file of the folder would match, and one
+    // without its dot ("note") would match other names ("keynote").
+    if (s.Extension[0] != L'.' || !s.Extension[1]) return;
 
     wchar_t folder[kExpansionCapacity];
     if (!expandNoteFolder(folder)) return;
@@ -99,9 +139,12 @@ void cleanNoteFolder() {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (!isNoteEntry(entry, s.Extension)) continue;
+        // Deleted from the folder that was searched; a path that does not
+        // fit is skipped, never cut.
+        wchar_t path[MAX_PATH];
+        if (FAILED(StringCchCopyW(path, MAX_PATH, folder)) || !PathAppendW(path, entry.cFileName)) continue;
         const bool empty = deleteEmpty && entry.nFileSizeHigh == 0 &&
-                           (entry.nFileSizeLow == 0 ||
-                            (entry.nFileSizeLow <= kLongestMark && holdsOnlyAMark(folder, entry)));
+                           (entry.nFileSizeLow == 0 || (entry.nFileSizeLow <= kLongestMark && holdsOnlyAMark(path)));
         const bool old = ageLimit > 0 &&
                          noteDayCount(asCount(now) - asCount(entry.ftCreationTime)) > ageLimit;
         if (!empty && !old) continue;
@@ -110,11 +153,7 @@ void cleanNoteFolder() {
             if (answer == IDCANCEL) break;
             if (answer != IDYES) continue;
         }
-        // Deleted from the folder that was searched; a path that does not
-        // fit is skipped, never cut.
-        wchar_t path[MAX_PATH];
-        if (FAILED(StringCchCopyW(path, MAX_PATH, folder)) || !PathAppendW(path, entry.cFileName)) continue;
-        DeleteFileW(path);
+        deleteIfUnchanged(path, entry, old);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
 }

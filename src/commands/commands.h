@@ -13,8 +13,13 @@ void openNotes();
 void openLastNote();
 // "Clean note folder": deletes empty and old notes.
 void cleanNoteFolder();
+// The note-path error for a Folder template that gives no note folder, for
+// a command that needs one (expandNoteFolder said false just now).
+void showNoteFolderRefused();
 // Asks (owned by owner, under title), naming the note, then moves the note at
-// path to the Recycle Bin. True when the note is gone.
+// path (a full path to a file) to the Recycle Bin; where the bin cannot take
+// it, asks instead whether to delete it permanently (No the default). True
+// when the note is gone.
 bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const wchar_t* title);
 
 // Days a note of this age (100-ns units) counts as old: years of 365 days

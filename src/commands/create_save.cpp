@@ -2,7 +2,6 @@
 // the note path, after asking before an existing file is overwritten.
 #include "commands.h"
 
-#include <shlwapi.h>
 #include <strsafe.h>
 
 #include "messages.h"
@@ -24,6 +23,9 @@ static const wchar_t kNoteFolderError[] =
 static const wchar_t kNoteNameError[] =
     L"The note path cannot be formed: the note name is empty, or only dots and blanks, or leads out of "
     L"the note folder.\n\nNote name: \"%s\"";
+static const wchar_t kNoteDeviceError[] =
+    L"The note path cannot be formed: \"%s\" is the name of a device (such as NUL, CON, PRN, AUX, COM1 or "
+    L"LPT1), which Windows opens instead of a file, so the note would be written nowhere.";
 static const wchar_t kNoNewDocumentError[] =
     L"The editor did not open a new document, so no note was created at:\n\"%s\"";
 
@@ -40,7 +42,25 @@ void showNoteError(const wchar_t* format, const wchar_t* argument) {
 void showNotePathError(NotePathFault fault) {
     if (fault == NotePathFault::FolderNotFull) showNoteError(kNoteFolderError, settings().Folder);
     else if (fault == NotePathFault::NoRealName) showNoteError(kNoteNameError, settings().FileMask);
+    else if (fault == NotePathFault::DeviceName) showNoteError(kNoteDeviceError, notePathDevicePart());
     else showNoteError(kNotePathError, settings().Folder);
+}
+
+void showNoteFolderRefused() {
+    showNotePathError(expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
+}
+
+// Whether a file or folder is on disk at path; a device that answers to
+// the name is not a note that exists.
+static bool noteExists(const wchar_t* path) {
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return false;
+    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // There, though it cannot be opened: the editor's save would meet it.
+    if (file == INVALID_HANDLE_VALUE) return true;
+    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
+    CloseHandle(file);
+    return onDisk;
 }
 
 // The note path, once the user agreed to overwrite what is there (if
@@ -52,7 +72,7 @@ static bool prepareNotePath(wchar_t* path) {
         showNotePathError(fault);
         return false;
     }
-    if (PathFileExistsW(path) && !settings().Overwrite) {
+    if (noteExists(path) && !settings().Overwrite) {
         wchar_t question[kMessageCapacity];
         StringCchPrintfW(question, kMessageCapacity, kOverwriteQuestion, path);
         if (MessageBoxW(hostWindow(), question, kNoteCommandTitle, MB_YESNO | MB_ICONQUESTION) == IDNO)
@@ -61,10 +81,10 @@ static bool prepareNotePath(wchar_t* path) {
     return true;
 }
 
-// The editor reports a save it cannot do itself, so its answer is not
-// examined here: a second error box would only repeat its message.
-static void saveActiveDocumentAs(const wchar_t* path) {
-    SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path));
+// Whether the editor saved the active document there. It reports a save
+// it cannot do itself: a second error box would only repeat its message.
+static bool saveActiveDocumentAs(const wchar_t* path) {
+    return SendMessageW(hostWindow(), NPPM_SAVECURRENTFILEAS, 0, reinterpret_cast<LPARAM>(path)) != FALSE;
 }
 
 // Has the editor run File/New and waits, without handling messages, until
@@ -94,8 +114,9 @@ void createNewNote() {
 void saveAsNote() {
     wchar_t path[kExpansionCapacity];
     if (!prepareNotePath(path)) return;
-    saveActiveDocumentAs(path);
-    // Recorded even when the save failed: "Open last note" then reports it.
+    // Only a note that was saved is the last note; a path with a control
+    // character (say from an environment variable) is no setting.
+    if (!saveActiveDocumentAs(path) || holdsControlCharacter(path)) return;
     // Written at once, so that it outlives a crash of the editor.
     StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
     if (!saveSettings()) showSettingsNotSaved(hostWindow());

@@ -1,30 +1,75 @@
-// Deleting one note on the user's word: the Notes panel's Delete key.
+// Deleting one note on the user's word: the Notes panel's Delete key. The
+// note goes to the Recycle Bin, or, where the bin cannot take it, is deleted
+// for good only when the user says so.
 #include "commands.h"
 
 #include <shellapi.h>
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../naming/naming.h"
 
 static const wchar_t kRecycleQuestion[] = L"Move the note \"%s\" to the Recycle Bin?";
+static const wchar_t kPermanentQuestion[] =
+    L"The note \"%s\" cannot be moved to the Recycle Bin. Delete it permanently?";
 static const wchar_t kRecycleFailed[] = L"The note \"%s\" could not be moved to the Recycle Bin.";
+static const wchar_t kDeleteFailed[] = L"The note \"%s\" could not be deleted.";
 
-bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const wchar_t* title) {
+// Whether the Recycle Bin of the note's drive takes files. A network share,
+// a mapped or removable drive has none (the shell would delete for good);
+// a local drive's bin that does not answer is taken for none either.
+static bool recycleBinTakes(const wchar_t* path) {
+    wchar_t root[MAX_PATH];
+    if (!GetVolumePathNameW(path, root, MAX_PATH)) return false;
+    if (GetDriveTypeW(root) != DRIVE_FIXED) return false;
+    SHQUERYRBINFO bin = {};
+    bin.cbSize = sizeof bin;
+    return SUCCEEDED(SHQueryRecycleBinW(root, &bin));
+}
+
+// Moves the note to the Recycle Bin. The shell is told to warn, not to
+// delete silently, should it still find that the bin cannot take the note.
+// False, after saying so unless the user turned the shell's warning down,
+// when the note is still there.
+static bool moveToRecycleBin(HWND owner, const wchar_t* path, const wchar_t* title) {
     wchar_t from[MAX_PATH + 1] = L"";  // SHFileOperationW takes a list ending in two nuls
     if (FAILED(StringCchCopyW(from, MAX_PATH, path))) return false;
     from[wcslen(from) + 1] = L'\0';
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, kRecycleQuestion, name);
-    if (MessageBoxW(owner, text, title, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return false;
     SHFILEOPSTRUCTW operation = {};
     operation.hwnd = owner;
     operation.wFunc = FO_DELETE;
     operation.pFrom = from;
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    if (SHFileOperationW(&operation) != 0 || operation.fAnyOperationsAborted) {
-        StringCchPrintfW(text, kMessageCapacity, kRecycleFailed, path);
-        MessageBoxW(owner, text, title, MB_OK | MB_ICONERROR);
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
+    const int result = SHFileOperationW(&operation);
+    if (operation.fAnyOperationsAborted) return false;  // the user said No to the shell's warning
+    if (result == 0) return true;
+    wchar_t text[kMessageCapacity];
+    StringCchPrintfW(text, kMessageCapacity, kRecycleFailed, path);
+    MessageBoxW(owner, text, title, MB_OK | MB_ICONERROR);
+    return false;
+}
+
+// Deletes the note for good (the user agreed); false, after saying so, when
+// it could not be deleted.
+static bool deletePermanently(HWND owner, const wchar_t* path, const wchar_t* title) {
+    if (DeleteFileW(path)) return true;
+    wchar_t text[kMessageCapacity];
+    StringCchPrintfW(text, kMessageCapacity, kDeleteFailed, path);
+    MessageBoxW(owner, text, title, MB_OK | MB_ICONERROR);
+    return false;
+}
+
+bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const wchar_t* title) {
+    // The shell would take a relative path from whatever folder is current,
+    // and would send a folder to the bin with all it holds.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (!isFullFolderPath(path) || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
         return false;
-    }
-    return true;
+    const bool recyclable = recycleBinTakes(path);
+    wchar_t text[kMessageCapacity];
+    StringCchPrintfW(text, kMessageCapacity, recyclable ? kRecycleQuestion : kPermanentQuestion, name);
+    const UINT icon = recyclable ? MB_ICONQUESTION : MB_ICONWARNING;
+    if (MessageBoxW(owner, text, title, MB_YESNO | icon | MB_DEFBUTTON2) != IDYES) return false;
+    return recyclable ? moveToRecycleBin(owner, path, title) : deletePermanently(owner, path, title);
 }

@@ -56,8 +56,10 @@ static void buildFilter(wchar_t* filter, const wchar_t* extension) {
 void openNotes() {
     wchar_t filter[kFilterCapacity];
     buildFilter(filter, settings().Extension);
+    // A note folder that is no full path gives no start: the dialog starts
+    // where the platform puts it, rather than in whatever folder is current.
     wchar_t startFolder[kExpansionCapacity];
-    StringCchCopyW(startFolder, kExpansionCapacity, expandTemplate(settings().Folder));
+    expandNoteFolder(startFolder);
 
     static wchar_t chosen[kChosenFilesCapacity];
     chosen[0] = L'\0';
@@ -68,7 +70,7 @@ void openNotes() {
     dialog.nFilterIndex = kNotesFilterIndex;
     dialog.lpstrFile = chosen;
     dialog.nMaxFile = kChosenFilesCapacity;
-    dialog.lpstrInitialDir = startFolder;
+    dialog.lpstrInitialDir = startFolder[0] ? startFolder : nullptr;
     dialog.Flags = kOpenDialogFlags;
     if (!GetOpenFileNameW(&dialog)) return;
 

@@ -51,9 +51,15 @@ struct toolbarIconsWithDarkMode {
     HICON hToolbarIconDarkMode;
 };
 
-// Only the NMHDR header of the editor's notification record is read.
+// The editor's notification record (Scintilla's): its NMHDR header, and
+// for SCN_MODIFIED what was modified. The record is larger; only these
+// fields are read.
 struct SCNotification {
     NMHDR nmhdr;
+    INT_PTR position;
+    int ch;
+    int modifiers;
+    int modificationType;  // SCN_MODIFIED: the SC_MOD_* and SC_PERFORMED_* bits
 };
 
 // A panel handed to the editor's docking manager (NPPM_DMMREGASDCKDLG). The
@@ -102,6 +108,7 @@ static_assert(sizeof(toolbarIconsWithDarkMode) == 12, "toolbarIconsWithDarkMode 
 static_assert(offsetof(toolbarIconsWithDarkMode, hToolbarIconDarkMode) == 8, "dark icon place");
 #endif
 static_assert(sizeof(ShortcutKey) == 4, "ShortcutKey layout");
+static_assert(offsetof(SCNotification, modificationType) == (sizeof(void*) == 8 ? 40 : 24), "SCNotification layout");
 
 // Requests to the editor main window.
 const UINT NPPMSG = WM_USER + 1000;
@@ -114,6 +121,7 @@ const UINT NPPM_SETMENUITEMCHECK = NPPMSG + 40;      // 2064: wParam command id,
 const UINT NPPM_ADDTOOLBARICON = NPPMSG + 41;        // 2065
 const UINT NPPM_GETPLUGINSCONFIGDIR = NPPMSG + 46;   // 2070
 const UINT NPPM_MENUCOMMAND = NPPMSG + 48;           // 2072
+const UINT NPPM_GETCURRENTSCINTILLA = NPPMSG + 4;    // 2028: lParam an int, set to the current view (0 main, 1 second)
 const UINT NPPM_GETNPPVERSION = NPPMSG + 50;         // 2074, see below
 const UINT NPPM_SWITCHTOFILE = NPPMSG + 37;          // 2061: lParam a full path; TRUE when it is open
 const UINT NPPM_SAVECURRENTFILE = NPPMSG + 38;       // 2062: saves the active document
@@ -158,10 +166,16 @@ static_assert(NPPM_GETFULLCURRENTPATH == 4025 && NPPM_GETNPPDIRECTORY == 4031, "
 const UINT NPPN_FIRST = 1000;
 const UINT NPPN_READY = NPPN_FIRST + 1;           // 1001
 const UINT NPPN_TBMODIFICATION = NPPN_FIRST + 2;  // 1002
+const UINT NPPN_FILEBEFORECLOSE = NPPN_FIRST + 3; // 1003: idFrom the buffer id
+const UINT NPPN_FILECLOSED = NPPN_FIRST + 5;      // 1005: idFrom the buffer id (the id may be reused afterwards)
 const UINT NPPN_FILESAVED = NPPN_FIRST + 8;       // 1008: idFrom the buffer id
 const UINT NPPN_SHUTDOWN = NPPN_FIRST + 9;        // 1009: the editor exits, its documents closed
 const UINT NPPN_BUFFERACTIVATED = NPPN_FIRST + 10;  // 1010: idFrom the buffer id
+const UINT NPPN_READONLYCHANGED = NPPN_FIRST + 16;  // 1016: hwndFrom the buffer id, idFrom DOCSTATUS_* bits
 const UINT NPPN_BEFORESHUTDOWN = NPPN_FIRST + 19;   // 1019: the editor starts closing, documents still open
+const UINT NPPN_CANCELSHUTDOWN = NPPN_FIRST + 20;   // 1020: the user cancelled the exit (an unsaved document)
+const UINT NPPN_FILERENAMED = NPPN_FIRST + 23;      // 1023: idFrom the buffer id
+const UINT_PTR DOCSTATUS_READONLY = 1;
 
 // What the docking manager sends a panel's window (WM_NOTIFY code): the user
 // closed the panel with its own close button.
@@ -170,15 +184,20 @@ const UINT DMN_CLOSE = DMN_FIRST + 1;
 const UINT NPPN_DARKMODECHANGED = NPPN_FIRST + 27;  // 1027, editor 8.4.1+
 static_assert(NPPN_DARKMODECHANGED == 1027, "notification numbers");
 
-// Notifications from a view (hwndFrom the view).
+// Notifications from a view (hwndFrom the view), about the document it shows.
+const UINT SCN_SAVEPOINTREACHED = 2002;  // back to the text as saved (a save, or undo)
 const UINT SCN_SAVEPOINTLEFT = 2003;
 const UINT SCN_MODIFIED = 2008;
+const int SC_MOD_INSERTTEXT = 0x1;
+const int SC_MOD_DELETETEXT = 0x2;
 static_assert(NPPN_BUFFERACTIVATED == 1010 && NPPN_BEFORESHUTDOWN == 1019 && NPPM_SAVEFILE == 2118,
               "notification and request numbers");
 
 // Requests to a view.
 const UINT SCI_GETLINE = 2153;
 const UINT SCI_GETCODEPAGE = 2137;
+const UINT SCI_GETREADONLY = 2140;
+const UINT SCI_GETMODIFY = 2159;
 const UINT SCI_LINELENGTH = 2350;
 const int SC_CP_UTF8 = 65001;
 

@@ -31,15 +31,20 @@ enum class NotePathFault {
     TooLong,        // the folder, name and extension do not fit in 259 characters
     FolderNotFull,  // the note folder is not a full path (drive or network share)
     NoRealName,     // a part of the name is empty or only dots and blanks
+    DeviceName,     // a part of the path names a device (NUL, CON, COM1...)
 };
 
 // The full path of a new note from Folder, FileMask and Extension; creates
-// the note folder when CreateDir allows. The path always lies inside the
-// expanded note folder. Empty, with *fault telling why, when the folder is
-// not a full path, the name is not a real one, or the path does not fit in
-// 259 characters. The result lives until the next call.
+// the note folder, when CreateDir allows, once the whole path is accepted.
+// The path always lies inside the expanded note folder. Empty, with *fault
+// telling why, when the folder is not a full path, the name is not a real
+// one, a part of the path names a device, or the path does not fit in 259
+// characters. The result lives until the next call.
 const wchar_t* composeNotePath(NotePathFault* fault = nullptr);
-// Whether a folder is a full path: a drive and its root, or a network share.
+// The part that made the last composeNotePath refuse with DeviceName.
+const wchar_t* notePathDevicePart();
+// Whether a folder is a full path: a drive and its root, or a network share
+// (not the \\.\ or \\?\ device namespace).
 bool isFullFolderPath(const wchar_t* path);
 
 // The note folder that the note commands, the clean-up and the Notes panel

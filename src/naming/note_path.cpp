@@ -16,7 +16,21 @@ bool isFullFolderPath(const wchar_t* path) {
     const wchar_t letter = static_cast<wchar_t>(path[0] | 0x20);
     const bool drive = letter >= L'a' && letter <= L'z' && path[1] == L':' && isSeparator(path[2]);
     const bool share = isSeparator(path[0]) && isSeparator(path[1]) && path[2] && !isSeparator(path[2]);
-    return drive || share;
+    // \\.\ and \\?\ lead into the device namespace (pipes, disks, COM1), not to a share.
+    const bool deviceNamespace = share && (path[2] == L'.' || path[2] == L'?') && (!path[3] || isSeparator(path[3]));
+    return drive || (share && !deviceNamespace);
+}
+
+// Where the parts below the root begin: after "C:\", or after the server
+// and the share of "\\server\share".
+static const wchar_t* belowRoot(const wchar_t* path) {
+    if (!isSeparator(path[0])) return path + 3;
+    const wchar_t* rest = path + 2;
+    for (int part = 0; part < 2; ++part) {
+        while (*rest && !isSeparator(*rest)) ++rest;
+        while (isSeparator(*rest)) ++rest;
+    }
+    return rest;
 }
 
 bool expandNoteFolder(wchar_t* folder) {
@@ -46,15 +60,7 @@ static bool holdsPlaceholder(const wchar_t* text, size_t length) {
 // Whether a full path names a folder below its drive's or share's root
 // (C:\notes, \\server\share\notes), not the root itself.
 static bool isBelowRoot(const wchar_t* path) {
-    const wchar_t* rest = path + 3;  // after "C:\"
-    if (isSeparator(path[0])) {
-        // \\server\share: skip the server and the share.
-        rest = path + 2;
-        for (int part = 0; part < 2; ++part) {
-            while (*rest && !isSeparator(*rest)) ++rest;
-            while (isSeparator(*rest)) ++rest;
-        }
-    }
+    const wchar_t* rest = belowRoot(path);
     while (isSeparator(*rest)) ++rest;
     return *rest != L'\0';
 }
@@ -108,6 +114,49 @@ static bool isRealName(const wchar_t* name) {
     }
 }
 
+// Whether one part of a path names a DOS device, which Windows opens
+// instead of a file wherever the part appears: the part before its first
+// dot or colon, blanks at its end dropped ("nul.txt", "NUL ." and
+// "Com1 .note" are all devices), is CON, PRN, AUX, NUL, CONIN$, CONOUT$,
+// or COM or LPT with one digit (the superscripts 1, 2 and 3 count as
+// digits; 0 is reserved too).
+static bool isDeviceName(const wchar_t* part, size_t length) {
+    size_t base = 0;
+    while (base < length && part[base] != L'.' && part[base] != L':') ++base;
+    while (base > 0 && part[base - 1] == L' ') --base;
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices) {
+        const int deviceLength = static_cast<int>(wcslen(device));
+        if (base == static_cast<size_t>(deviceLength) &&
+            CompareStringOrdinal(part, deviceLength, device, deviceLength, TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    if (base != 4) return false;
+    const bool port = CompareStringOrdinal(part, 3, L"COM", 3, TRUE) == CSTR_EQUAL ||
+                      CompareStringOrdinal(part, 3, L"LPT", 3, TRUE) == CSTR_EQUAL;
+    const wchar_t digit = part[3];
+    return port && ((digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3');
+}
+
+// The first part below the root of a full path that names a device, copied
+// into part (kExpansionCapacity characters); false when there is none.
+static bool findDevicePart(const wchar_t* path, wchar_t* part) {
+    for (const wchar_t* begin = belowRoot(path); *begin;) {
+        const wchar_t* end = begin;
+        while (*end && !isSeparator(*end)) ++end;
+        if (isDeviceName(begin, static_cast<size_t>(end - begin))) {
+            StringCchCopyNW(part, kExpansionCapacity, begin, static_cast<size_t>(end - begin));
+            return true;
+        }
+        begin = *end ? end + 1 : end;
+    }
+    return false;
+}
+
+static wchar_t g_devicePart[kExpansionCapacity];
+
+const wchar_t* notePathDevicePart() { return g_devicePart; }
+
 static const wchar_t* refuse(NotePathFault* fault, NotePathFault why) {
     if (fault) *fault = why;
     g_notePath[0] = L'\0';
@@ -117,15 +166,11 @@ static const wchar_t* refuse(NotePathFault* fault, NotePathFault why) {
 const wchar_t* composeNotePath(NotePathFault* fault) {
     const Settings& s = settings();
     if (fault) *fault = NotePathFault::None;
+    g_devicePart[0] = L'\0';
 
     wchar_t folder[kExpansionCapacity];
     if (!expandNoteFolder(folder))
         return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
-    if (!PathIsDirectoryW(folder) && s.CreateDir) {
-        // Also makes the missing parents; shows nothing.
-        SHCreateDirectory(nullptr, folder);
-    }
-
     wchar_t name[kExpansionCapacity];
     StringCchCopyW(name, kExpansionCapacity, expandTemplate(s.FileMask));
     if (!expansionFitted()) return refuse(fault, NotePathFault::TooLong);
@@ -143,6 +188,15 @@ const wchar_t* composeNotePath(NotePathFault* fault) {
         return refuse(fault, NotePathFault::TooLong);
     // The extension must not lead out of the folder either.
     if (!isRealName(path + nameAt)) return refuse(fault, NotePathFault::NoRealName);
+    // The editor would write the note into the device (NUL: nowhere).
+    if (findDevicePart(path, g_devicePart)) return refuse(fault, NotePathFault::DeviceName);
+
+    // Only a path accepted whole gets its folder: a refused note leaves no
+    // empty folders behind.
+    if (!PathIsDirectoryW(folder) && s.CreateDir) {
+        // Also makes the missing parents; shows nothing.
+        SHCreateDirectory(nullptr, folder);
+    }
     StringCchCopyW(g_notePath, kExpansionCapacity, path);
     return g_notePath;
 }

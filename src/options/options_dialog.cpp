@@ -1,5 +1,6 @@
 // The Options dialog: edits the settings. OK stores every control and
-// writes the settings file; Cancel stores nothing.
+// writes the settings file, once the texts are ones a setting can hold;
+// Cancel stores nothing.
 #include <windows.h>
 #include <shlobj.h>
 #include <strsafe.h>
@@ -18,6 +19,25 @@ static bool g_comPending = true;
 static wchar_t g_browseResult[MAX_PATH];
 
 static const wchar_t kBrowseTitle[] = L"Select folder";
+
+// The boxes of the text settings, named as the dialog labels them.
+struct TextBox {
+    int id;
+    const wchar_t* label;
+};
+static const TextBox kTextBoxes[] = {
+    {IDC_FOLDER, L"Folder where notes are stored"},
+    {IDC_FILEMASK, L"Note name"},
+    {IDC_EXTENSION, L"Note extension"},
+};
+const int kRefusalCapacity = 512;
+static const wchar_t kTooLongError[] =
+    L"\"%s\" holds more than 259 characters, more than the setting can keep.\n\nShorten it and press OK again.";
+static const wchar_t kControlCharacterError[] =
+    L"\"%s\" holds a control character (such as a line break or a tab), which the setting cannot keep.\n\n"
+    L"Remove it and press OK again.";
+static const wchar_t kExtensionDotError[] =
+    L"\"%s\" must start with a dot, such as \".note\".\n\nCorrect it and press OK again.";
 
 // The Options dialog while it is open (it is modal: one at a time).
 static HWND g_openOptions;
@@ -84,6 +104,9 @@ static void enableAgeBox(HWND dialog, bool enable) {
 
 static void showSettings(HWND dialog) {
     const Settings& s = settings();
+    // Typing or pasting stops at what a setting can keep.
+    for (const TextBox& box : kTextBoxes)
+        SendDlgItemMessageW(dialog, box.id, EM_LIMITTEXT, kSettingTextCapacity - 1, 0);
     SetDlgItemTextW(dialog, IDC_FOLDER, s.Folder);
     SetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask);
     SetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension);
@@ -104,6 +127,38 @@ static void showSettings(HWND dialog) {
     setCheck(dialog, IDC_DELETE_CONFIRM, s.DeleteConfirm != 0);
     setCheck(dialog, IDC_PANEL_BUTTON, s.NotesPanelButton != 0);
     setCheck(dialog, IDC_AUTOSAVE, s.AutoSaveNotes != 0);
+}
+
+// Says why a text box cannot be stored and puts the focus in it.
+static void refuseText(HWND dialog, const TextBox& box, const wchar_t* format) {
+    wchar_t text[kRefusalCapacity];
+    StringCchPrintfW(text, kRefusalCapacity, format, box.label);
+    MessageBoxW(dialog, text, readPluginName(), MB_OK | MB_ICONERROR);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, box.id)), TRUE);
+}
+
+// Whether every text box holds what its setting can keep: at most 259
+// characters (another program can put more in a box), no control
+// character, an extension that starts with a dot. Otherwise a box says
+// which one does not, and nothing may be stored.
+static bool textsCanBeStored(HWND dialog) {
+    for (const TextBox& box : kTextBoxes) {
+        if (GetWindowTextLengthW(GetDlgItem(dialog, box.id)) >= kSettingTextCapacity) {
+            refuseText(dialog, box, kTooLongError);
+            return false;
+        }
+        wchar_t text[kSettingTextCapacity];
+        if (!GetDlgItemTextW(dialog, box.id, text, kSettingTextCapacity)) text[0] = L'\0';
+        if (holdsControlCharacter(text)) {
+            refuseText(dialog, box, kControlCharacterError);
+            return false;
+        }
+        if (box.id == IDC_EXTENSION && text[0] != L'.') {
+            refuseText(dialog, box, kExtensionDotError);
+            return false;
+        }
+    }
+    return true;
 }
 
 static void storeSettings(HWND dialog) {
@@ -208,6 +263,7 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     if (message != WM_COMMAND) return 0;
     switch (LOWORD(wParam)) {
     case IDOK:
+        if (!textsCanBeStored(dialog)) return 0;
         storeSettings(dialog);
         if (!saveSettings()) showSettingsNotSaved(dialog);
         return EndDialog(dialog, 1);

@@ -15,14 +15,18 @@
 
 namespace {
 
-enum class Encoding { Unknown, Utf8, Utf16Le, Utf16Be, Ansi };
+// Attributes of files whose contents are kept elsewhere and fetched when
+// read (cloud files on demand); older headers do not name them.
+const DWORD kRecallOnOpen = 0x40000;
+const DWORD kRecallOnDataAccess = 0x400000;
 
-// Bytes of a byte-order mark at the start, and the encoding it names.
+enum class Encoding { EightBit, Utf16Le, Utf16Be };
+
+// Bytes of a byte-order mark at the start, and the encoding it names (UTF-8
+// and no mark alike are 8-bit text).
 size_t byteOrderMark(const BYTE* bytes, size_t count, Encoding* encoding) {
-    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        *encoding = Encoding::Utf8;
-        return 3;
-    }
+    *encoding = Encoding::EightBit;
+    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return 3;
     if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         *encoding = Encoding::Utf16Le;
         return 2;
@@ -31,7 +35,6 @@ size_t byteOrderMark(const BYTE* bytes, size_t count, Encoding* encoding) {
         *encoding = Encoding::Utf16Be;
         return 2;
     }
-    *encoding = Encoding::Unknown;
     return 0;
 }
 
@@ -45,35 +48,145 @@ size_t incompleteUtf8Tail(const BYTE* bytes, size_t count) {
     return needed > back + 1 ? back + 1 : 0;
 }
 
-// Decodes bytes into text (capacity characters, not terminated); the number
-// of characters written. UTF-16 is swapped as needed; Unknown tries UTF-8
-// and falls back to ANSI, saying which in *encoding.
-size_t decodeBytes(const BYTE* bytes, size_t count, Encoding* encoding, wchar_t* text, size_t capacity) {
-    if (count == 0 || capacity == 0) return 0;
-    if (*encoding == Encoding::Utf16Le || *encoding == Encoding::Utf16Be) {
-        const size_t chars = std::min(count / 2, capacity);
-        for (size_t i = 0; i < chars; ++i) {
-            const BYTE low = *encoding == Encoding::Utf16Le ? bytes[2 * i] : bytes[2 * i + 1];
-            const BYTE high = *encoding == Encoding::Utf16Le ? bytes[2 * i + 1] : bytes[2 * i];
-            text[i] = static_cast<wchar_t>(low | (high << 8));
-        }
-        return chars;
+bool isContinuation(BYTE b) { return (b & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence at bytes (count bytes there, count > 0):
+// 1 to 4, or 0 when no valid sequence starts there (a stray continuation
+// byte, an overlong form, a surrogate, beyond U+10FFFF, or cut off).
+size_t utf8SequenceAt(const BYTE* bytes, size_t count) {
+    const BYTE lead = bytes[0];
+    if (lead < 0x80) return 1;
+    size_t length;
+    BYTE low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
     }
-    const int byteCount = static_cast<int>(std::min<size_t>(count, 0x7FFFFFFF));
-    const int room = static_cast<int>(std::min<size_t>(capacity, 0x7FFFFFFF));
-    if (*encoding != Encoding::Ansi) {
+    if (count < length || bytes[1] < low || bytes[1] > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if (!isContinuation(bytes[i])) return 0;
+    return length;
+}
+
+// Whether text with some bytes that are not UTF-8 is still UTF-8 text with
+// stray bytes in it, rather than text in the code page: at least as many
+// valid multi-byte sequences as bytes that start none.
+bool mostlyUtf8(const BYTE* bytes, size_t count) {
+    size_t multiByte = 0, invalid = 0;
+    for (size_t i = 0; i < count;) {
+        const size_t length = utf8SequenceAt(bytes + i, count - i);
+        if (length == 0) {
+            ++invalid;
+            ++i;
+            continue;
+        }
+        if (length > 1) ++multiByte;
+        i += length;
+    }
+    return multiByte >= invalid;
+}
+
+// One byte alone as its character in the code page, or U+FFFD when it is
+// no character by itself there (the first half of a two-byte one).
+wchar_t byteAlone(BYTE b, UINT codePage) {
+    wchar_t c;
+    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(&b), 1, &c, 1) == 1)
+        return c;
+    return 0xFFFD;
+}
+
+// UTF-8 text in which bytes that start no valid sequence are taken one by
+// one in the code page; count <= capacity.
+size_t decodeUtf8WithStrays(const BYTE* bytes, size_t count, UINT codePage, wchar_t* text) {
+    size_t out = 0;
+    for (size_t i = 0; i < count;) {
+        const size_t length = utf8SequenceAt(bytes + i, count - i);
+        if (length == 0) {
+            text[out++] = byteAlone(bytes[i++], codePage);
+            continue;
+        }
+        UINT32 code = length == 1 ? bytes[i] : bytes[i] & (0xFF >> (length + 1));
+        for (size_t j = 1; j < length; ++j) code = (code << 6) | (bytes[i + j] & 0x3F);
+        i += length;
+        if (code >= 0x10000) {
+            // Two units for one character: a byte or more was read for each.
+            code -= 0x10000;
+            text[out++] = static_cast<wchar_t>(0xD800 + (code >> 10));
+            text[out++] = static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            text[out++] = static_cast<wchar_t>(code);
+        }
+    }
+    return out;
+}
+
+// 1 when the text ends in the first byte of a two-byte character of the
+// code page (the read cut it off), else 0.
+size_t cutOffLeadByte(const BYTE* bytes, size_t count, UINT codePage) {
+    size_t i = 0;
+    while (i < count) i += IsDBCSLeadByteEx(codePage, bytes[i]) ? 2 : 1;
+    return i > count ? 1 : 0;
+}
+
+// Decodes 8-bit text without a byte-order mark into text (capacity
+// characters, not terminated): as UTF-8 when it is valid UTF-8, or mostly
+// so (each stray byte then taken alone in codePage, so that one such byte
+// does not turn the rest into mojibake), otherwise in codePage. A character
+// that the end of the bytes cuts off is left for the next piece: *used says
+// how many bytes were decoded. Returns the characters written.
+size_t decodeEightBit(const BYTE* bytes, size_t count, UINT codePage, wchar_t* text, size_t capacity,
+                      size_t* used) {
+    // Each byte gives at most one UTF-16 unit, in every case below.
+    count = std::min(count, std::min<size_t>(capacity, 0x7FFFFFFF));
+    *used = 0;
+    if (count == 0) return 0;
+    const size_t utf8Count = count - incompleteUtf8Tail(bytes, count);
+    if (utf8Count > 0) {
         const int chars = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes),
-                                              byteCount, text, room);
+                                              static_cast<int>(utf8Count), text, static_cast<int>(capacity));
         if (chars > 0) {
-            if (*encoding == Encoding::Unknown) *encoding = Encoding::Utf8;
+            *used = utf8Count;
             return static_cast<size_t>(chars);
         }
-        // Not valid UTF-8: the note is in the ANSI code page.
-        *encoding = Encoding::Ansi;
+        if (mostlyUtf8(bytes, utf8Count)) {
+            *used = utf8Count;
+            return decodeUtf8WithStrays(bytes, utf8Count, codePage, text);
+        }
     }
-    const int chars = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(bytes), byteCount, text, room);
+    const size_t ansiCount = count - cutOffLeadByte(bytes, count, codePage);
+    *used = ansiCount;
+    if (ansiCount == 0) return 0;
+    const int chars = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(bytes),
+                                          static_cast<int>(ansiCount), text, static_cast<int>(capacity));
     return chars > 0 ? static_cast<size_t>(chars) : 0;
 }
+
+// Decodes bytes of a note in encoding (see decodeEightBit); *used says how
+// many bytes were decoded.
+size_t decodeBytes(const BYTE* bytes, size_t count, Encoding encoding, UINT codePage, wchar_t* text,
+                   size_t capacity, size_t* used) {
+    if (encoding == Encoding::EightBit) return decodeEightBit(bytes, count, codePage, text, capacity, used);
+    const size_t chars = std::min(count / 2, capacity);
+    for (size_t i = 0; i < chars; ++i) {
+        const BYTE low = encoding == Encoding::Utf16Le ? bytes[2 * i] : bytes[2 * i + 1];
+        const BYTE high = encoding == Encoding::Utf16Le ? bytes[2 * i + 1] : bytes[2 * i];
+        text[i] = static_cast<wchar_t>(low | (high << 8));
+    }
+    *used = 2 * chars;
+    return chars;
+}
+
+// The number of the code page that CP_ACP stands for, or codePage itself.
+UINT actualCodePage(UINT codePage) { return codePage == CP_ACP ? GetACP() : codePage; }
 
 BYTE foldAscii(BYTE b) { return (b >= 'A' && b <= 'Z') ? static_cast<BYTE>(b + ('a' - 'A')) : b; }
 
@@ -152,15 +265,17 @@ bool grow(void** items, size_t count, size_t* capacity, size_t itemSize) {
 }
 
 // Puts the rows in the order of newerFirst.
-bool sortNewestFirst(NoteList* list) {
-    if (list->count < 2) return true;
+void sortNewestFirst(NoteList* list) {
+    if (list->count < 2) return;
     HANDLE heap = GetProcessHeap();
     int* order = static_cast<int*>(HeapAlloc(heap, 0, list->count * sizeof(int)));
     NoteRow* sorted = static_cast<NoteRow*>(HeapAlloc(heap, 0, list->count * sizeof(NoteRow)));
     if (!order || !sorted) {
         if (order) HeapFree(heap, 0, order);
         if (sorted) HeapFree(heap, 0, sorted);
-        return false;
+        // Short of memory: the rows themselves, slower but in the same order.
+        std::sort(list->rows, list->rows + list->count, newerFirst);
+        return;
     }
     for (size_t i = 0; i < list->count; ++i) order[i] = static_cast<int>(i);
     // Indices are sorted rather than rows: a row is most of a kilobyte.
@@ -171,7 +286,6 @@ bool sortNewestFirst(NoteList* list) {
     HeapFree(heap, 0, order);
     list->rows = sorted;
     list->capacity = list->count;
-    return true;
 }
 
 }  // namespace
@@ -206,19 +320,16 @@ void freeSearchBuffers(SearchBuffers* buffers) {
     if (buffers) HeapFree(GetProcessHeap(), 0, buffers);
 }
 
-void decodeFirstLine(const BYTE* bytes, size_t count, wchar_t* line, size_t capacity) {
+void decodeFirstLine(const BYTE* bytes, size_t count, wchar_t* line, size_t capacity, UINT codePage) {
     if (capacity == 0) return;
     line[0] = L'\0';
     Encoding encoding;
     const size_t skip = byteOrderMark(bytes, count, &encoding);
-    bytes += skip;
-    count -= skip;
     // The bytes read may end inside a character: that character is dropped.
-    if (encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be) count &= ~static_cast<size_t>(1);
-    else if (encoding != Encoding::Ansi) count -= incompleteUtf8Tail(bytes, count);
-    wchar_t decoded[kFirstLineBytes + 1];
-    const size_t chars = decodeBytes(bytes, std::min<size_t>(count, kFirstLineBytes), &encoding, decoded,
-                                     kFirstLineBytes);
+    wchar_t decoded[kFirstLineBytes];
+    size_t used;
+    const size_t chars = decodeBytes(bytes + skip, std::min<size_t>(count - skip, kFirstLineBytes), encoding,
+                                     actualCodePage(codePage), decoded, kFirstLineBytes, &used);
     size_t out = 0;
     for (size_t i = 0; i < chars && out + 1 < capacity; ++i) {
         const wchar_t c = decoded[i];
@@ -228,8 +339,34 @@ void decodeFirstLine(const BYTE* bytes, size_t count, wchar_t* line, size_t capa
     line[out] = L'\0';
 }
 
-bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel) {
+bool contentsAreLocal(DWORD attributes) {
+    const DWORD elsewhere = FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
+    return (attributes & elsewhere) == 0;
+}
+
+bool notePathOf(const wchar_t* folder, const wchar_t* fileName, wchar_t* path) {
+    return SUCCEEDED(StringCchCopyW(path, MAX_PATH, folder)) && PathAppendW(path, fileName);
+}
+
+bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row) {
+    wchar_t path[MAX_PATH];
+    if (!notePathOf(folder, entry.cFileName, path) || FAILED(StringCchCopyW(row->fileName, MAX_PATH, entry.cFileName)))
+        return false;
+    row->changed = entry.ftLastWriteTime;
+    row->attributes = entry.dwFileAttributes;
+    BYTE start[kFirstLineBytes];
+    DWORD count = 0;
+    if (contentsAreLocal(entry.dwFileAttributes)) readFileStart(path, start, kFirstLineBytes, &count);
+    decodeFirstLine(start, count, row->firstLine, kFirstLineCapacity);
+    return true;
+}
+
+bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel,
+               ListingTrouble* trouble) {
     rows->count = 0;
+    ListingTrouble ignored;
+    if (!trouble) trouble = &ignored;
+    ZeroMemory(trouble, sizeof *trouble);
     wchar_t pattern[MAX_PATH];
     if (!extension[0] || FAILED(StringCchCopyW(pattern, MAX_PATH, folder)) || !PathAppendW(pattern, L"*") ||
         FAILED(StringCchCatW(pattern, MAX_PATH, extension)))
@@ -242,28 +379,26 @@ bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, 
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND && PathIsDirectoryW(folder);
     }
-    BYTE start[kFirstLineBytes];
     do {
         if (*cancel) break;
         if (!isNoteEntry(entry, extension)) continue;
         NoteRow row;
-        wchar_t path[MAX_PATH];
-        // A note whose path does not fit is left out, never cut.
-        if (FAILED(StringCchCopyW(path, MAX_PATH, folder)) || !PathAppendW(path, entry.cFileName) ||
-            FAILED(StringCchCopyW(row.fileName, MAX_PATH, entry.cFileName)))
+        // A note whose path does not fit is left out, never cut, and counted.
+        if (!readNoteRow(folder, entry, &row)) {
+            ++trouble->pathsTooLong;
             continue;
-        row.changed = entry.ftLastWriteTime;
-        DWORD count = 0;
-        readFileStart(path, start, kFirstLineBytes, &count);
-        decodeFirstLine(start, count, row.firstLine, kFirstLineCapacity);
-        if (!appendRow(rows, row)) break;
+        }
+        if (!appendRow(rows, row)) {
+            trouble->outOfMemory = true;
+            break;
+        }
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     sortNewestFirst(rows);
     return true;
 }
 
-void prepareQuery(const wchar_t* text, NoteQuery* query) {
+void prepareQuery(const wchar_t* text, NoteQuery* query, UINT codePage) {
     ZeroMemory(query, sizeof *query);
     StringCchCopyW(query->folded, kQueryCapacity, text);
     query->length = lstrlenW(query->folded);
@@ -273,6 +408,9 @@ void prepareQuery(const wchar_t* text, NoteQuery* query) {
         if (query->folded[i] >= 0x80) query->ascii = false;
         query->bytes[i] = static_cast<BYTE>(query->folded[i]);
     }
+    query->codePage = actualCodePage(codePage);
+    CPINFO info;
+    query->multiByteCodePage = GetCPInfo(query->codePage, &info) && info.MaxCharSize > 1;
 }
 
 bool textMatches(const wchar_t* text, const NoteQuery& query) {
@@ -293,16 +431,16 @@ void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name
 bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buffers, const volatile LONG* cancel) {
     const size_t length = static_cast<size_t>(query.length);
     if (length == 0) return true;
-    // What is kept of one chunk for the next (at most kSearchKeepBytes):
-    // enough bytes for all but one character of the search text in any
-    // encoding, plus a cut-off UTF-8 sequence.
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     BYTE* bytes = buffers->bytes;
-    Encoding encoding = Encoding::Unknown;
+    wchar_t* text = buffers->text;
+    const size_t textCapacity = ARRAYSIZE(buffers->text);
+    Encoding encoding = Encoding::EightBit;
     bool first = true, found = false;
-    size_t kept = 0;
+    size_t kept = 0;       // bytes carried from one chunk to the next
+    size_t keptChars = 0;  // decoded characters carried (decoded search)
     for (;;) {
         if (*cancel) break;
         DWORD got = 0;
@@ -312,9 +450,12 @@ bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buf
             begin = byteOrderMark(bytes, count, &encoding);
             first = false;
         }
-        const bool utf16 = encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be;
-        size_t keepFrom;  // the kept bytes start here
-        if (query.ascii) {
+        const bool utf16 = encoding != Encoding::EightBit;
+        size_t keepFrom;  // the bytes carried start here
+        if (query.ascii && (utf16 || !query.multiByteCodePage)) {
+            // Byte by byte: an ASCII byte is that character in UTF-8 and in
+            // a one-byte code page; in UTF-16 its high byte is zero. What is
+            // carried is enough bytes for all but one character of the text.
             found = utf16 ? utf16BytesContain(bytes + begin, count - begin, query.bytes, length,
                                               encoding == Encoding::Utf16Le)
                           : bytesContain(bytes + begin, count - begin, query.bytes, length);
@@ -322,21 +463,17 @@ bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buf
             keepFrom = count - keep;
             if (utf16 && ((keepFrom - begin) & 1)) ++keepFrom;  // a character starts there
         } else {
-            size_t usable = count - begin;
-            if (utf16) usable &= ~static_cast<size_t>(1);
-            else if (encoding != Encoding::Ansi) usable -= incompleteUtf8Tail(bytes + begin, usable);
-            wchar_t* text = buffers->text;
-            const size_t chars = decodeBytes(bytes + begin, usable, &encoding, text, ARRAYSIZE(buffers->text));
-            foldText(text, chars);
-            found = wideContains(text, chars, query.folded, length);
-            // Keep the last length - 1 characters' worth of bytes (and what
-            // could not be decoded yet), from a character's start.
-            const size_t back = std::min(usable, utf16 ? 2 * (length - 1) : 4 * (length - 1));
-            keepFrom = begin + usable - back;
-            if (utf16 && ((keepFrom - begin) & 1)) ++keepFrom;
-            while (!utf16 && encoding != Encoding::Ansi && keepFrom < begin + usable &&
-                   (bytes[keepFrom] & 0xC0) == 0x80)
-                ++keepFrom;
+            // As decoded text, after the characters carried from the chunk
+            // before; a character cut off at the end waits for the next.
+            size_t used;
+            const size_t chars = decodeBytes(bytes + begin, count - begin, encoding, query.codePage,
+                                             text + keptChars, textCapacity - keptChars, &used);
+            foldText(text + keptChars, chars);
+            const size_t total = keptChars + chars;
+            found = wideContains(text, total, query.folded, length);
+            keptChars = std::min(total, length - 1);
+            MoveMemory(text, text + total - keptChars, keptChars * sizeof(wchar_t));
+            keepFrom = begin + used;
         }
         if (found) break;
         kept = count - keepFrom;
@@ -344,4 +481,15 @@ bool fileMatches(const wchar_t* path, const NoteQuery& query, SearchBuffers* buf
     }
     CloseHandle(file);
     return found && !*cancel;
+}
+
+bool noteMatches(const wchar_t* folder, const NoteRow& row, const wchar_t* extension, const NoteQuery& query,
+                 SearchBuffers* buffers, const volatile LONG* cancel) {
+    // The name as shown: ".note" would match every note.
+    wchar_t name[MAX_PATH];
+    noteNameOf(row.fileName, extension, name, MAX_PATH);
+    if (textMatches(name, query)) return true;
+    if (!contentsAreLocal(row.attributes)) return false;
+    wchar_t path[MAX_PATH];
+    return notePathOf(folder, row.fileName, path) && fileMatches(path, query, buffers, cancel);
 }

@@ -1,18 +1,16 @@
-// The Notes panel's window: a search box above a list of the notes, docked
-// in the editor. The list is virtual (the list view asks for the text of the
-// rows it shows), so ten thousand notes cost nothing to show.
+// The Notes panel's window: a search box above a list of the notes and a
+// status line below it, docked in the editor. The list is virtual (the list
+// view asks for the text of the rows it shows), so ten thousand notes cost
+// nothing to show.
 //
-// Threads. Listing and searching run on one worker at a time (a new
-// keystroke cancels and joins the one running before starting the next);
-// a second worker waits for changes in the note folder. Both report by
-// posting messages to this window and are stopped and joined on the
-// editor's thread whenever the panel is hidden or its window destroyed
-// (which happens at the editor's shutdown notification, before the library
-// is unloaded). Each worker also holds a reference to the library and
-// leaves through FreeLibraryAndExitThread, so the library's code stays
-// mapped while any worker still runs, whatever the editor does; and the
-// library's detach never waits for a thread (a thread's exit needs the
-// loader lock that the detach holds).
+// The panel is not in the editor's list of modeless dialogs, as the editor's
+// own panels are not: the editor's keyboard shortcuts then work while it has
+// the focus. So no dialog manager handles its keys: the search box and the
+// list handle Enter, Tab and Esc themselves.
+//
+// The selection follows the note the user chose, by its file name, however
+// the list changes under it (a note added by another program, a search).
+// Enter and Delete act on the note shown selected.
 #include "panel.h"
 
 #include <commctrl.h>
@@ -33,75 +31,47 @@ const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
 const wchar_t kSearchCue[] = L"Search notes";
+const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
+const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
+const wchar_t kPathsTooLong[] = L"%d notes not listed: their paths are too long";
+const wchar_t kStatusSeparator[] = L"; ";
 
-const UINT kScanProgressMessage = WM_APP + 1;   // the scan worker has something new
-const UINT kFolderChangedMessage = WM_APP + 2;  // the note folder changed
+// Keys handled after the key's own message: the question and the editor's
+// open can run a modal loop, which must not run inside a control's handling
+// of the key (the editor may destroy the control meanwhile).
+const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
+const UINT kDeleteNoteMessage = WM_APP + 11;
 const UINT_PTR kRefreshTimer = 1;
 // Changes come in bursts (a save writes a file several times): one listing
-// after the burst.
+// after the burst, and at most one a second for changes the watch reports.
 const UINT kRefreshDelayMs = 100;
+const ULONGLONG kWatchRelistIntervalMs = 1000;
 const int kMessageCapacity = 1024;
+const int kStatusCapacity = 256;
 const int kCellCapacity = 128;
 const int kColumnWidths[] = {110, 105, 220};
-
-// One listing-and-search run of the scan worker. The worker writes the
-// fields below the lock; the panel reads them when it is told. Allocated
-// zeroed on the process heap, like everything of the panel.
-struct ScanJob {
-    HWND panel;
-    wchar_t folder[MAX_PATH];
-    wchar_t extension[kSettingTextCapacity];
-    NoteQuery query;
-    bool relist;
-    NoteList* listing;  // given, or made by the worker when relist
-    volatile LONG cancel;
-    HANDLE thread;
-
-    CRITICAL_SECTION lock;
-    bool listingReady;  // the worker's listing can be taken
-    bool listingTaken;  // the panel took it (and owns it)
-    bool readable;      // the folder could be read
-    IndexList matches;  // rows found since the panel last looked
-    bool posted;        // a progress message is on its way
-};
-
-// The worker that waits for changes in the note folder.
-struct FolderWatch {
-    HWND panel;
-    wchar_t folder[MAX_PATH];
-    HANDLE change;  // made before the folder is listed, so no change is missed
-    HANDLE stop;
-    HANDLE thread;
-};
 
 struct PanelState {
     HWND window;
     HWND search;
     HWND list;
+    HWND status;
     bool shown;
-    wchar_t folder[MAX_PATH];
-    bool readable;
-    NoteList* listing;   // newest first
-    IndexList visible;   // rows of the listing the list shows
+    wchar_t folder[MAX_PATH];  // the note folder as last expanded
+    bool readable;             // the note folder is a full path and could be read
+    Listing* listing;          // what the list shows, newest first
+    IndexList visible;         // rows of the listing the list shows
+    bool searching;            // the search box held text when the scan started
+    bool outOfMemory;          // not every row found could be shown
+    wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
+    bool selecting;            // the panel itself sets the selection
     ScanJob* scan;
     FolderWatch* watch;
+    bool listAfterWatchReady;  // the next listing waits for the new watch
+    bool refreshPending;       // the refresh timer runs
+    ULONGLONG lastWatchRelist;
     wchar_t cell[kMessageCapacity];  // text handed to the list view
 };
-
-template <typename T>
-T* allocateZeroed() {
-    return static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(T)));
-}
-
-void release(void* block) {
-    if (block) HeapFree(GetProcessHeap(), 0, block);
-}
-
-void releaseListing(NoteList* listing) {
-    if (!listing) return;
-    freeNoteList(listing);
-    release(listing);
-}
 
 PanelState* g_panel;        // null while the panel has no window
 tTbData g_dockRecord;       // the editor keeps its address while we are loaded
@@ -112,230 +82,209 @@ wchar_t g_moduleFileName[MAX_PATH];
 
 // ---- Workers ------------------------------------------------------------------
 
-// Starts a worker holding a reference to this library; it leaves through
-// FreeLibraryAndExitThread.
-HANDLE startWorker(LPTHREAD_START_ROUTINE routine, void* argument) {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&startWorker), &self))
-        return nullptr;
-    HANDLE thread = CreateThread(nullptr, 0, routine, argument, 0, nullptr);
-    if (!thread) FreeLibrary(self);
-    return thread;
-}
-
-void leaveWorker() { FreeLibraryAndExitThread(moduleHandle(), 0); }
-
-// Tells the panel once until it has looked (called with the lock held).
-void tellPanel(ScanJob* job) {
-    if (job->posted) return;
-    job->posted = true;
-    PostMessageW(job->panel, kScanProgressMessage, 0, 0);
-}
-
-DWORD WINAPI scanWorker(void* argument) {
-    ScanJob* job = static_cast<ScanJob*>(argument);
-    if (job->relist) {
-        NoteList* rows = allocateZeroed<NoteList>();
-        const bool readable = rows && listNotes(job->folder, job->extension, rows, &job->cancel);
-        EnterCriticalSection(&job->lock);
-        job->listing = rows;
-        job->readable = readable;
-        job->listingReady = true;
-        tellPanel(job);
-        LeaveCriticalSection(&job->lock);
-    }
-    SearchBuffers* buffers = job->query.length > 0 && job->listing ? newSearchBuffers() : nullptr;
-    if (buffers) {
-        const NoteList& rows = *job->listing;
-        for (size_t i = 0; i < rows.count && !job->cancel; ++i) {
-            // The name as shown: ".note" would match every note.
-            wchar_t name[MAX_PATH];
-            noteNameOf(rows.rows[i].fileName, job->extension, name, MAX_PATH);
-            bool found = textMatches(name, job->query);
-            if (!found) {
-                wchar_t path[MAX_PATH];
-                if (SUCCEEDED(StringCchCopyW(path, MAX_PATH, job->folder)) &&
-                    PathAppendW(path, rows.rows[i].fileName))
-                    found = fileMatches(path, job->query, buffers, &job->cancel);
-            }
-            if (!found) continue;
-            EnterCriticalSection(&job->lock);
-            appendIndex(&job->matches, static_cast<int>(i));
-            tellPanel(job);
-            LeaveCriticalSection(&job->lock);
-        }
-        freeSearchBuffers(buffers);
-    }
-    leaveWorker();
-    return 0;
-}
-
-DWORD WINAPI watchWorker(void* argument) {
-    FolderWatch* watch = static_cast<FolderWatch*>(argument);
-    const HANDLE waits[] = {watch->stop, watch->change};
-    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        PostMessageW(watch->panel, kFolderChangedMessage, 0, 0);
-        if (!FindNextChangeNotification(watch->change)) break;
-    }
-    leaveWorker();
-    return 0;
-}
-
-// Ends a thread: joined when join is true (never under the loader lock).
-void endThread(HANDLE thread, bool join) {
-    if (!thread) return;
-    if (join) WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
-
-void stopScan(PanelState* panel, bool join = true) {
-    ScanJob* job = panel->scan;
-    if (!job) return;
+void stopScan(PanelState* panel, bool mayWait = true) {
+    stopScanJob(panel->scan, mayWait);
     panel->scan = nullptr;
-    InterlockedExchange(&job->cancel, 1);
-    endThread(job->thread, join);
-    if (job->relist && !job->listingTaken) releaseListing(job->listing);
-    freeIndexList(&job->matches);
-    DeleteCriticalSection(&job->lock);
-    release(job);
 }
 
-void stopWatching(PanelState* panel, bool join = true) {
-    FolderWatch* watch = panel->watch;
-    if (!watch) return;
+void stopWatching(PanelState* panel, bool mayWait = true) {
+    stopFolderWatch(panel->watch, mayWait);
     panel->watch = nullptr;
-    SetEvent(watch->stop);
-    endThread(watch->thread, join);
-    CloseHandle(watch->stop);
-    FindCloseChangeNotification(watch->change);
-    release(watch);
+    panel->listAfterWatchReady = false;
 }
 
-void watchFolder(PanelState* panel) {
-    if (panel->watch && lstrcmpiW(panel->watch->folder, panel->folder) == 0) return;
+// Makes sure the note folder is watched before it is listed, so that no
+// change is missed. False when a new watch was started: the listing waits
+// for its ready message (the watch opens the folder on its own thread).
+bool watchBeforeListing(PanelState* panel) {
+    if (watchesFolder(panel->watch, panel->folder, settings().Extension)) return true;
     stopWatching(panel);
-    FolderWatch* watch = allocateZeroed<FolderWatch>();
-    if (!watch) return;
-    watch->panel = panel->window;
-    StringCchCopyW(watch->folder, MAX_PATH, panel->folder);
-    watch->change = FindFirstChangeNotificationW(
-        watch->folder, FALSE,
-        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
-    // A folder that cannot be watched (it is missing) is watched from the
-    // next listing on.
-    if (watch->change != INVALID_HANDLE_VALUE) watch->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (watch->stop) watch->thread = startWorker(watchWorker, watch);
-    if (!watch->thread) {
-        if (watch->stop) CloseHandle(watch->stop);
-        if (watch->change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(watch->change);
-        release(watch);
-        return;
-    }
-    panel->watch = watch;
+    panel->watch = startFolderWatch(panel->window, panel->folder, settings().Extension);
+    panel->listAfterWatchReady = panel->watch != nullptr;
+    return !panel->listAfterWatchReady;
 }
 
 // ---- The list ------------------------------------------------------------------
 
-void showRowCount(PanelState* panel) {
+const NoteRow* noteAtRow(const PanelState* panel, int item) {
+    if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
+        return nullptr;
+    return &panel->listing->notes.rows[panel->visible.items[item]];
+}
+
+int selectedRow(const PanelState* panel) {
+    return static_cast<int>(SendMessageW(panel->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+const NoteRow* selectedNote(const PanelState* panel) { return noteAtRow(panel, selectedRow(panel)); }
+
+bool isChosen(const PanelState* panel, const NoteRow* note) {
+    return note && panel->chosen[0] &&
+           CompareStringOrdinal(note->fileName, -1, panel->chosen, -1, TRUE) == CSTR_EQUAL;
+}
+
+// The row that shows the chosen note, or -1.
+int rowOfChosen(const PanelState* panel) {
+    const int selected = selectedRow(panel);
+    if (isChosen(panel, noteAtRow(panel, selected))) return selected;
+    for (int item = 0; item < static_cast<int>(panel->visible.count); ++item)
+        if (isChosen(panel, noteAtRow(panel, item))) return item;
+    return -1;
+}
+
+void setRowState(HWND list, int item, UINT state) {
+    LVITEMW change = {};
+    change.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    change.state = state;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&change));
+}
+
+// Selects the chosen note's row, or nothing when it is not shown.
+void showChosen(PanelState* panel) {
+    const int row = rowOfChosen(panel);
+    if (row >= 0 && row == selectedRow(panel)) return;
+    panel->selecting = true;
+    setRowState(panel->list, -1, 0);
+    if (row >= 0) setRowState(panel->list, row, LVIS_SELECTED | LVIS_FOCUSED);
+    panel->selecting = false;
+}
+
+// What the user does: chooses the note of this row.
+void chooseRow(PanelState* panel, int item) {
+    const NoteRow* note = noteAtRow(panel, item);
+    StringCchCopyW(panel->chosen, MAX_PATH, note ? note->fileName : L"");
+    showChosen(panel);
+    if (note) SendMessageW(panel->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+}
+
+// The user changed the selection: the note now selected is the one chosen.
+void selectionChanged(PanelState* panel, const NMLISTVIEW* change) {
+    if (panel->selecting || !(change->uChanged & LVIF_STATE) ||
+        !((change->uOldState ^ change->uNewState) & LVIS_SELECTED))
+        return;
+    const NoteRow* note = selectedNote(panel);
+    StringCchCopyW(panel->chosen, MAX_PATH, note ? note->fileName : L"");
+}
+
+// The status line: what kept notes out of the list.
+void showStatus(PanelState* panel) {
+    wchar_t text[kStatusCapacity] = L"";
+    const ListingTrouble* trouble = panel->listing ? &panel->listing->trouble : nullptr;
+    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) StringCchCopyW(text, kStatusCapacity, kOutOfMemory);
+    if (trouble && trouble->pathsTooLong > 0) {
+        wchar_t tooLong[kStatusCapacity];
+        if (trouble->pathsTooLong == 1) StringCchCopyW(tooLong, kStatusCapacity, kOnePathTooLong);
+        else StringCchPrintfW(tooLong, kStatusCapacity, kPathsTooLong, trouble->pathsTooLong);
+        if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
+        StringCchCatW(text, kStatusCapacity, tooLong);
+    }
+    wchar_t shown[kStatusCapacity] = L"";
+    GetWindowTextW(panel->status, shown, kStatusCapacity);
+    if (lstrcmpW(shown, text) != 0) SetWindowTextW(panel->status, text);
+}
+
+// Shows the visible rows (or the one line saying the folder cannot be
+// read), the chosen note selected, and the status line.
+void showRows(PanelState* panel) {
     const int count = panel->readable ? static_cast<int>(panel->visible.count) : 1;
+    panel->selecting = true;
     SendMessageW(panel->list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+    panel->selecting = false;
+    showChosen(panel);
     InvalidateRect(panel->list, nullptr, FALSE);
+    showStatus(panel);
 }
 
 void showWholeListing(PanelState* panel) {
     panel->visible.count = 0;
-    const size_t count = panel->listing ? panel->listing->count : 0;
-    for (size_t i = 0; i < count; ++i)
-        if (!appendIndex(&panel->visible, static_cast<int>(i))) break;
+    const size_t count = panel->listing ? panel->listing->notes.count : 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (!appendIndex(&panel->visible, static_cast<int>(i))) {
+            panel->outOfMemory = true;
+            break;
+        }
+    }
 }
 
-// The note folder as the settings give it now; false when it is no full path.
-bool currentNoteFolder(wchar_t* folder) { return expandNoteFolder(folder); }
+void dropListing(PanelState* panel) {
+    releaseListing(panel->listing);
+    panel->listing = nullptr;
+    panel->visible.count = 0;
+}
 
-// Starts listing (relist) and/or searching on the worker, cancelling the
-// run before. Without a search and with a listing, the whole listing shows
-// at once.
-void startScan(PanelState* panel, bool relist) {
-    stopScan(panel);
-    if (!panel->listing) relist = true;
-    if (relist) {
-        panel->readable = currentNoteFolder(panel->folder);
-        if (!panel->readable) {
-            releaseListing(panel->listing);
-            panel->listing = nullptr;
-            panel->visible.count = 0;
-            showRowCount(panel);
-            stopWatching(panel);
-            return;
-        }
-        watchFolder(panel);
-    }
+// Starts the job that lists (relist) and/or searches. Without a search and
+// with a listing, the whole listing shows at once.
+void startJob(PanelState* panel, bool relist) {
     wchar_t text[kQueryCapacity];
     GetWindowTextW(panel->search, text, kQueryCapacity);
-    if (!relist && !text[0]) {
+    panel->searching = text[0] != L'\0';
+    if (!relist && !panel->searching) {
         showWholeListing(panel);
-        showRowCount(panel);
+        showRows(panel);
         return;
     }
-    if (text[0]) {
+    if (relist) panel->listAfterWatchReady = false;
+    if (panel->searching) {
         panel->visible.count = 0;
-        showRowCount(panel);
+        showRows(panel);
     }
-    ScanJob* job = allocateZeroed<ScanJob>();
-    if (!job) return;
-    job->readable = true;
-    job->panel = panel->window;
-    StringCchCopyW(job->folder, MAX_PATH, panel->folder);
-    StringCchCopyW(job->extension, kSettingTextCapacity, settings().Extension);
-    prepareQuery(text, &job->query);
-    job->relist = relist;
-    job->listing = relist ? nullptr : panel->listing;
-    InitializeCriticalSection(&job->lock);
-    job->thread = startWorker(scanWorker, job);
-    if (!job->thread) {
-        DeleteCriticalSection(&job->lock);
-        release(job);
-        return;
+    panel->scan = startScanJob(panel->window, panel->folder, settings().Extension, text,
+                               relist ? nullptr : panel->listing);
+    if (!panel->scan) {
+        panel->outOfMemory = true;
+        showStatus(panel);
     }
-    panel->scan = job;
 }
 
-// Takes what the scan worker found since the last look.
-void takeScanProgress(PanelState* panel) {
-    ScanJob* job = panel->scan;
-    if (!job) return;
-    EnterCriticalSection(&job->lock);
-    if (job->listingReady && !job->listingTaken) {
+// Lists the note folder anew (relist) and/or searches the listing,
+// stopping the run before.
+void startScan(PanelState* panel, bool relist) {
+    stopScan(panel);
+    panel->outOfMemory = false;
+    if (!panel->listing) relist = true;
+    if (relist) {
+        panel->readable = expandNoteFolder(panel->folder);
+        if (!panel->readable) {
+            dropListing(panel);
+            stopWatching(panel);
+            showRows(panel);
+            return;
+        }
+        if (!watchBeforeListing(panel)) return;
+    }
+    startJob(panel, relist);
+}
+
+// Takes what the scan job found since the last look.
+void takeScanResults(PanelState* panel) {
+    Listing* fresh = nullptr;
+    IndexList found = {};
+    if (!takeScanProgress(panel->scan, &fresh, &found)) panel->outOfMemory = true;
+    if (fresh) {
         releaseListing(panel->listing);
-        panel->listing = job->listing;
-        panel->readable = job->readable;
-        job->listingTaken = true;
-        if (job->query.length > 0) panel->visible.count = 0;
+        panel->listing = fresh;
+        panel->readable = fresh->readable;
+        if (panel->searching) panel->visible.count = 0;
         else showWholeListing(panel);
     }
-    for (size_t i = 0; i < job->matches.count; ++i) appendIndex(&panel->visible, job->matches.items[i]);
-    job->matches.count = 0;
-    job->posted = false;
-    LeaveCriticalSection(&job->lock);
-    showRowCount(panel);
+    for (size_t i = 0; i < found.count; ++i) {
+        if (!appendIndex(&panel->visible, found.items[i])) {
+            panel->outOfMemory = true;
+            break;
+        }
+    }
+    freeIndexList(&found);
+    showRows(panel);
 }
 
-void selectRow(HWND list, int item) {
-    LVITEMW state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
-}
-
-const NoteRow* selectedNote(const PanelState* panel) {
-    if (!panel->readable || !panel->listing) return nullptr;
-    const int item = static_cast<int>(SendMessageW(panel->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (item < 0 || item >= static_cast<int>(panel->visible.count)) return nullptr;
-    return &panel->listing->rows[panel->visible.items[item]];
-}
-
-bool notePath(const PanelState* panel, const NoteRow& note, wchar_t* path) {
-    return SUCCEEDED(StringCchCopyW(path, MAX_PATH, panel->folder)) && PathAppendW(path, note.fileName);
+// A change the watch saw: one listing after the burst, at most one a second.
+void refreshSoon(PanelState* panel) {
+    if (panel->refreshPending) return;
+    UINT delay = kRefreshDelayMs;
+    const ULONGLONG since = GetTickCount64() - panel->lastWatchRelist;
+    if (since < kWatchRelistIntervalMs) delay = static_cast<UINT>(kWatchRelistIntervalMs - since);
+    if (delay < kRefreshDelayMs) delay = kRefreshDelayMs;
+    panel->refreshPending = SetTimer(panel->window, kRefreshTimer, delay, nullptr) != 0;
 }
 
 void formatChanged(const FILETIME& changed, wchar_t* text, size_t capacity) {
@@ -357,44 +306,72 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
     if (!panel->readable) {
         if (item == 0 && info->item.iSubItem == 0)
             StringCchPrintfW(cell, kMessageCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
-    } else if (panel->listing && item >= 0 && item < static_cast<int>(panel->visible.count)) {
-        const NoteRow& note = panel->listing->rows[panel->visible.items[item]];
+    } else if (const NoteRow* note = noteAtRow(panel, item)) {
         switch (info->item.iSubItem) {
-        case 0: noteNameOf(note.fileName, settings().Extension, cell, kMessageCapacity); break;
-        case 1: formatChanged(note.changed, cell, kMessageCapacity); break;
-        default: StringCchCopyW(cell, kMessageCapacity, note.firstLine); break;
+        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kMessageCapacity); break;
+        case 1: formatChanged(note->changed, cell, kMessageCapacity); break;
+        default: StringCchCopyW(cell, kMessageCapacity, note->firstLine); break;
         }
     }
     info->item.pszText = cell;
 }
 
-void openSelectedNote(PanelState* panel) {
+// Enter or a double-click: opens the note shown selected (from the search
+// box with none chosen, the first one found).
+void openChosenNote(PanelState* panel, bool firstWhenNone) {
+    if (firstWhenNone && !selectedNote(panel)) chooseRow(panel, 0);
     const NoteRow* note = selectedNote(panel);
     wchar_t path[MAX_PATH];
-    if (!note || !notePath(panel, *note, path)) return;
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return;
+    // The editor may ask whether to create a note that has just gone; the
+    // panel is not touched after this.
     SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path));
 }
 
-// Delete: asks, naming the note, then moves it to the Recycle Bin.
-void deleteSelectedNote(PanelState* panel) {
-    const NoteRow* note = selectedNote(panel);
-    wchar_t path[MAX_PATH];
-    if (!note || !notePath(panel, *note, path)) return;
-    deleteNoteAsked(hostWindow(), path, note->fileName, kPanelName);
-    // The question let other messages through: the panel may be hidden now.
-    if (panel->shown) startScan(panel, true);
+// Delete: asks, naming the note shown selected, then moves it to the Recycle
+// Bin; the focus comes back to the list, on the next note.
+void deleteChosenNote(PanelState* panel) {
+    const int item = selectedRow(panel);
+    const NoteRow* note = noteAtRow(panel, item);
+    wchar_t path[MAX_PATH], name[MAX_PATH];
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path) ||
+        FAILED(StringCchCopyW(name, MAX_PATH, note->fileName)))
+        return;
+    wchar_t next[MAX_PATH] = L"";
+    const NoteRow* after = noteAtRow(panel, item + 1);
+    if (!after) after = noteAtRow(panel, item - 1);
+    if (after) StringCchCopyW(next, MAX_PATH, after->fileName);
+
+    const bool deleted = deleteNoteAsked(hostWindow(), path, name, kPanelName);
+    // The question ran a message loop: the editor may have hidden the panel
+    // or closed it (a WM_CLOSE it dispatched frees it), so its state is read
+    // afresh.
+    panel = g_panel;
+    if (!panel || !panel->window || !panel->shown) return;
+    if (deleted) {
+        StringCchCopyW(panel->chosen, MAX_PATH, next);
+        startScan(panel, true);
+    }
+    const int row = rowOfChosen(panel);
+    showChosen(panel);
+    if (row >= 0) SendMessageW(panel->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    SetFocus(panel->list);
 }
 
 // ---- The window ------------------------------------------------------------------
 
 void layoutPanel(PanelState* panel) {
-    RECT client, box;
+    RECT client, box, status;
     GetClientRect(panel->window, &client);
     GetWindowRect(panel->search, &box);
-    const int margin = 2, boxHeight = box.bottom - box.top;
-    MoveWindow(panel->search, margin, margin, client.right - 2 * margin, boxHeight, TRUE);
+    GetWindowRect(panel->status, &status);
+    const int margin = 2, boxHeight = box.bottom - box.top, statusHeight = status.bottom - status.top;
+    const int width = client.right - 2 * margin;
+    MoveWindow(panel->search, margin, margin, width, boxHeight, TRUE);
     const int top = 2 * margin + boxHeight;
-    MoveWindow(panel->list, margin, top, client.right - 2 * margin, client.bottom - top - margin, TRUE);
+    const int statusTop = client.bottom - margin - statusHeight;
+    MoveWindow(panel->list, margin, top, width, statusTop - margin - top, TRUE);
+    MoveWindow(panel->status, margin, statusTop, width, statusHeight, TRUE);
 }
 
 void setUpList(HWND list) {
@@ -411,33 +388,71 @@ void setUpList(HWND list) {
     }
 }
 
-// Keys of the search box that act on the list: F5 lists the folder again,
-// Down moves to the list.
-LRESULT CALLBACK searchBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
-    PanelState* panel = g_panel;
-    if (message == WM_KEYDOWN && panel && panel->search == box) {
-        if (wParam == VK_F5) {
-            if (panel->shown) startScan(panel, true);
-            return 0;
-        }
-        if (wParam == VK_DOWN && panel->visible.count > 0) {
-            if (!selectedNote(panel)) selectRow(panel->list, 0);
-            SetFocus(panel->list);
-            return 0;
-        }
+// Characters that a dialog manager would have taken: in a control of their
+// own they would only beep or be typed.
+bool isDialogCharacter(WPARAM character) {
+    return character == L'\r' || character == L'\n' || character == L'\t' || character == 0x1B;
+}
+
+// From the search box to the list, on the chosen note (or the first).
+void moveToList(PanelState* panel) {
+    if (!panel->readable || panel->visible.count == 0) return;
+    if (!selectedNote(panel)) chooseRow(panel, 0);
+    SetFocus(panel->list);
+}
+
+// The keys a dialog manager would have handled, and the panel's own. In
+// the search box: Enter opens the note chosen (or the first found), Down
+// and Tab move to the list. In the list: Enter opens the note shown
+// selected, Delete deletes it (after asking), Tab and Shift+Tab move to the
+// search box. In both F5 lists the folder again and Esc does nothing. True
+// when the key was handled.
+bool handleKey(PanelState* panel, HWND control, WPARAM key) {
+    const bool inList = control == panel->list;
+    switch (key) {
+    case VK_F5:
+        if (panel->shown) startScan(panel, true);
+        return true;
+    case VK_TAB:
+        if (inList) SetFocus(panel->search);
+        else moveToList(panel);
+        return true;
+    case VK_DOWN:
+        if (inList) return false;
+        moveToList(panel);
+        return true;
+    case VK_RETURN:
+        PostMessageW(panel->window, kOpenNoteMessage, inList ? 0 : 1, 0);
+        return true;
+    case VK_DELETE:
+        if (!inList) return false;
+        PostMessageW(panel->window, kDeleteNoteMessage, 0, 0);
+        return true;
+    case VK_ESCAPE:
+        return true;
+    default:
+        return false;
     }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(box, searchBoxProc, id);
-    return DefSubclassProc(box, message, wParam, lParam);
+}
+
+LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    PanelState* panel = g_panel;
+    if (panel && (control == panel->search || control == panel->list)) {
+        if (message == WM_KEYDOWN && handleKey(panel, control, wParam)) return 0;
+        if (message == WM_CHAR && isDialogCharacter(wParam)) return 0;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(control, controlKeysProc, id);
+    return DefSubclassProc(control, message, wParam, lParam);
 }
 
 // Stops everything that runs for the shown panel and lets go of the listing.
-void panelHidden(PanelState* panel, bool join = true) {
+void panelHidden(PanelState* panel, bool mayWait = true) {
     panel->shown = false;
     KillTimer(panel->window, kRefreshTimer);
-    stopScan(panel, join);
-    stopWatching(panel, join);
-    releaseListing(panel->listing);
-    panel->listing = nullptr;
+    panel->refreshPending = false;
+    stopScan(panel, mayWait);
+    stopWatching(panel, mayWait);
+    dropListing(panel);
     freeIndexList(&panel->visible);
     if (IsWindow(panel->list)) SendMessageW(panel->list, LVM_SETITEMCOUNT, 0, 0);
     if (g_commandId) SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(g_commandId), FALSE);
@@ -449,15 +464,12 @@ bool handleNotify(PanelState* panel, NMHDR* header) {
         case LVN_GETDISPINFOW:
             fillCell(panel, reinterpret_cast<NMLVDISPINFOW*>(header));
             return true;
+        case LVN_ITEMCHANGED:
+            selectionChanged(panel, reinterpret_cast<NMLISTVIEW*>(header));
+            return true;
         case NM_DBLCLK:
-            openSelectedNote(panel);
+            PostMessageW(panel->window, kOpenNoteMessage, 0, 0);
             return true;
-        case LVN_KEYDOWN: {
-            const WORD key = reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey;
-            if (key == VK_DELETE) deleteSelectedNote(panel);
-            else if (key == VK_F5) startScan(panel, true);
-            return true;
-        }
         default:
             return false;
         }
@@ -476,9 +488,11 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         panel->window = window;
         panel->search = GetDlgItem(window, IDC_NOTES_SEARCH);
         panel->list = GetDlgItem(window, IDC_NOTES_LIST);
+        panel->status = GetDlgItem(window, IDC_NOTES_STATUS);
         SendMessageW(panel->search, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(kSearchCue));
         SendMessageW(panel->search, EM_LIMITTEXT, kQueryCapacity - 1, 0);
-        SetWindowSubclass(panel->search, searchBoxProc, 1, 0);
+        SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
+        SetWindowSubclass(panel->list, controlKeysProc, 1, 0);
         setUpList(panel->list);
         layoutPanel(panel);
         return FALSE;
@@ -489,30 +503,37 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         layoutPanel(panel);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE) {
-            if (panel->shown) startScan(panel, false);
-        } else if (LOWORD(wParam) == IDOK) {
-            // Enter in the list opens the chosen note; in the search box, the
-            // first one found.
-            if (GetFocus() == panel->search && !selectedNote(panel) && panel->visible.count > 0)
-                selectRow(panel->list, 0);
-            openSelectedNote(panel);
-        }
+        if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown)
+            startScan(panel, false);
         return TRUE;
     case WM_NOTIFY: {
         const bool handled = handleNotify(panel, reinterpret_cast<NMHDR*>(lParam));
         SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
         return handled;
     }
+    case kOpenNoteMessage:
+        if (panel->shown) openChosenNote(panel, wParam != 0);
+        return TRUE;
+    case kDeleteNoteMessage:
+        if (panel->shown) deleteChosenNote(panel);
+        return TRUE;
     case kScanProgressMessage:
-        takeScanProgress(panel);
+        if (panel->scan && wParam == reinterpret_cast<WPARAM>(panel->scan)) takeScanResults(panel);
+        return TRUE;
+    case kWatchReadyMessage:
+        if (panel->shown && panel->listAfterWatchReady && wParam == reinterpret_cast<WPARAM>(panel->watch)) {
+            stopScan(panel);
+            startJob(panel, true);
+        }
         return TRUE;
     case kFolderChangedMessage:
-        if (panel->shown) SetTimer(window, kRefreshTimer, kRefreshDelayMs, nullptr);
+        if (panel->shown && wParam == reinterpret_cast<WPARAM>(panel->watch)) refreshSoon(panel);
         return TRUE;
     case WM_TIMER:
         if (wParam == kRefreshTimer) {
             KillTimer(window, kRefreshTimer);
+            panel->refreshPending = false;
+            panel->lastWatchRelist = GetTickCount64();
             if (panel->shown) startScan(panel, true);
         }
         return TRUE;
@@ -548,13 +569,13 @@ bool createPanel() {
     g_panel = allocateZeroed<PanelState>();
     if (!g_panel) return false;
     g_panel->readable = true;
+    // Not registered as a modeless dialog: see the top of this file.
     HWND window = CreateDialogParamW(moduleHandle(), MAKEINTRESOURCEW(IDD_NOTES_PANEL), hostWindow(), panelProc, 0);
     if (!window) {
-        release(g_panel);
+        releaseBlock(g_panel);
         g_panel = nullptr;
         return false;
     }
-    SendMessageW(hostWindow(), NPPM_MODELESSDIALOG, MODELESSDIALOGADD, reinterpret_cast<LPARAM>(window));
     return true;
 }
 
@@ -593,8 +614,13 @@ void toggleNotesPanel(int row, int commandId) {
 }
 
 void searchInNotes() {
-    wchar_t folder[MAX_PATH];
-    StringCchCopyW(folder, MAX_PATH, expandTemplate(settings().Folder));
+    // Find in Files would take a folder that is no full path from whatever
+    // folder is current.
+    wchar_t folder[kExpansionCapacity];
+    if (!expandNoteFolder(folder)) {
+        showNoteFolderRefused();
+        return;
+    }
     wchar_t filter[kSettingTextCapacity + 1];
     StringCchPrintfW(filter, ARRAYSIZE(filter), L"*%s", settings().Extension);
     SendMessageW(hostWindow(), NPPM_LAUNCHFINDINFILESDLG, reinterpret_cast<WPARAM>(folder),
@@ -619,11 +645,8 @@ void closeNotesPanel(bool mayWait) {
     if (g_panel) {
         HWND window = g_panel->window;
         panelHidden(g_panel, mayWait);
-        if (window && IsWindow(window)) {
-            SendMessageW(hostWindow(), NPPM_MODELESSDIALOG, MODELESSDIALOGREMOVE, reinterpret_cast<LPARAM>(window));
-            DestroyWindow(window);
-        }
-        release(g_panel);
+        if (window && IsWindow(window)) DestroyWindow(window);
+        releaseBlock(g_panel);
         g_panel = nullptr;
     }
     g_docked = false;

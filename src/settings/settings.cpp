@@ -1,6 +1,8 @@
 // The settings record and its ini file, Quiblet.ini in the editor's plug-in
-// configuration folder. Read in one go when the library is loaded; written
-// whenever a setting changes and again when the library is unloaded.
+// configuration folder. Read when the library is loaded; written whenever a
+// setting changes (and at unload, when a change could not be written then).
+// Other instances of the editor share the file: a write re-reads it and
+// changes only the keys this instance changed.
 #include "settings.h"
 
 #include <shlobj.h>
@@ -11,8 +13,12 @@
 #include "../version/version.h"
 
 static Settings g_settings;
+// The settings as this instance last read or wrote them: a key that differs
+// in g_settings is one this instance changed.
+static Settings g_written;
 
 static const wchar_t kSection[] = L"Options";
+static const wchar_t kSectionHeader[] = L"[Options]";
 static const wchar_t kLocalConfigMarker[] = L"doLocalConf.xml";
 static const wchar_t kLocalConfigFolder[] = L"Plugins\\Config";
 static const wchar_t kUserConfigFolder[] = L"Notepad++\\Plugins\\Config";
@@ -35,16 +41,14 @@ static const int kDefaultNotesPanelButton = 1;
 static const int kDefaultAutoSaveNotes = 1;
 static const int kDefaultPanelSort = kPanelSortChangedNewestFirst;
 
-// The section as read in one go: grown until it fits, up to the largest.
-const DWORD kSectionReadCapacity = 4096;
-const DWORD kSectionReadLargest = 64 * 1024 * 1024;
-// The section as written: every key, its longest value and separators.
-const int kSectionWriteCapacity = 8192;
+// One key's line: its name, its longest value in quotes.
+const int kKeyLineCapacity = 320;
+// Room for the section's header and every key's line, beyond the old text.
+const size_t kSectionWriteCapacity = 8192;
 // GetPrivateProfileIntW reads a number from at most this many characters.
 const size_t kProfileNumberLength = 29;
 const int kNotSavedCapacity = 1024;
 
-static const wchar_t kTempPrefix[] = L"qbt";
 static const wchar_t kNotSavedError[] =
     L"The settings could not be saved to:\n\"%s\"\n\n"
     L"The file was left as it was. The settings stay in force until Notepad++ closes.";
@@ -131,7 +135,7 @@ const wchar_t* settingsFilePath() {
     return g_settingsPath;
 }
 
-// ---- Reading ---------------------------------------------------------------
+// ---- The section in the file's text ---------------------------------------------
 
 static bool isBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
@@ -139,6 +143,32 @@ static bool isBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r');
 static void trimBlanks(const wchar_t** begin, const wchar_t** end) {
     while (*begin < *end && isBlank(**begin)) ++*begin;
     while (*end > *begin && isBlank((*end)[-1])) --*end;
+}
+
+// Where the line that begins at `at` ends (before its CR or LF).
+static const wchar_t* endOfLine(const wchar_t* at, const wchar_t* end) {
+    while (at < end && *at != L'\r' && *at != L'\n') ++at;
+    return at;
+}
+
+// Where the next line begins, after a line's CR LF, LF or CR.
+static const wchar_t* startOfNextLine(const wchar_t* lineEnd, const wchar_t* end) {
+    if (lineEnd < end && *lineEnd == L'\r') ++lineEnd;
+    if (lineEnd < end && *lineEnd == L'\n') ++lineEnd;
+    return lineEnd;
+}
+
+// Whether a line is a section header, "[name]" up to its last bracket;
+// *ours when it names the Options section (ignoring case).
+static bool isSectionHeader(const wchar_t* begin, const wchar_t* end, bool* ours) {
+    trimBlanks(&begin, &end);
+    if (begin == end || *begin != L'[') return false;
+    const wchar_t* close = end - 1;
+    while (close > begin && *close != L']') --close;
+    if (close == begin) return false;
+    const int length = static_cast<int>(close - begin - 1);
+    *ours = CompareStringOrdinal(begin + 1, length, kSection, ARRAYSIZE(kSection) - 1, TRUE) == CSTR_EQUAL;
+    return true;
 }
 
 static int digitValue(wchar_t c) {
@@ -182,231 +212,274 @@ static const KeyRow* findKey(const wchar_t* name, size_t length) {
     return nullptr;
 }
 
-// Takes one "key=value" line of the section as the profile functions read
-// that key: blanks around both dropped, one pair of enclosing quotes
-// dropped, texts cut to their capacity, an empty number left at its default.
-static void takeLine(const wchar_t* line, bool* taken) {
-    const wchar_t* lineEnd = line + wcslen(line);
-    const wchar_t* equals = wcschr(line, L'=');
-    const wchar_t* nameEnd = equals ? equals : lineEnd;
+// The key a "key=value" line of the section sets, read as the profile
+// functions read it: blanks around both dropped, one pair of enclosing
+// quotes dropped. Null for a line that sets none of ours.
+static const KeyRow* readKeyLine(const wchar_t* line, const wchar_t* lineEnd, const wchar_t** value,
+                                 const wchar_t** valueEnd) {
+    const wchar_t* equals = line;
+    while (equals < lineEnd && *equals != L'=') ++equals;
     const wchar_t* nameBegin = line;
+    const wchar_t* nameEnd = equals;
     trimBlanks(&nameBegin, &nameEnd);
     const KeyRow* row = findKey(nameBegin, static_cast<size_t>(nameEnd - nameBegin));
-    // The first line of a key counts.
-    if (!row || taken[row - kKeys]) return;
-    taken[row - kKeys] = true;
-
-    const wchar_t* value = equals ? equals + 1 : lineEnd;
-    const wchar_t* valueEnd = lineEnd;
-    trimBlanks(&value, &valueEnd);
-    if (valueEnd - value >= 2 && (*value == L'"' || *value == L'\'') && valueEnd[-1] == *value) {
-        ++value;
-        --valueEnd;
+    if (!row) return nullptr;
+    *value = equals < lineEnd ? equals + 1 : lineEnd;
+    *valueEnd = lineEnd;
+    trimBlanks(value, valueEnd);
+    if (*valueEnd - *value >= 2 && (**value == L'"' || **value == L'\'') && (*valueEnd)[-1] == **value) {
+        ++*value;
+        --*valueEnd;
     }
+    return row;
+}
+
+// A value into its setting: texts cut to their capacity, an empty number
+// left as it was (its default).
+static void takeValue(const KeyRow& row, const wchar_t* value, const wchar_t* valueEnd, Settings* into) {
     const size_t length = static_cast<size_t>(valueEnd - value);
-    Settings& s = g_settings;
-    if (row->kind == KeyKind::Text) {
-        // A value that does not fit is cut to its first 259 characters.
-        StringCchCopyNW(s.*(row->text), kSettingTextCapacity, value, length);
-    } else if (length > 0) {
-        s.*(row->number) = readProfileNumber(value, length);
+    if (row.kind == KeyKind::Text) StringCchCopyNW(into->*(row.text), kSettingTextCapacity, value, length);
+    else if (length > 0) into->*(row.number) = readProfileNumber(value, length);
+}
+
+static void setDefaults(Settings* into) {
+    for (const KeyRow& row : kKeys) {
+        if (row.kind == KeyKind::Text) StringCchCopyW(into->*(row.text), kSettingTextCapacity, row.textDefault);
+        else into->*(row.number) = row.numberDefault;
     }
 }
 
-// The section's "key=value" lines, each ended by a nul, the list by a
-// second nul; null when it cannot be read. Freed with HeapFree.
-static wchar_t* readSection(const wchar_t* path) {
-    HANDLE heap = GetProcessHeap();
-    for (DWORD capacity = kSectionReadCapacity;; capacity *= 4) {
-        wchar_t* lines = static_cast<wchar_t*>(HeapAlloc(heap, 0, capacity * sizeof(wchar_t)));
-        if (!lines) return nullptr;
-        // A file that cannot be opened may leave the buffer as it was.
-        lines[0] = lines[1] = L'\0';
-        const DWORD length = GetPrivateProfileSectionW(kSection, lines, capacity, path);
-        // A section that did not fit comes back cut, as length capacity - 2.
-        if (length + 2 < capacity || capacity >= kSectionReadLargest) {
-            lines[capacity - 2] = L'\0';
-            lines[capacity - 1] = L'\0';
-            return lines;
+// The Options section of a file's text: where its lines lie and where the
+// first line of each key is (the first one counts).
+struct SectionScan {
+    bool found;
+    const wchar_t* bodyBegin;  // the line after its header
+    const wchar_t* bodyEnd;    // the next section's header, or the end
+    const wchar_t* keyLine[kKeyCount];  // null for a key that is not there
+    const wchar_t* keyLineEnd[kKeyCount];
+};
+
+// Finds the (first) Options section and reads its keys into *values, which
+// hold the defaults for keys that are not there.
+static void scanSection(const SettingsText& text, SectionScan* scan, Settings* values) {
+    ZeroMemory(scan, sizeof *scan);
+    setDefaults(values);
+    const wchar_t* end = text.chars + text.length;
+    for (const wchar_t* line = text.chars; line < end;) {
+        const wchar_t* lineEnd = endOfLine(line, end);
+        const wchar_t* next = startOfNextLine(lineEnd, end);
+        bool ours = false;
+        if (isSectionHeader(line, lineEnd, &ours)) {
+            if (scan->found) {
+                scan->bodyEnd = line;
+                return;
+            }
+            if (ours) {
+                scan->found = true;
+                scan->bodyBegin = next;
+                scan->bodyEnd = end;
+            }
+        } else if (scan->found) {
+            const wchar_t *value, *valueEnd;
+            const KeyRow* row = readKeyLine(line, lineEnd, &value, &valueEnd);
+            const int index = row ? static_cast<int>(row - kKeys) : 0;
+            if (row && !scan->keyLine[index]) {
+                scan->keyLine[index] = line;
+                scan->keyLineEnd[index] = lineEnd;
+                takeValue(*row, value, valueEnd, values);
+            }
         }
-        HeapFree(heap, 0, lines);
+        line = next;
     }
 }
 
 void loadSettings() {
-    Settings& s = g_settings;
-    for (const KeyRow& row : kKeys) {
-        if (row.kind == KeyKind::Text) StringCchCopyW(s.*(row.text), kSettingTextCapacity, row.textDefault);
-        else s.*(row.number) = row.numberDefault;
+    SettingsText text;
+    if (readSettingsText(settingsFilePath(), &text)) {
+        SectionScan scan;
+        scanSection(text, &scan, &g_settings);
+        freeSettingsText(&text);
+    } else {
+        setDefaults(&g_settings);
     }
-    wchar_t* lines = readSection(settingsFilePath());
-    if (!lines) return;
-    bool taken[kKeyCount] = {};
-    for (const wchar_t* line = lines; *line; line += wcslen(line) + 1) takeLine(line, taken);
-    HeapFree(GetProcessHeap(), 0, lines);
+    g_written = g_settings;
 }
 
-// ---- Writing ---------------------------------------------------------------
+// ---- Writing -----------------------------------------------------------------
 
-// A portable editor does not make its plug-in configuration folder itself;
-// without this every setting would be lost at each exit.
-static void createSettingsFolder(const wchar_t* folder) {
-    if (folder[0] && !PathIsDirectoryW(folder)) SHCreateDirectory(nullptr, folder);
+bool holdsControlCharacter(const wchar_t* text) {
+    for (; *text; ++text)
+        if (*text < L' ' || (*text >= 0x7F && *text <= 0x9F)) return true;
+    return false;
 }
 
-// The whole file's bytes, or an empty block for a file that is not there.
-// False when a file that is there cannot be read.
-static bool readWholeFile(const wchar_t* path, BYTE** bytes, DWORD* size) {
-    *bytes = nullptr;
-    *size = 0;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
-    LARGE_INTEGER length;
-    bool read = GetFileSizeEx(file, &length) && length.HighPart == 0 && length.LowPart < 0x7FFFFFFF;
-    if (read && length.LowPart > 0) {
-        *bytes = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, length.LowPart));
-        DWORD got = 0;
-        read = *bytes && ReadFile(file, *bytes, length.LowPart, &got, nullptr) && got == length.LowPart;
-        *size = got;
-    }
-    CloseHandle(file);
-    return read;
+// A value the file can hold: a text with a control character could end
+// its line and start another key.
+static bool canBeWritten(const KeyRow& row, const Settings& values) {
+    return row.kind != KeyKind::Text || !holdsControlCharacter(values.*(row.text));
 }
 
-static bool writeBytes(HANDLE file, const void* bytes, DWORD size) {
-    DWORD written = 0;
-    return WriteFile(file, bytes, size, &written, nullptr) && written == size;
+static bool changedSinceWritten(const KeyRow& row) {
+    if (row.kind == KeyKind::Text) return wcscmp(g_settings.*(row.text), g_written.*(row.text)) != 0;
+    return g_settings.*(row.number) != g_written.*(row.number);
 }
 
-// Writes the old file's text to the new one as UTF-16LE with its byte-order
-// mark: the profile functions keep a file in the encoding they find it in,
-// and one they make themselves is ANSI, which loses every character outside
-// the ANSI code page. An ANSI file of an earlier version is decoded as the
-// profile functions decode it (a UTF-8 or big-endian UTF-16 mark counts).
-static bool writeUnicodeCopy(HANDLE file, const BYTE* bytes, DWORD size) {
-    static const BYTE kUtf16Mark[] = {0xFF, 0xFE};
-    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return writeBytes(file, bytes, size);
-    if (!writeBytes(file, kUtf16Mark, sizeof kUtf16Mark)) return false;
-    if (size == 0) return true;
-    if (size >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
-        const DWORD count = (size - 2) / 2;
-        if (count == 0) return true;
-        wchar_t* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, count * sizeof(wchar_t)));
-        if (!text) return false;
-        for (DWORD i = 0; i < count; ++i)
-            text[i] = static_cast<wchar_t>(bytes[2 + 2 * i] << 8 | bytes[3 + 2 * i]);
-        const bool written = writeBytes(file, text, count * sizeof(wchar_t));
-        HeapFree(GetProcessHeap(), 0, text);
-        return written;
-    }
-    UINT codePage = CP_ACP;
-    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        codePage = CP_UTF8;
-        bytes += 3;
-        size -= 3;
-        if (size == 0) return true;
-    }
-    const char* narrow = reinterpret_cast<const char*>(bytes);
-    const int count = MultiByteToWideChar(codePage, 0, narrow, static_cast<int>(size), nullptr, 0);
-    if (count <= 0) return false;
-    wchar_t* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, count * sizeof(wchar_t)));
-    if (!text) return false;
-    const bool written = MultiByteToWideChar(codePage, 0, narrow, static_cast<int>(size), text, count) == count &&
-                         writeBytes(file, text, static_cast<DWORD>(count) * sizeof(wchar_t));
-    HeapFree(GetProcessHeap(), 0, text);
-    return written;
+static bool anyChangedSinceWritten() {
+    for (const KeyRow& row : kKeys)
+        if (changedSinceWritten(row)) return true;
+    return false;
 }
 
-// The section as one block of "key=value" lines, in file order.
-static bool buildSection(wchar_t* lines) {
-    const Settings& s = g_settings;
-    size_t used = 0;
-    for (const KeyRow& row : kKeys) {
-        wchar_t* line = lines + used;
-        const size_t room = kSectionWriteCapacity - 1 - used;
-        HRESULT made;
-        if (row.kind == KeyKind::Text) made = StringCchPrintfW(line, room, L"%s=%s", row.name, s.*(row.text));
-        else if (row.kind == KeyKind::Switch) made = StringCchPrintfW(line, room, L"%s=%d", row.name, s.*(row.number) ? 1 : 0);
-        else made = StringCchPrintfW(line, room, L"%s=%d", row.name, s.*(row.number));
-        if (FAILED(made)) return false;
-        used += wcslen(line) + 1;
+// Whether a text must be written between quotes to come back as it is: the
+// reader drops blanks around a value and one pair of enclosing quotes.
+static bool needsQuotes(const wchar_t* text) {
+    const size_t length = wcslen(text);
+    if (length == 0) return false;
+    const wchar_t first = text[0], last = text[length - 1];
+    return isBlank(first) || isBlank(last) || first == L'"' || first == L'\'' || last == L'"' || last == L'\'';
+}
+
+static bool formatKeyLine(const KeyRow& row, const Settings& values, wchar_t* line) {
+    if (row.kind == KeyKind::Text) {
+        const wchar_t* text = values.*(row.text);
+        return SUCCEEDED(
+            StringCchPrintfW(line, kKeyLineCapacity, needsQuotes(text) ? L"%s=\"%s\"" : L"%s=%s", row.name, text));
     }
-    lines[used] = L'\0';
+    int number = values.*(row.number);
+    if (row.kind == KeyKind::Switch) number = number ? 1 : 0;
+    return SUCCEEDED(StringCchPrintfW(line, kKeyLineCapacity, L"%s=%d", row.name, number));
+}
+
+// The new file's text, built within a capacity worked out beforehand.
+struct TextBuilder {
+    SettingsText text;
+    size_t capacity;
+};
+
+static bool append(TextBuilder* out, const wchar_t* chars, size_t length) {
+    if (length > out->capacity - out->text.length) return false;
+    CopyMemory(out->text.chars + out->text.length, chars, length * sizeof(wchar_t));
+    out->text.length += length;
     return true;
 }
 
-// Whether the file is UTF-16 already and its section holds exactly these
-// lines, so that writing it again would change nothing.
-static bool fileHoldsSection(const wchar_t* path, const wchar_t* section) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    BYTE mark[2] = {};
-    DWORD got = 0;
-    const bool unicode = ReadFile(file, mark, sizeof mark, &got, nullptr) && got == 2 && mark[0] == 0xFF &&
-                         mark[1] == 0xFE;
-    CloseHandle(file);
-    if (!unicode) return false;
-    wchar_t* lines = readSection(path);
-    if (!lines) return false;
-    const wchar_t* stored = lines;
-    const wchar_t* wanted = section;
-    while (*stored && *wanted && wcscmp(stored, wanted) == 0) {
-        stored += wcslen(stored) + 1;
-        wanted += wcslen(wanted) + 1;
-    }
-    const bool same = !*stored && !*wanted;
-    HeapFree(GetProcessHeap(), 0, lines);
-    return same;
+static bool appendLine(TextBuilder* out, const wchar_t* begin, const wchar_t* end) {
+    return append(out, begin, static_cast<size_t>(end - begin)) && append(out, L"\r\n", 2);
 }
 
-// Writes the new content to a fresh file beside the settings file: the old
-// file's other sections kept, converted to UTF-16 if need be, and the
-// section replaced in one go; then flushed to the disk.
-static bool writeNewFile(const wchar_t* path, const wchar_t* newPath, const wchar_t* section) {
-    BYTE* old = nullptr;
-    DWORD oldSize = 0;
-    bool written = readWholeFile(path, &old, &oldSize);
-    if (written) {
-        HANDLE file = CreateFileW(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        written = file != INVALID_HANDLE_VALUE && writeUnicodeCopy(file, old, oldSize);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+// The lines of [begin, end) as they are, each ended by CR LF.
+static bool appendLines(TextBuilder* out, const wchar_t* begin, const wchar_t* end) {
+    for (const wchar_t* line = begin; line < end;) {
+        const wchar_t* lineEnd = endOfLine(line, end);
+        if (!appendLine(out, line, lineEnd)) return false;
+        line = startOfNextLine(lineEnd, end);
     }
-    if (old) HeapFree(GetProcessHeap(), 0, old);
-    if (!written || !WritePrivateProfileSectionW(kSection, section, newPath)) return false;
-    // Empties the profile functions' cache, so that the file is complete.
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, newPath);
-    HANDLE file = CreateFileW(newPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool flushed = FlushFileBuffers(file) != 0;
-    CloseHandle(file);
-    return flushed;
+    return true;
+}
+
+// A key's line: its value as written; a value the file cannot hold keeps
+// the line the file had for it (the value came from there).
+static bool appendKey(TextBuilder* out, int index, const Settings& values, const SectionScan& scan) {
+    const KeyRow& row = kKeys[index];
+    if (!canBeWritten(row, values))
+        return !scan.keyLine[index] || appendLine(out, scan.keyLine[index], scan.keyLineEnd[index]);
+    wchar_t line[kKeyLineCapacity];
+    return formatKeyLine(row, values, line) && appendLine(out, line, line + wcslen(line));
+}
+
+// The Options section's lines with every key's first line given its value,
+// keys that were missing added after the section's last line, the
+// section's other lines (and repeats of a key, which count for nothing)
+// kept as they were.
+static bool appendSection(TextBuilder* out, const SectionScan& scan, const Settings& values) {
+    const wchar_t* blanksFrom = nullptr;  // blank lines not yet written
+    for (const wchar_t* line = scan.bodyBegin; line < scan.bodyEnd;) {
+        const wchar_t* lineEnd = endOfLine(line, scan.bodyEnd);
+        const wchar_t* next = startOfNextLine(lineEnd, scan.bodyEnd);
+        const wchar_t* trimmed = line;
+        const wchar_t* trimmedEnd = lineEnd;
+        trimBlanks(&trimmed, &trimmedEnd);
+        if (trimmed == trimmedEnd) {
+            if (!blanksFrom) blanksFrom = line;
+            line = next;
+            continue;
+        }
+        if (blanksFrom && !appendLines(out, blanksFrom, line)) return false;
+        blanksFrom = nullptr;
+        const wchar_t *value, *valueEnd;
+        const KeyRow* row = readKeyLine(line, lineEnd, &value, &valueEnd);
+        if (!row) {
+            if (!appendLine(out, line, lineEnd)) return false;
+        } else if (scan.keyLine[row - kKeys] == line) {
+            if (!appendKey(out, static_cast<int>(row - kKeys), values, scan)) return false;
+        }
+        line = next;
+    }
+    for (int index = 0; index < kKeyCount; ++index)
+        if (!scan.keyLine[index] && !appendKey(out, index, values, scan)) return false;
+    return !blanksFrom || appendLines(out, blanksFrom, scan.bodyEnd);
+}
+
+// The file's text as re-read, with the keys this instance changed since it
+// last read or wrote the file set to its values and every other key to the
+// file's (another instance may have written them). *values: the settings
+// the new text holds.
+static bool mergeChanges(const SettingsText& old, Settings* values, SettingsText* merged) {
+    SectionScan scan;
+    scanSection(old, &scan, values);
+    for (const KeyRow& row : kKeys) {
+        if (!changedSinceWritten(row) || !canBeWritten(row, g_settings)) continue;
+        if (row.kind == KeyKind::Text) StringCchCopyW(values->*(row.text), kSettingTextCapacity, g_settings.*(row.text));
+        else values->*(row.number) = g_settings.*(row.number);
+    }
+    // Every old line may gain a CR, the header and every key may be added.
+    if (old.length > (static_cast<size_t>(-1) / sizeof(wchar_t) - kSectionWriteCapacity) / 2) return false;
+    TextBuilder out = {{nullptr, 0}, old.length * 2 + kSectionWriteCapacity};
+    out.text.chars = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, out.capacity * sizeof(wchar_t)));
+    if (!out.text.chars) return false;
+    const wchar_t* end = old.chars + old.length;
+    bool built;
+    if (scan.found) {
+        built = appendLines(&out, old.chars, scan.bodyBegin) && appendSection(&out, scan, *values) &&
+                appendLines(&out, scan.bodyEnd, end);
+    } else {
+        built = appendLines(&out, old.chars, end) && appendLine(&out, kSectionHeader, kSectionHeader + ARRAYSIZE(kSectionHeader) - 1);
+        for (int index = 0; built && index < kKeyCount; ++index) built = appendKey(&out, index, *values, scan);
+    }
+    *merged = out.text;
+    if (!built) freeSettingsText(merged);
+    return built;
+}
+
+// A portable editor does not make its plug-in configuration folder itself;
+// without this no setting would ever be kept.
+static void createSettingsFolder(const wchar_t* path) {
+    wchar_t folder[MAX_PATH];
+    if (FAILED(StringCchCopyW(folder, MAX_PATH, path))) return;
+    PathRemoveFileSpecW(folder);
+    if (folder[0] && !PathIsDirectoryW(folder)) SHCreateDirectory(nullptr, folder);
 }
 
 bool saveSettings() {
+    // Nothing to write: the file, and what other instances wrote to it, stay.
+    if (!anyChangedSinceWritten()) return true;
     const wchar_t* path = settingsFilePath();
-    static wchar_t section[kSectionWriteCapacity];
-    if (!buildSection(section)) return false;
-    // Most closings of the editor change nothing: the file stays untouched.
-    if (fileHoldsSection(path, section)) return true;
-    wchar_t folder[MAX_PATH];
-    if (FAILED(StringCchCopyW(folder, MAX_PATH, path))) return false;
-    PathRemoveFileSpecW(folder);
-    createSettingsFolder(folder);
-    // The new content goes to a file of its own in the same folder, which
-    // then takes the old file's place in one step: an interrupted write
-    // leaves the old file whole.
-    wchar_t newPath[MAX_PATH];
-    if (!GetTempFileNameW(folder, kTempPrefix, 0, newPath)) return false;
-    if (!writeNewFile(path, newPath, section) ||
-        !MoveFileExW(newPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(newPath);
-        return false;
+    createSettingsFolder(path);
+    HANDLE lock = lockSettingsFile(path);
+    SettingsText old, merged = {nullptr, 0};
+    static Settings values;
+    bool saved = readSettingsText(path, &old);
+    if (saved) {
+        saved = mergeChanges(old, &values, &merged) && replaceSettingsFile(path, merged);
+        freeSettingsText(&old);
+        freeSettingsText(&merged);
     }
+    unlockSettingsFile(lock);
+    if (!saved) return false;
+    // What the file holds now, other instances' settings included, is in
+    // force here too.
+    g_settings = values;
+    g_written = values;
     return true;
 }
 

@@ -44,13 +44,47 @@ Settings& settings();
 
 // Full path of the settings file, worked out on the first call and kept.
 const wchar_t* settingsFilePath();
-// Reads the settings file's section in one go (missing keys take their
-// defaults; values are read as the profile functions read them).
+// Reads the settings file (missing keys take their defaults; values are
+// read as the profile functions read them, whatever the file's encoding).
 void loadSettings();
-// Writes every setting to the settings file, creating its folder if needed:
-// as UTF-16 (an ANSI file is converted, keeping its values and other
-// sections), through a new file that replaces the old one in one step.
-// False when that failed; the old file is then left as it was.
+// Writes the settings this instance changed since it last read or wrote
+// the file, creating its folder if needed: the file is read again, only
+// those keys take this instance's values, the others keep (and this
+// instance takes) what the file holds, which another instance may have
+// written. Nothing is written when nothing changed. The file becomes
+// UTF-16 with everything else in it kept, through a new file that replaces
+// it in one step. False when that failed; the old file is then left as it
+// was, and the changes are written with the next write.
 bool saveSettings();
 // Tells the user, in a box owned by owner, that the settings were not saved.
 void showSettingsNotSaved(HWND owner);
+
+// Whether a text holds a control character (a line break, NUL, a tab...),
+// which no text setting can hold: the file never gets one.
+bool holdsControlCharacter(const wchar_t* text);
+
+// ---- The file itself (used by the store above) --------------------------------
+
+// A file's text: a heap block of length UTF-16 code units (no terminator).
+struct SettingsText {
+    wchar_t* chars;
+    size_t length;
+};
+void freeSettingsText(SettingsText* text);
+// The settings file's text, decoded from UTF-16 (either byte order) or
+// UTF-8 by its byte-order mark, else from UTF-8 when it is valid UTF-8,
+// else from the ANSI code page. An empty text when there is no file; false
+// when the file is there but cannot be read.
+bool readSettingsText(const wchar_t* path, SettingsText* text);
+// Puts the text, as UTF-16LE with its byte-order mark, in place of the
+// settings file in one step: a new file in the same folder, flushed, then
+// moved over the old one. The target of a symbolic link is replaced, not
+// the link; the file's attributes are kept; temporary files that an
+// interrupted write left behind are removed. False when it failed; the old
+// file is then as it was.
+bool replaceSettingsFile(const wchar_t* path, const SettingsText& text);
+// One read-change-write of the file at a time, across the editor's
+// instances: a lock to hold for that long (null when none could be had in
+// a few seconds; the write then goes ahead all the same).
+HANDLE lockSettingsFile(const wchar_t* path);
+void unlockSettingsFile(HANDLE lock);

@@ -1,9 +1,11 @@
 // What the plug-in does on the editor's notifications: toolbar buttons when
 // the toolbar is built, the hook on the editor's main window once it is
-// ready (File/New as a note, clean-up when the editor closes), and an open
-// Options dialog re-themed when the editor switches dark mode.
+// ready (File/New as a note), the clean-up when the editor really exits,
+// an open Options dialog re-themed when the editor switches dark mode, and
+// what notes that save themselves need to hear.
 #include "shell.h"
 
+#include "../autosave/autosave.h"
 #include "../commands/commands.h"
 #include "../panel/panel.h"
 #include "../options/options.h"
@@ -131,29 +133,32 @@ void removeHostWindowHook() {
 }
 
 LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    autoSaveHostMessage(message, wParam);
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();
         refreshNotesPanel();
         return 1;
     }
-    if (message == WM_CLOSE && (options.DeleteEmptyNotes || options.DeleteOldNotes)) {
-        cleanNoteFolder();
-        refreshNotesPanel();
-    }
     return CallWindowProcW(g_savedHostProcedure, window, message, wParam, lParam);
 }
 
 extern "C" void beNotified(SCNotification* notification) {
     if (!notification) return;
+    autoSaveNotified(*notification);
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
         break;
     case NPPN_SHUTDOWN:
+        if (notification->nmhdr.hwndFrom != hostWindow()) break;
         // The editor is closing: the panel's workers are stopped here, where
         // they can be joined, rather than at unload.
-        if (notification->nmhdr.hwndFrom == hostWindow()) closeNotesPanel(true);
+        closeNotesPanel(true);
+        // Only now: the editor has closed its documents and the exit can no
+        // longer be cancelled (at WM_CLOSE it still could), so a cancelled
+        // exit deletes nothing.
+        if (settings().DeleteEmptyNotes || settings().DeleteOldNotes) cleanNoteFolder();
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();

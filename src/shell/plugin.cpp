@@ -4,6 +4,7 @@
 
 #include <strsafe.h>
 
+#include "../autosave/autosave.h"
 #include "../commands/commands.h"
 #include "../options/options.h"
 #include "../panel/panel.h"
@@ -34,6 +35,18 @@ static void cleanNoteFolderCommand() {
     refreshNotesPanel();
 }
 
+// Options may change the note folder or the extension: the Notes panel then
+// lists the new folder's notes at once (it would still show the old ones,
+// their names cut by the new extension).
+static void optionsCommand() {
+    wchar_t folder[kSettingTextCapacity], extension[kSettingTextCapacity];
+    StringCchCopyW(folder, kSettingTextCapacity, settings().Folder);
+    StringCchCopyW(extension, kSettingTextCapacity, settings().Extension);
+    showOptions();
+    if (lstrcmpW(folder, settings().Folder) != 0 || lstrcmpW(extension, settings().Extension) != 0)
+        refreshNotesPanel();
+}
+
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
 struct CommandRow {
@@ -53,7 +66,7 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Clean note folder", cleanNoteFolderCommand},
     {L"", nullptr},
-    {L"Options...", showOptions},
+    {L"Options...", optionsCommand},
     {L"", nullptr},
     {L"About", showAbout},
     {L"", nullptr},
@@ -88,6 +101,8 @@ void detachPlugin(bool processEnding) {
     // When the process ends, its other threads are gone and its windows go
     // with it: the panel needs nothing more.
     if (!processEnding) closeNotesPanel(false);
+    // No timer may call into the library once it is gone.
+    stopAutoSave();
     removeHostWindowHook();
     // Every change was written, and a failure reported, when it was made;
     // this write only repeats them (and puts a missing or damaged file right).

@@ -88,6 +88,9 @@ protected:
     std::vector<SeenDialog> cleanUp(const std::vector<int>& answers = {}) {
         std::vector<e2e::DialogAction> actions;
         for (int answer : answers) actions.push_back(e2e::press(answer));
+        return cleanUp(actions);
+    }
+    std::vector<SeenDialog> cleanUp(const std::vector<e2e::DialogAction>& actions) {
         return e2e::runCommandWithDialogs(kCleanNoteFolder, actions);
     }
 };
@@ -189,6 +192,27 @@ TEST_F(CleanUp, ConfirmationNoKeepsYesDeletesAndCancelEndsTheScan) {
     for (size_t i = 2; i < order.size(); ++i) EXPECT_TRUE(fileExists(note(order[i]))) << order[i];
 }
 
+TEST_F(CleanUp, ANoteWrittenWhileItsQuestionIsOpenIsKeptWithItsNewText) {
+    // Judged empty or old from the listing; another program (a sync client,
+    // a second editor) writes to it before the user answers Yes.
+    ASSERT_TRUE(makeFile(note(L"empty.note"), ""));
+    ASSERT_TRUE(makeFile(note(L"marked.note"), "\xEF\xBB\xBF"));
+    ASSERT_TRUE(makeFile(note(L"old.note"), "old text", 100 * kDay));
+    ASSERT_TRUE(makeFile(note(L"untouched.note"), ""));
+    loadWith(1, 1, 30, 1);
+    const e2e::DialogAction writeThenYes = [this](HWND dialog) {
+        const std::wstring text = readDialog(dialog).text;
+        const size_t open = text.find(L'"'), close = text.rfind(L'"');
+        const std::wstring name = text.substr(open + 1, close - open - 1);
+        if (name != L"untouched.note") EXPECT_TRUE(writeFileBytes(note(name), "written meanwhile"));
+        clickButton(dialog, IDYES);
+    };
+    EXPECT_EQ(4u, cleanUp(std::vector<e2e::DialogAction>(4, writeThenYes)).size());
+    for (const wchar_t* name : {L"empty.note", L"marked.note", L"old.note"})
+        EXPECT_EQ("written meanwhile", readFileBytes(note(name))) << name;
+    EXPECT_FALSE(fileExists(note(L"untouched.note"))) << "Yes deletes a note that stayed as it was";
+}
+
 TEST_F(CleanUp, OnlyTheNoteFoldersOwnFilesAreOfferedAndDeleted) {
     const std::wstring temp = tempFolder();
     ASSERT_TRUE(makeFile(note(L"empty.note"), ""));
@@ -240,14 +264,20 @@ TEST_F(CleanUp, OnlyNamesThatReallyEndInTheExtensionCountAndAnEmptyExtensionDele
     EXPECT_TRUE(fileExists(note(L"empty.note")));
     unloadPlugin();
 
-    // Without an extension every file would match: nothing is asked or deleted.
-    storeSetting(L"Extension", L"");
-    loadWith(1, 1, 1, 1);
-    EXPECT_TRUE(cleanUp().empty());
-    EXPECT_TRUE(fileExists(note(L"empty.txtold")));
-    EXPECT_TRUE(fileExists(note(L"empty.note")));
-    EXPECT_TRUE(fileExists(note(L"bare")));
-    unloadPlugin();
+    // Without an extension every file would match, and one without its dot
+    // other names ("keynote"): nothing is asked or deleted.
+    ASSERT_TRUE(makeFile(note(L"keynote"), ""));
+    for (const wchar_t* extension : {L"", L"note"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(extension)));
+        storeSetting(L"Extension", extension);
+        loadWith(1, 1, 1, 1);
+        EXPECT_TRUE(cleanUp().empty());
+        EXPECT_TRUE(fileExists(note(L"empty.txtold")));
+        EXPECT_TRUE(fileExists(note(L"empty.note")));
+        EXPECT_TRUE(fileExists(note(L"keynote")));
+        EXPECT_TRUE(fileExists(note(L"bare")));
+        unloadPlugin();
+    }
 
     // A folder that is not a full path ($dir$ of an unsaved document is
     // empty, so this is ".") is not searched relative to the current folder.

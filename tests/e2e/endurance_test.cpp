@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "blocking_note.h"
 #include "dialog_sequence.h"
 #include "plugin_fixture.h"
 
@@ -235,7 +236,10 @@ protected:
 TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFile) {
     storeSetting(L"TabIcons", L"15");  // all five buttons (the panel's too): five bitmaps a load
     storeSetting(L"Folder", L"%temp%\\endurance");
+    storeSetting(L"FileMask", L"$name$");
+    storeSetting(L"Overwrite", L"1");
     storeSetting(L"LastNote", L"C:\\notes\\last.note");
+    const std::wstring notes = joinPath(tempFolder(), L"endurance");
     const int kCycles = 200, kWarmUp = 10;
     Usage before = {};
     const ULONGLONG start = GetTickCount64();
@@ -247,11 +251,15 @@ TEST_F(Endurance, TwoHundredLoadSaveUnloadCyclesKeepNothingAndLeaveAWellFormedFi
         }
         loadPlugin();
         ASSERT_EQ(5u, toolbarButtons().size()) << "cycle " << cycle;
+        // Each cycle records another last note, so each one writes the file.
+        const wchar_t* name = cycle % 2 ? L"odd" : L"even";
+        newDocument("text", SC_CP_UTF8, joinPath(tempFolder(), std::wstring(name) + L".txt"));
+        saveAsNoteRecordingIt();
         unloadPlugin();
         releaseToolbarBitmaps();
         trimEditor();
         ASSERT_EQ(kEveryKey, keysOnDisk()) << "cycle " << cycle;
-        ASSERT_EQ(L"C:\\notes\\last.note", storedSetting(L"LastNote")) << "cycle " << cycle;
+        ASSERT_EQ(joinPath(notes, std::wstring(name) + L".note"), storedSetting(L"LastNote")) << "cycle " << cycle;
         ASSERT_EQ(L"15", storedSetting(L"TabIcons")) << "cycle " << cycle;
     }
     const Usage after = measure();
@@ -352,4 +360,75 @@ TEST_F(Endurance, ShowingSearchingHidingAndUnloadingTheNotesPanelKeepsNoThreadHa
     }
     const Usage after = measure();
     expectNoGrowth(before, after);
+}
+
+TEST_F(Endurance, WorkersLeftBehindByTypingFreeEverythingOnceTheirReadsEnd) {
+    const std::wstring folder = joinPath(tempFolder(), L"panel");
+    ASSERT_TRUE(makeFolders(folder));
+    // The oldest note: every search finds the others, then waits in its read.
+    e2e::BlockingNote stuck(joinPath(folder, L"stuck.note"));
+    if (!stuck.ready()) GTEST_SKIP() << "no note whose read waits can be made here (it needs Wine's mkfifo)";
+    FILETIME later;
+    GetSystemTimeAsFileTime(&later);
+    later.dwHighDateTime += 1;  // about seven minutes on
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring path = joinPath(folder, L"note" + std::to_wstring(i) + L".note");
+        ASSERT_TRUE(writeFileBytes(path, "line " + std::to_string(i)));
+        HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &later));
+        CloseHandle(file);
+    }
+    storeSetting(L"Folder", folder);
+    storeSetting(L"TabIcons", L"0");
+    storeSetting(L"NotesPanelButton", L"0");
+    HMODULE module = nullptr;
+    auto unloaded = [&module] {
+        HMODULE stillThere = nullptr;
+        return !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(module), &stillThere);
+    };
+    // Each keystroke gives up the search before, whose worker waits in its
+    // read, and leaves it behind; the unload leaves the last one.
+    auto typeWhileStuck = [&](int keystrokes) {
+        ASSERT_TRUE(stuck.offer("stuck\r\n"));  // for the listing's first line
+        loadPlugin();
+        module = plugin().module;
+        runCommand(kNotesPanel);
+        ASSERT_EQ(1u, dockedPanels().size());
+        HWND panel = dockedPanels()[0].record.hClient;
+        HWND list = GetDlgItem(panel, 222);
+        auto waitForRows = [list](int rows) {
+            const ULONGLONG deadline = GetTickCount64() + 10000;
+            while (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != rows && GetTickCount64() < deadline) {
+                pumpMessages();
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            }
+            return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == rows;
+        };
+        ASSERT_TRUE(waitForRows(21));
+        for (int i = 0; i < keystrokes; ++i) {
+            SetDlgItemTextW(panel, 221, i % 2 ? L"line" : L"lin");
+            // All the others found: the worker has gone on to the stuck note.
+            ASSERT_TRUE(waitForRows(20)) << "keystroke " << i;
+        }
+        unloadPlugin();
+        trimEditor();
+        ASSERT_FALSE(unloaded()) << "no worker was left behind";
+        stuck.letReadsEnd();
+        const ULONGLONG end = GetTickCount64() + 10000;
+        while (!unloaded() && GetTickCount64() < end) Sleep(10);
+        ASSERT_TRUE(unloaded());
+    };
+    // The first round warms up what the editor and the platform keep (the
+    // heap keeps the room the workers' buffers took, thirty at a time).
+    const int kKeystrokes = 30;
+    ASSERT_NO_FATAL_FAILURE(typeWhileStuck(kKeystrokes));
+    stuck.holdReads();
+    const Usage before = measure();
+    ASSERT_NO_FATAL_FAILURE(typeWhileStuck(kKeystrokes));
+    // The workers' threads end just after they let go of the library.
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (threadCount() > before.threads && GetTickCount64() < deadline) Sleep(10);
+    expectNoGrowth(before, measure());
 }

@@ -108,13 +108,13 @@ protected:
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(add(L"a.b c.d " + std::to_wstring(i) + L".nte", "", young, true, true));
         ASSERT_TRUE(add(L".nte", "", young, true, true));  // a name that is just the extension
         // Notes with long names: a full path of 259 characters can be
-        // deleted; one that does not fit is offered but skipped, never cut.
+        // deleted; one that does not fit is neither offered nor cut.
         const size_t room = 259 - notes().size() - 1 - 4;  // name length without ".nte"
         for (int i = 0; i < 3; ++i) {
             std::wstring stem = std::to_wstring(i) + std::wstring(room - 1, L'L');
             ASSERT_TRUE(add(stem + L".nte", "", young, true, true));
             ASSERT_EQ(259u, at(stem + L".nte").size());
-            ASSERT_TRUE(add(stem + L"XY.nte", "", young, true, false));
+            ASSERT_TRUE(add(stem + L"XY.nte", "", young, false, false));
         }
 
         // What stays without a question.
@@ -365,5 +365,64 @@ TEST_F(HostileNotePath, FoldersThatCannotHoldANoteNeverCrashOrSaveUnderACutPath)
         const Outcome outcome = run(kOpenNotes);
         EXPECT_EQ(1u, outcome.boxes.size());
         EXPECT_TRUE(requestsOf(NPPM_DOOPEN).empty());
+    }
+}
+
+TEST_F(HostileNotePath, DeviceNamesInAnyPartOfTheNotePathAreRefusedAndNothingReachesTheEditor) {
+    const std::wstring temp = tempFolder();
+    struct Case {
+        std::wstring folder, mask;
+        std::string firstLine;
+        std::wstring part;  // the part the error names
+    } cases[] = {
+        {L"%temp%", L"NUL", "", L"NUL.note"},
+        {L"%temp%", L"nul.txt", "", L"nul.txt"},
+        {L"%temp%", L"NUL .", "", L"NUL ."},
+        {L"%temp%", L"con.note", "", L"con.note"},
+        {L"%temp%", L"Prn", "", L"Prn.note"},
+        {L"%temp%", L"AUX", "", L"AUX.note"},
+        {L"%temp%", L"COM1", "", L"COM1.note"},
+        {L"%temp%", L"lpt9.log", "", L"lpt9.log"},
+        {L"%temp%", L"COM\u00B9", "", L"COM\u00B9.note"},
+        {L"%temp%", L"lpt\u00B3", "", L"lpt\u00B3.note"},
+        {L"%temp%", L"CONIN$", "", L"CONIN$.note"},
+        {L"%temp%", L"CONOUT$", "", L"CONOUT$.note"},
+        // A document's first line, a folder the name brings in, the folder.
+        {L"%temp%", L"$firstline$", "NUL", L"NUL.note"},
+        {L"%temp%", L"sub\\COM1\\n", "", L"COM1"},
+        {L"%temp%\\CON", L"n", "", L"CON"},
+        {L"%temp%\\fresh\\$firstline$", L"n", "LPT1", L"LPT1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "Folder " << ::testing::PrintToString(c.folder) << " FileMask "
+                                        << ::testing::PrintToString(c.mask) << " first line " << c.firstLine);
+        unloadPlugin();
+        storeSetting(L"Folder", c.folder);
+        storeSetting(L"FileMask", c.mask);
+        storeSetting(L"Overwrite", L"0");  // a device "exists": it must not bring the overwrite question
+        loadPlugin();
+        for (int row : {kCreateNewNote, kSaveAsNote}) {
+            newDocument(c.firstLine);
+            const Outcome outcome = run(row);
+            EXPECT_TRUE(outcome.saves.empty());
+            EXPECT_TRUE(requestsOf(NPPM_MENUCOMMAND).empty());
+            ASSERT_EQ(1u, outcome.boxes.size());
+            EXPECT_EQ(kPluginTitle, outcome.boxes[0].title);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), outcome.boxes[0].iconStyle);
+            EXPECT_NE(std::wstring::npos, outcome.boxes[0].text.find(L"\"" + c.part + L"\" is the name of a device"))
+                << ::testing::PrintToString(outcome.boxes[0].text);
+        }
+    }
+    EXPECT_FALSE(folderExists(joinPath(temp, L"fresh"))) << "a refused note path leaves no folder behind";
+
+    // Names that only look like devices are notes.
+    for (const wchar_t* mask : {L"CONSOLE", L"nul_", L"COM10", L"LPTX", L"auxiliary", L"con-notes", L"COM1x"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(mask)));
+        loadWith(L"%temp%", mask);
+        newDocument("text");
+        const Outcome outcome = run(kSaveAsNote);
+        EXPECT_TRUE(outcome.boxes.empty());
+        ASSERT_EQ(1u, outcome.saves.size());
+        EXPECT_EQ(joinPath(temp, mask) + L".note", outcome.saves[0].text);
     }
 }

@@ -1,8 +1,8 @@
 // Hostile settings files: junk, empty, enormous, duplicated or lower-case
 // keys, overlong values, numbers beyond 32 bits. The plug-in must load with
-// sensible values, and its save at unload must leave a file whose
-// keys read back: switches as 0 or 1, numbers as 32-bit decimals, texts of at
-// most 259 characters.
+// sensible values and leave the file alone at an unload with nothing
+// changed; its next write must leave a file whose keys read back: switches
+// as 0 or 1, numbers as 32-bit decimals, texts of at most 259 characters.
 #include <windows.h>
 
 #include <cwchar>
@@ -43,6 +43,7 @@ const Key kKeys[] = {
 };
 
 const size_t kMaxText = 259;
+const int kAutoSaveBox = 219;
 const DWORD kReadCapacity = 20000;
 
 // A whole decimal number in the 32-bit range, as "%d" writes it.
@@ -64,12 +65,21 @@ protected:
         return path.substr(0, path.find_last_of(L'\\'));
     }
 
-    // Puts these bytes in place of the settings file, then loads the plug-in
-    // and unloads it again (which saves).
+    // Puts these bytes in place of the settings file and loads the plug-in:
+    // unloaded with nothing changed, it leaves them as they are; loaded
+    // again, one setting changed in Options ("Save notes automatically"
+    // turned off) writes the file.
     void loadAndSave(const std::string& bytes) {
         ASSERT_TRUE(makeFolders(settingsFolder()));
         ASSERT_TRUE(writeFileBytes(settingsFilePath(), bytes));
         loadPlugin();
+        unloadPlugin();
+        ASSERT_TRUE(readFileBytes(settingsFilePath()) == bytes) << "the unload changed the file";
+        loadPlugin();
+        runOptions([](HWND dialog) {
+            setChecked(dialog, kAutoSaveBox, false);
+            clickButton(dialog, IDOK);
+        });
         unloadPlugin();
     }
 
@@ -98,7 +108,8 @@ protected:
             }
             bool free = false;
             for (const wchar_t* name : anyValue) free = free || wcscmp(name, key.name) == 0;
-            std::wstring wanted = key.defaultValue;
+            // Turned off by every loadAndSave.
+            std::wstring wanted = wcscmp(key.name, L"AutoSaveNotes") == 0 ? L"0" : key.defaultValue;
             for (const auto& item : expected)
                 if (wcscmp(item.first, key.name) == 0) wanted = item.second;
             if (!free) EXPECT_EQ(value, wanted);

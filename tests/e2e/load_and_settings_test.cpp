@@ -1,9 +1,12 @@
 // Loading and unloading the real Quiblet.dll in the stand-in editor: the
 // exports and the command table, the settings file it reads at load and
-// writes at unload, and the version resource it takes its name from.
+// writes when a setting changes (two editors sharing it, its encodings, a
+// link, its attributes), and the version resource it takes its name from.
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -127,10 +130,10 @@ TEST_F(PluginTest, MessageProcAnswersOneToEveryMessageAndDoesNothingElse) {
     EXPECT_TRUE(requests().empty());
     EXPECT_EQ(0, fileNewSeenByHost());
     unloadPlugin();
-    EXPECT_EQ(kDefaultSettingsFile, settingsFileLines(settingsFilePath()));
+    EXPECT_FALSE(fileExists(settingsFilePath()));
 }
 
-TEST_F(PluginTest, UnloadingWithoutReadyWritesTheSettingsAndLeavesTheWindowProcedureAlone) {
+TEST_F(PluginTest, UnloadingWithoutReadyLeavesTheWindowProcedureAlone) {
     loadPlugin(/*sendReady=*/false);
     EXPECT_EQ(hostWindowProcedure(), currentWindowProcedure());
     g_previousProcedure = reinterpret_cast<WNDPROC>(
@@ -138,30 +141,38 @@ TEST_F(PluginTest, UnloadingWithoutReadyWritesTheSettingsAndLeavesTheWindowProce
     unloadPlugin();
     EXPECT_EQ(reinterpret_cast<WNDPROC>(otherSubclass), currentWindowProcedure());
     SetWindowLongPtrW(hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previousProcedure));
-    EXPECT_EQ(kDefaultSettingsFile, settingsFileLines(settingsFilePath()));
 }
 
 // ---- The settings file -------------------------------------------------------
 
-TEST_F(PluginTest, WithoutASettingsFileTheDefaultsAreWrittenInFileOrderAndTheFolderIsCreated) {
+TEST_F(PluginTest, WithoutASettingsFileNothingIsWrittenUntilASettingChangesThenEveryKeyInFileOrder) {
     const std::wstring configFolder = folderOf(settingsFilePath());
     removeFolderTree(configFolder);
     ASSERT_FALSE(folderExists(configFolder));
     loadPlugin();
     unloadPlugin();
-    EXPECT_EQ(kDefaultSettingsFile, settingsFileLines(settingsFilePath()));
+    EXPECT_FALSE(folderExists(configFolder)) << "an unload with nothing changed writes nothing";
+
+    loadPlugin();
+    const std::wstring note = saveAsNoteRecordingIt();
+    ASSERT_FALSE(note.empty());
+    // Written at once, the folder made; the unload has nothing left to write.
+    std::vector<std::wstring> expected = kDefaultSettingsFile;
+    expected[8] = L"LastNote=" + note;
+    EXPECT_EQ(expected, settingsFileLines(settingsFilePath()));
+    const std::string written = readFileBytes(settingsFilePath());
+    unloadPlugin();
+    EXPECT_EQ(written, readFileBytes(settingsFilePath()));
     // Found from doLocalConf.xml beside the editor, without asking the editor.
     EXPECT_TRUE(requestsOf(NPPM_GETPLUGINSCONFIGDIR).empty());
 }
 
-TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndWrittenBackNormalised) {
-    const std::wstring longFolder = L"C:\\" + std::wstring(297, L'f');
-    ASSERT_EQ(300u, longFolder.size());
+TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndItsKeysAreWrittenBackNormalisedWithTheNextWrite) {
     storeSetting(L"OverrideFileNew", L"7");
     storeSetting(L"Overwrite", L"-2");
     storeSetting(L"CreateDir", L"0");
     storeSetting(L"TabIcons", L"31");
-    storeSetting(L"Folder", longFolder);
+    storeSetting(L"Folder", L"%temp%");
     storeSetting(L"FileMask", L"note $date$");
     storeSetting(L"Extension", L".txt");
     storeSetting(L"LastNote", L"");
@@ -170,17 +181,20 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndWrittenBackNormalised) {
     storeSetting(L"OldNotesAge", L"-1");
     // DeleteConfirm is absent: it takes its default.
     loadPlugin();
+    const std::wstring note = saveAsNoteRecordingIt();
     unloadPlugin();
+    // The keys this instance did not change keep their values, in the form
+    // they are written; the missing ones are added after them.
     EXPECT_EQ((std::vector<std::wstring>{
                   L"[Options]",
                   L"OverrideFileNew=1",
                   L"Overwrite=1",
                   L"CreateDir=0",
                   L"TabIcons=31",
-                  L"Folder=" + longFolder.substr(0, 259),
+                  L"Folder=%temp%",
                   L"FileMask=note $date$",
                   L"Extension=.txt",
-                  L"LastNote=",
+                  L"LastNote=" + note,
                   L"DeleteEmptyNotes=1",
                   L"DeleteOldNotes=1",
                   L"OldNotesAge=-1",
@@ -212,6 +226,7 @@ TEST_F(PluginWithOtherConfigFolder, TheSettingsAreSavedWhereTheyWereLoadedFrom) 
     const std::wstring other = joinPath(sandboxFolder(), L"other config");
     makeFolders(other);
     loadPlugin();
+    saveAsNoteRecordingIt();
     unloadPlugin();
     EXPECT_EQ(L"33", storedSetting(L"OldNotesAge"));
     EXPECT_EQ(L"0", storedSetting(L"Overwrite"));
@@ -235,9 +250,12 @@ TEST_F(PluginTest, WithoutDoLocalConfTheSettingsLiveInTheUsersApplicationData) {
     loadPlugin();
     // The marker coming back while the editor runs changes nothing.
     ASSERT_TRUE(writeFileBytes(marker, std::string()));
+    const std::wstring note = saveAsNoteRecordingIt();
     unloadPlugin();
 
-    EXPECT_EQ(kDefaultSettingsFile, settingsFileLines(expected));
+    std::vector<std::wstring> lines = kDefaultSettingsFile;
+    lines[8] = L"LastNote=" + note;
+    EXPECT_EQ(lines, settingsFileLines(expected));
     EXPECT_FALSE(fileExists(settingsFilePath()));
 
     DeleteFileW(expected.c_str());
@@ -247,6 +265,272 @@ TEST_F(PluginTest, WithoutDoLocalConfTheSettingsLiveInTheUsersApplicationData) {
         RemoveDirectoryW(joinPath(notepadFolder, L"Plugins").c_str());
         RemoveDirectoryW(notepadFolder.c_str());
     }
+}
+
+// ---- Two editors on one settings file ----------------------------------------
+
+namespace {
+
+const int kFolderBox = 201, kExtensionBox = 204, kFileMaskBox = 203, kAgeBox = 216;
+// The second editor of the two-editor case learns the names of the events
+// both wait on from this variable.
+const wchar_t kPeerVariable[] = L"QUIBLET_E2E_PEER";
+const DWORD kPeerDeadlineMs = 120000;
+
+std::wstring peerEvent(const std::wstring& base, const wchar_t* what) { return base + L"-" + what; }
+
+std::wstring environmentValue(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = L"";
+    const DWORD cch = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return cch > 0 && cch < MAX_PATH ? std::wstring(value) : std::wstring();
+}
+
+// The second editor: another process of this program in the same sandbox,
+// started by the first editor's case; the settings file is the one the
+// first editor loaded, so it is not removed.
+class SecondEditor : public PluginTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(startHost()); }
+};
+
+}  // namespace
+
+TEST_F(SecondEditor, DISABLED_ChangesTheExtensionAndExitsAfterTheFirstEditor) {
+    const std::wstring base = environmentValue(kPeerVariable);
+    ASSERT_FALSE(base.empty()) << "started by TwoEditorsOnOneSettingsFileKeepEachOthersChanges only";
+    HANDLE changed = OpenEventW(EVENT_MODIFY_STATE, FALSE, peerEvent(base, L"changed").c_str());
+    HANDLE firstGone = OpenEventW(SYNCHRONIZE, FALSE, peerEvent(base, L"gone").c_str());
+    ASSERT_TRUE(changed && firstGone);
+    loadPlugin();
+    runOptions([](HWND dialog) {
+        setItemText(dialog, kExtensionBox, L".second");
+        clickButton(dialog, IDOK);
+    });
+    SetEvent(changed);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(firstGone, kPeerDeadlineMs));
+    // Exits last, holding the Folder it loaded before the first editor's change.
+    unloadPlugin();
+    CloseHandle(changed);
+    CloseHandle(firstGone);
+}
+
+TEST_F(PluginTest, TwoEditorsOnOneSettingsFileKeepEachOthersChanges) {
+    loadPlugin();
+    const std::wstring base = L"Local\\quiblet-e2e-peer-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE changed = CreateEventW(nullptr, TRUE, FALSE, peerEvent(base, L"changed").c_str());
+    HANDLE firstGone = CreateEventW(nullptr, TRUE, FALSE, peerEvent(base, L"gone").c_str());
+    ASSERT_TRUE(changed && firstGone);
+    wchar_t self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring commandLine = L"\"" + std::wstring(self) +
+                               L"\" --gtest_also_run_disabled_tests "
+                               L"--gtest_filter=SecondEditor.DISABLED_ChangesTheExtensionAndExitsAfterTheFirstEditor";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION second = {};
+    SetEnvironmentVariableW(kPeerVariable, base.c_str());
+    ASSERT_TRUE(CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &second));
+    SetEnvironmentVariableW(kPeerVariable, nullptr);
+
+    HANDLE changedOrGone[2] = {changed, second.hProcess};
+    const DWORD woke = WaitForMultipleObjects(2, changedOrGone, FALSE, kPeerDeadlineMs);
+    EXPECT_EQ(WAIT_OBJECT_0, woke) << "the second editor did not change its setting";
+    std::wstring extensionShown;
+    if (woke == WAIT_OBJECT_0) {
+        // The first editor, which loaded before the second one's change.
+        runOptions([](HWND dialog) {
+            setItemText(dialog, kFolderBox, L"C:\\first");
+            clickButton(dialog, IDOK);
+        });
+        runOptions([&extensionShown](HWND dialog) { extensionShown = itemText(dialog, kExtensionBox); });
+    }
+    unloadPlugin();
+    SetEvent(firstGone);
+    if (WaitForSingleObject(second.hProcess, kPeerDeadlineMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the second editor did not exit";
+        TerminateProcess(second.hProcess, 1);
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.hProcess, &exitCode);
+    EXPECT_EQ(0u, exitCode) << "the second editor's own checks";
+    CloseHandle(second.hThread);
+    CloseHandle(second.hProcess);
+    CloseHandle(changed);
+    CloseHandle(firstGone);
+
+    // Its write took the second editor's setting, so both agreed.
+    EXPECT_EQ(L".second", extensionShown);
+    EXPECT_EQ(L"C:\\first", storedSetting(L"Folder"));
+    EXPECT_EQ(L".second", storedSetting(L"Extension"));
+}
+
+// ---- The file's encoding, links, attributes, leftovers -------------------------
+
+namespace {
+
+// The text's bytes in UTF-16, with the byte-order mark.
+std::string utf16Bytes(const std::wstring& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (wchar_t c : text) {
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+std::string narrowBytes(const std::wstring& text, UINT codePage) {
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string bytes(size > 0 ? size : 0, '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
+    return bytes;
+}
+
+typedef char*(CDECL* UnixFileNameFn)(LPCWSTR);
+
+// Makes link a symbolic link to target: with CreateSymbolicLinkW where that
+// makes one (Windows), else as a link of the Unix file system, which Wine
+// follows as Windows follows its own (Wine's CreateSymbolicLinkW makes
+// nothing). False when no link could be made.
+bool makeSymbolicLink(const std::wstring& link, const std::wstring& target) {
+    const DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), kUnprivileged) &&
+        GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    auto unixName = reinterpret_cast<UnixFileNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    std::wstring names[2];
+    const std::wstring* paths[2] = {&target, &link};
+    for (int i = 0; i < 2; ++i) {
+        char* name = unixName(paths[i]->c_str());
+        if (!name) return false;
+        names[i] = std::wstring(name, name + strlen(name));  // ASCII paths of the sandbox
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    std::wstring commandLine = L"/bin/ln -s \"" + names[0] + L"\" \"" + names[1] + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION ln = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &ln))
+        return false;
+    // Wine cannot wait for a Unix program (the wait fails at once): the link
+    // is polled for instead.
+    WaitForSingleObject(ln.hProcess, 30000);
+    CloseHandle(ln.hThread);
+    CloseHandle(ln.hProcess);
+    for (const ULONGLONG deadline = GetTickCount64() + 30000; GetTickCount64() < deadline; Sleep(10))
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    return false;
+}
+
+// The names of the files in a folder, sorted.
+std::vector<std::wstring> filesIn(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(joinPath(folder, L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(entry.cFileName);
+    while (FindNextFileW(search, &entry));
+    FindClose(search);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void changeAgeInOptions(const wchar_t* age) {
+    PluginTest::runOptions([age](HWND dialog) {
+        setItemText(dialog, kAgeBox, age);
+        clickButton(dialog, IDOK);
+    });
+}
+
+}  // namespace
+
+TEST_F(PluginTest, ASettingsFileInAnyEncodingIsReadFromItsBytesAndRewrittenAsUtf16WithEverythingInIt) {
+    const std::wstring cyrillic = L"\u0417\u0430\u043c\u0435\u0442\u043a\u0438";
+    const struct {
+        const char* encoding;
+        bool unicode;  // holds characters outside the ANSI code page
+        const wchar_t* lineEnd;
+        std::string (*bytes)(const std::wstring&);
+    } cases[] = {
+        {"UTF-16LE with BOM", true, L"\r\n", [](const std::wstring& t) { return utf16Bytes(t, false); }},
+        {"UTF-16BE with BOM", true, L"\r\n", [](const std::wstring& t) { return utf16Bytes(t, true); }},
+        {"UTF-8 with BOM", true, L"\r\n", [](const std::wstring& t) { return "\xEF\xBB\xBF" + narrowBytes(t, CP_UTF8); }},
+        {"UTF-8 without BOM", true, L"\n", [](const std::wstring& t) { return narrowBytes(t, CP_UTF8); }},
+        {"ANSI", false, L"\r\n", [](const std::wstring& t) { return narrowBytes(t, CP_ACP); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        const std::wstring folder = L"C:\\Users\\Jos\u00e9\\" + (c.unicode ? cyrillic : std::wstring(L"Notizen"));
+        const std::wstring mask = L"\u00dcberblick_$date$";
+        const std::wstring n = c.lineEnd;
+        const std::wstring text = L"; Gr\u00fc\u00dfe" + n + L"[Editor]" + n + L"Theme=Gr\u00fcn" + n + n + L"[Options]" + n +
+                                  L"Folder=" + folder + n + L"FileMask=" + mask + n + L"OldNotesAge=30" + n + L"; kept" + n +
+                                  n + L"[Later]" + n + L"Key=\u00e9t\u00e9";
+        ASSERT_TRUE(makeFolders(folderOf(settingsFilePath())));
+        ASSERT_TRUE(writeFileBytes(settingsFilePath(), c.bytes(text)));
+        loadPlugin();
+        std::wstring shownFolder, shownMask;
+        runOptions([&](HWND dialog) {
+            shownFolder = itemText(dialog, kFolderBox);
+            shownMask = itemText(dialog, kFileMaskBox);
+            setItemText(dialog, kAgeBox, L"31");
+            clickButton(dialog, IDOK);
+        });
+        unloadPlugin();
+        EXPECT_EQ(folder, shownFolder);
+        EXPECT_EQ(mask, shownMask);
+        // Every line kept, the changed key changed, the missing ones added
+        // after the section's last line.
+        const std::wstring rewritten =
+            L"; Gr\u00fc\u00dfe\r\n[Editor]\r\nTheme=Gr\u00fcn\r\n\r\n[Options]\r\nFolder=" + folder + L"\r\nFileMask=" + mask +
+            L"\r\nOldNotesAge=31\r\n; kept\r\nOverrideFileNew=0\r\nOverwrite=0\r\nCreateDir=1\r\nTabIcons=5\r\n"
+            L"Extension=.note\r\nLastNote=\r\nDeleteEmptyNotes=0\r\nDeleteOldNotes=0\r\nDeleteConfirm=1\r\n"
+            L"NotesPanelButton=1\r\nAutoSaveNotes=1\r\nPanelSort=0\r\n\r\n[Later]\r\nKey=\u00e9t\u00e9\r\n";
+        EXPECT_EQ(utf16Bytes(rewritten, false), readFileBytes(settingsFilePath()));
+    }
+}
+
+TEST_F(PluginTest, AWriteThroughASymbolicLinkReplacesTheLinksTargetAndKeepsTheLink) {
+    const std::wstring target = joinPath(sandboxFolder(), L"synced\\Quiblet.ini");
+    ASSERT_TRUE(makeFolders(folderOf(target)));
+    ASSERT_TRUE(writeFileBytes(target, "[Options]\r\nOldNotesAge=30\r\n"));
+    ASSERT_TRUE(makeFolders(folderOf(settingsFilePath())));
+    ASSERT_TRUE(makeSymbolicLink(settingsFilePath(), target)) << "no symbolic link can be made here";
+    loadPlugin();
+    changeAgeInOptions(L"31");
+    changeAgeInOptions(L"32");  // the second write goes through the link too
+    unloadPlugin();
+    wchar_t age[16] = L"";
+    GetPrivateProfileStringW(L"Options", L"OldNotesAge", L"", age, 16, target.c_str());
+    EXPECT_STREQ(L"32", age);
+    EXPECT_EQ(readFileBytes(target), readFileBytes(settingsFilePath())) << "the link became a file of its own";
+    EXPECT_EQ(std::vector<std::wstring>{L"Quiblet.ini"}, filesIn(folderOf(target)));
+    EXPECT_EQ(std::vector<std::wstring>{L"Quiblet.ini"}, filesIn(folderOf(settingsFilePath())));
+}
+
+TEST_F(PluginTest, AWriteKeepsTheFilesAttributesAndRemovesTemporaryFilesThatAnInterruptedWriteLeft) {
+    storeSetting(L"OldNotesAge", L"30");
+    const std::wstring file = settingsFilePath(), folder = folderOf(file);
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), kept));
+    ASSERT_EQ(kept, GetFileAttributesW(file.c_str()) & kept) << "this file system keeps no attributes";
+    // Left by writes that were cut short, one still being written (held
+    // open), and files that are not ours.
+    for (const wchar_t* name : {L"qbt1a2b.tmp", L"QBTFFFF.TMP", L"qbt77.tmp", L"qbtnotes.tmp", L"other.tmp"})
+        ASSERT_TRUE(writeFileBytes(joinPath(folder, name), "x"));
+    HANDLE held = CreateFileW(joinPath(folder, L"qbt77.tmp").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    loadPlugin();
+    changeAgeInOptions(L"31");
+    unloadPlugin();
+    CloseHandle(held);
+    EXPECT_EQ(L"31", storedSetting(L"OldNotesAge"));
+    EXPECT_EQ(kept, GetFileAttributesW(file.c_str()) & kept);
+    EXPECT_EQ((std::vector<std::wstring>{L"Quiblet.ini", L"other.tmp", L"qbt77.tmp", L"qbtnotes.tmp"}), filesIn(folder));
 }
 
 // ---- The version resource the plug-in takes its name from ---------------------

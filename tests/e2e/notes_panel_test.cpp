@@ -9,8 +9,11 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "blocking_note.h"
+#include "dialog_sequence.h"
 #include "plugin_fixture.h"
 
 using namespace standin;
@@ -22,7 +25,13 @@ const int kSearchBoxId = 221;
 const COLORREF kDarkControl = RGB(56, 56, 56);
 const COLORREF kDarkText = RGB(224, 224, 224);
 const int kListId = 222;
+const int kStatusId = 223;
+const int kExtensionBox = 204;  // of the Options dialog
 const DWORD kDeadlineMs = 10000;
+// What "at once" means for the editor's thread here: far below the time a
+// read from a network that has gone away takes, with room for a loaded
+// machine.
+const ULONGLONG kPromptMs = 1000;
 
 // A moment relative to now, minutes back.
 FILETIME minutesAgo(int minutes) {
@@ -73,18 +82,20 @@ protected:
         runCommand(kNotesPanel);
         ASSERT_NE(nullptr, panel());
     }
+    // Notes a, b and c, the panel showing them newest first.
+    void showNotesABC() {
+        ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
+        ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(20)));
+        ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(10)));
+        loadPlugin();
+        showPanel();
+        ASSERT_TRUE(pumpUntil([this] { return showsNames({L"c", L"b", L"a"}); }));
+    }
 
     // Handles the editor's messages (the workers' reports among them) until
     // done() holds or the deadline passes.
-    static bool pumpUntil(const std::function<bool()>& done) {
-        const ULONGLONG deadline = GetTickCount64() + kDeadlineMs;
-        for (;;) {
-            pumpMessages();
-            if (done()) return true;
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        }
+    static bool pumpUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs) {
+        return pumpMessagesUntil(done, deadlineMs);
     }
 
     std::wstring cell(int item, int column) const {
@@ -104,8 +115,19 @@ protected:
         return shown;
     }
     bool showsNames(const std::vector<std::wstring>& expected) const { return names() == expected; }
+    // The name in the row shown selected ("" when none is).
+    std::wstring selectedName() const {
+        const int item = static_cast<int>(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        return item < 0 ? std::wstring() : cell(item, 0);
+    }
+    std::wstring statusLine() const {
+        wchar_t text[512] = L"";
+        GetDlgItemTextW(panel(), kStatusId, text, 512);
+        return text;
+    }
 
     void search(const std::wstring& text) { SetDlgItemTextW(panel(), kSearchBoxId, text.c_str()); }
+    HWND searchBox() const { return GetDlgItem(panel(), kSearchBoxId); }
 
     void selectRow(int item) {
         LVITEMW state = {};
@@ -244,6 +266,81 @@ TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) 
     EXPECT_EQ(before.i64NumItems + 1, after.i64NumItems);
 }
 
+TEST_F(NotesPanel, WhereTheRecycleBinCannotTakeTheNoteDeleteAsksBeforeDeletingItForGood) {
+    // Wine's Recycle Bin is the desktop trash under XDG_DATA_HOME, which it
+    // takes from the environment the first time it is used: below a regular
+    // file there is none, as on a network share or a drive without a bin.
+    const std::wstring blocker = joinPath(tempFolder(), L"not a folder");
+    ASSERT_TRUE(writeFileBytes(blocker, "x"));
+    const std::string unixBlocker = unixPathOf(blocker);
+    if (unixBlocker.empty()) GTEST_SKIP() << "Wine's trash only: not running under Wine";
+    SetEnvironmentVariableA("XDG_DATA_HOME", (unixBlocker + "/data").c_str());
+    SHQUERYRBINFO bin = {sizeof bin};
+    if (SUCCEEDED(SHQueryRecycleBinW(folder().c_str(), &bin)))
+        GTEST_SKIP() << "the Recycle Bin was used in this process before: run this test in a process of its own";
+
+    ASSERT_TRUE(writeNote(notePath(L"keep.note"), "keep", minutesAgo(10)));
+    ASSERT_TRUE(writeNote(notePath(L"drop.note"), "drop", minutesAgo(5)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"drop", L"keep"}); }));
+
+    // The question says so, and its default is No: the note stays.
+    selectRow(0);
+    std::future<SeenDialog> no = answerNextMessageBox(IDNO);
+    pressInList(VK_DELETE);
+    const SeenDialog asked = no.get();
+    EXPECT_EQ(L"The note \"drop.note\" cannot be moved to the Recycle Bin. Delete it permanently?", asked.text);
+    EXPECT_EQ(L"Quiblet notes", asked.title);
+    EXPECT_EQ(hostWindow(), asked.owner);
+    EXPECT_EQ(IDNO, asked.defaultButton);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), asked.iconStyle);
+    EXPECT_EQ("drop", readFileBytes(notePath(L"drop.note")));
+
+    // Yes deletes it, for good, as the user was told.
+    selectRow(0);
+    std::future<SeenDialog> yes = answerNextMessageBox(IDYES);
+    pressInList(VK_DELETE);
+    EXPECT_NE(nullptr, yes.get().hwnd);
+    EXPECT_FALSE(fileExists(notePath(L"drop.note")));
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"keep"}); })) << ::testing::PrintToString(names());
+}
+
+TEST_F(NotesPanel, TheSelectionStaysOnTheChosenNoteWhenAnotherProgramAddsOne) {
+    ASSERT_NO_FATAL_FAILURE(showNotesABC());
+    selectRow(1);
+
+    // A newer note comes in at the top: the rows move down under the
+    // selection, which stays on the note.
+    ASSERT_TRUE(writeFileBytes(notePath(L"new.note"), "new"));
+    ASSERT_TRUE(pumpUntil([this] { return names().size() == 4; })) << ::testing::PrintToString(names());
+    EXPECT_EQ(L"b", selectedName());
+    // And Delete asks about the note shown selected.
+    std::future<SeenDialog> no = answerNextMessageBox(IDNO);
+    pressInList(VK_DELETE);
+    EXPECT_NE(std::wstring::npos, no.get().text.find(L"\"b.note\"")) << "asked about another note";
+}
+
+TEST_F(NotesPanel, TheEditorClosingDuringTheDeleteQuestionLeavesThePanelAlone) {
+    ASSERT_TRUE(writeNote(notePath(L"drop.note"), "drop", minutesAgo(5)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"drop"}); }));
+    const HWND window = panel();
+    selectRow(0);
+    // While the question is open the editor shuts down (a WM_CLOSE its
+    // modal loop dispatched): the plug-in closes the panel and frees it.
+    std::future<SeenDialog> asked = onNextDialog([](HWND box) {
+        runOnHostThread([] { notifyPlugin(NPPN_SHUTDOWN, hostWindow()); });
+        clickButton(box, IDNO);
+    });
+    pressInList(VK_DELETE);
+    EXPECT_NE(nullptr, asked.get().hwnd);
+    pumpMessages();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(fileExists(notePath(L"drop.note")));
+}
+
 TEST_F(NotesPanel, FollowsTheFolderAndQuibletsOwnCommands) {
     storeSetting(L"FileMask", L"made_by_command");
     loadPlugin();
@@ -261,6 +358,29 @@ TEST_F(NotesPanel, FollowsTheFolderAndQuibletsOwnCommands) {
     })) << ::testing::PrintToString(names());
 }
 
+TEST_F(NotesPanel, FilesOfOtherKindsWrittenInTheFolderDoNotListItAgain) {
+    // A second name for the note outside the folder: a write through it
+    // changes the note without a change the folder's watch could see, so
+    // the list shows the new text only once the folder is listed again.
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "old line", minutesAgo(10)));
+    const std::wstring otherName = joinPath(tempFolder(), L"plan-elsewhere.note");
+    ASSERT_TRUE(CreateHardLinkW(otherName.c_str(), notePath(L"plan.note").c_str(), nullptr));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}) && cell(0, 2) == L"old line"; }));
+    ASSERT_TRUE(writeFileBytes(otherName, "new line"));
+
+    // Another program busy with its temporary files (the default folder is
+    // %temp%): the panel does not list again for them.
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(writeFileBytes(notePath(L"busy" + std::to_wstring(i) + L".tmp"), std::string(100, 'x')));
+    EXPECT_FALSE(pumpUntil([this] { return cell(0, 2) == L"new line"; }, 1500)) << "listed again for .tmp files";
+    // A note does list it again.
+    ASSERT_TRUE(writeFileBytes(notePath(L"next.note"), "next"));
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 2 && cell(1, 2) == L"new line"; }))
+        << ::testing::PrintToString(names());
+}
+
 TEST_F(NotesPanel, AMissingFolderSaysSoInOneLine) {
     storeSetting(L"Folder", L"%temp%\\no such folder");
     loadPlugin();
@@ -271,6 +391,81 @@ TEST_F(NotesPanel, AMissingFolderSaysSoInOneLine) {
               cell(0, 0));
 }
 
+TEST_F(NotesPanel, TheStatusLineSaysWhenNotesCannotBeListedForTheLengthOfTheirPath) {
+    ASSERT_TRUE(writeNote(notePath(L"short.note"), "short", minutesAgo(5)));
+    // Paths over 259 characters; each name alone fits in a folder entry.
+    for (wchar_t letter : std::wstring(L"xy")) {
+        const std::wstring longName = std::wstring(240, letter) + L".note";
+        ASSERT_GT(notePath(longName).size(), 259u);
+        ASSERT_TRUE(writeFileBytes(L"\\\\?\\" + notePath(longName), "long"));
+    }
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"short"}); })) << ::testing::PrintToString(names());
+    EXPECT_EQ(L"2 notes not listed: their paths are too long", statusLine());
+}
+
+TEST_F(NotesPanel, OkInOptionsWithAnotherExtensionListsTheNotesOfThatExtension) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "plan", minutesAgo(10)));
+    ASSERT_TRUE(writeNote(notePath(L"todo.txt"), "todo", minutesAgo(5)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    const std::vector<SeenDialog> seen = e2e::runCommandWithDialogs(kOptions, {[](HWND dialog) {
+        setItemText(dialog, kExtensionBox, L".txt");
+        clickButton(dialog, IDOK);
+    }});
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"todo"}); })) << ::testing::PrintToString(names());
+}
+
+TEST_F(NotesPanel, TypingAndHidingStayQuickWhileANoteCannotBeRead) {
+    e2e::BlockingNote stuck(notePath(L"stuck.note"));
+    if (!stuck.ready()) GTEST_SKIP() << "no note whose read waits can be made here (it needs Wine's mkfifo)";
+    // Its first line can be read; a search of its contents waits for good.
+    ASSERT_TRUE(stuck.offer("stuck\r\n"));
+    // Newer, so searched first: a search finds it before it meets the other.
+    ASSERT_TRUE(writeFileBytes(notePath(L"plan.note"), "plan"));
+    loadPlugin();
+    const HMODULE module = plugin().module;
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return names().size() == 2; })) << ::testing::PrintToString(names());
+    // Should the editor's thread wait for the stuck reader after all, the
+    // read ends after a while, so that this test fails instead of hanging.
+    const HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread rescue([&stuck, finished] {
+        if (WaitForSingleObject(finished, 20000) == WAIT_TIMEOUT) stuck.letReadsEnd();
+    });
+
+    for (const wchar_t* text : {L"p", L"pl", L"pla", L"plan"}) {
+        const ULONGLONG start = GetTickCount64();
+        search(text);
+        EXPECT_LT(GetTickCount64() - start, kPromptMs) << "typing " << ::testing::PrintToString(text);
+        // Found by its name: the worker has gone on to the stuck note.
+        EXPECT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); })) << ::testing::PrintToString(names());
+    }
+    ULONGLONG start = GetTickCount64();
+    runCommand(kNotesPanel);
+    EXPECT_LT(GetTickCount64() - start, kPromptMs) << "hiding";
+    runCommand(kNotesPanel);
+    search(L"zz");
+    start = GetTickCount64();
+    unloadPlugin();
+    EXPECT_LT(GetTickCount64() - start, kPromptMs) << "unloading";
+
+    // Once the reads end, the workers left behind end too and let go of
+    // the library.
+    SetEvent(finished);
+    rescue.join();
+    CloseHandle(finished);
+    stuck.letReadsEnd();
+    EXPECT_TRUE(pumpUntil([module] {
+        HMODULE stillThere = nullptr;
+        return !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(module), &stillThere);
+    }));
+}
+
 TEST_F(NotesPanel, SearchInNotesOpensFindInFilesOnTheNoteFolder) {
     storeSetting(L"Extension", L".txt");
     loadPlugin();
@@ -279,6 +474,20 @@ TEST_F(NotesPanel, SearchInNotesOpensFindInFilesOnTheNoteFolder) {
     ASSERT_EQ(1u, asked.size());
     EXPECT_EQ(folder(), asked[0].text);
     EXPECT_EQ(L"*.txt", asked[0].text2);
+    unloadPlugin();
+
+    // A note folder that is no full path ($dir$ of an unsaved document is
+    // empty) is not searched from whatever folder is current: it is refused.
+    storeSetting(L"Folder", L"$dir$\\notes");
+    loadPlugin();
+    newDocument();
+    clearRequests();
+    std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+    runCommand(kSearchInNotes);
+    const SeenDialog told = error.get();
+    EXPECT_EQ(L"Quiblet Plugin", told.title);
+    EXPECT_NE(std::wstring::npos, told.text.find(L"\"$dir$\\notes\"")) << ::testing::PrintToString(told.text);
+    EXPECT_TRUE(requestsOf(NPPM_LAUNCHFINDINFILESDLG).empty());
 }
 
 TEST_F(NotesPanel, UnloadWhileSearchingAFolderOfLargeNotesStopsTheWorkers) {
@@ -355,4 +564,63 @@ TEST_F(NotesPanelInTheDark, TheEditorThemesTheListAndTheSearchBox) {
     EXPECT_EQ(kDarkText, GetTextColor(dc));
     EXPECT_EQ(kDarkControl, GetBkColor(dc));
     ReleaseDC(box, dc);
+}
+
+// Cases that need the keyboard focus, which another test's window could
+// take: they run alone (their name holds "Keyboard").
+class NotesPanelKeyboard : public NotesPanel {};
+
+TEST_F(NotesPanelKeyboard, TheEditorsShortcutsWorkWithTheFocusInThePanelAndItsOwnKeysStillDo) {
+    storeSetting(L"FileMask", L"made_with_keys");
+    ASSERT_TRUE(writeNote(notePath(L"older.note"), "older", minutesAgo(20)));
+    ASSERT_TRUE(writeNote(notePath(L"newer.note"), "newer", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"newer", L"older"}); }));
+    // Not in the editor's list of modeless dialogs, as its own panels are not.
+    EXPECT_TRUE(modelessDialogs().empty());
+
+    // The keys a dialog manager used to handle: Tab to the list, Shift+Tab
+    // back, Enter in the search box opens the note chosen.
+    ASSERT_TRUE(pressKeys(VK_TAB, false, false, 5000, searchBox()));
+    EXPECT_EQ(list(), GetFocus());
+    EXPECT_EQ(L"newer", selectedName());
+    ASSERT_TRUE(pressKeys(VK_DOWN, false, false, 5000, list()));
+    EXPECT_EQ(L"older", selectedName());
+    ASSERT_TRUE(pressKeys(VK_TAB, false, true, 5000, list()));
+    EXPECT_EQ(searchBox(), GetFocus());
+    ASSERT_TRUE(pressKeys(VK_RETURN, false, false, 5000, searchBox()));
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(notePath(L"older.note"), requestsOf(NPPM_DOOPEN)[0].text);
+    EXPECT_EQ(0, GetWindowTextLengthW(searchBox())) << "Enter was typed into the search box";
+
+    // The editor's own shortcut and Quiblet's, with the focus in the list
+    // and in the search box.
+    ASSERT_TRUE(pressKeys('N', true, false, 5000, list()));
+    EXPECT_EQ(1, fileNewSeenByHost());
+    ASSERT_TRUE(pressKeys('N', true, true, 5000, searchBox()));
+    EXPECT_TRUE(fileExists(notePath(L"made_with_keys.note")));
+}
+
+TEST_F(NotesPanelKeyboard, AfterTheDeleteQuestionTheFocusIsBackInTheListOnTheNextNote) {
+    ASSERT_NO_FATAL_FAILURE(showNotesABC());
+    // The editor's window is active, as the user's is: when the question
+    // closes, the editor gives the focus to the document.
+    ShowWindow(hostWindow(), SW_SHOW);
+    SetForegroundWindow(hostWindow());
+    selectRow(1);
+
+    std::future<SeenDialog> no = answerNextMessageBox(IDNO);
+    pressInList(VK_DELETE);
+    EXPECT_NE(nullptr, no.get().hwnd);
+    pumpMessages();
+    EXPECT_EQ(list(), GetFocus());
+    EXPECT_EQ(L"b", selectedName());
+
+    std::future<SeenDialog> yes = answerNextMessageBox(IDYES);
+    pressInList(VK_DELETE);
+    EXPECT_NE(nullptr, yes.get().hwnd);
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"c", L"a"}); })) << ::testing::PrintToString(names());
+    EXPECT_EQ(list(), GetFocus());
+    EXPECT_EQ(L"a", selectedName());
 }

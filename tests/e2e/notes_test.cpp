@@ -145,7 +145,8 @@ TEST_F(NotesTest, CreateNewNoteWithTheDefaultsSavesAnEmptyDocumentAsTempUserDate
     EXPECT_EQ(path, activeDocument().path);
 
     unloadPlugin();
-    EXPECT_EQ(L"", storedSetting(L"LastNote"));  // only "Save as note" records it
+    // Only "Save as note" records the last note: nothing changed, nothing written.
+    EXPECT_FALSE(fileExists(settingsFilePath()));
 }
 
 TEST_F(NotesTest, SaveAsNoteWithTheDefaultsSavesTheActiveTextAndRecordsItAsLastNoteAtOnce) {
@@ -311,7 +312,32 @@ TEST_F(NotesTest, CreateDirMakesTheMissingFolderWithItsParentsAndOffLeavesItMiss
     EXPECT_EQ(inTemp(L"x\\y\\n.note"), lastSavePath());
     EXPECT_FALSE(folderExists(inTemp(L"x")));
     unloadPlugin();
-    EXPECT_EQ(inTemp(L"x\\y\\n.note"), storedSetting(L"LastNote"));  // recorded even so
+    // A note that was not saved is not the last note.
+    EXPECT_EQ(L"<missing>", storedSetting(L"LastNote"));
+
+    // A note path refused whole (an empty first line is no name) makes no
+    // folder either.
+    loadWith({{L"Folder", L"%temp%\\fresh\\$date$"}, {L"FileMask", L"$firstline$"}, {L"CreateDir", L"1"}});
+    newDocument("");
+    clearRequests();
+    std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+    runCommand(kCreateNewNote);
+    EXPECT_EQ(kTitle, error.get().title);
+    expectNoDocumentRequest();
+    EXPECT_FALSE(folderExists(inTemp(L"fresh")));
+}
+
+TEST_F(NotesTest, SaveAsNoteOfANameWithALineBreakFromTheEnvironmentRecordsNoLastNote) {
+    // The line break would otherwise end LastNote's line and start others.
+    SetEnvironmentVariableW(L"QUIBLET_INJECTED", L"n\r\nDeleteConfirm=0\r\nDeleteEmptyNotes=1");
+    loadWith({{L"FileMask", L"%QUIBLET_INJECTED%"}});
+    newDocument("text");
+    runAskingNothing(kSaveAsNote);
+    unloadPlugin();
+    SetEnvironmentVariableW(L"QUIBLET_INJECTED", nullptr);
+    EXPECT_EQ(L"<missing>", storedSetting(L"LastNote"));
+    EXPECT_EQ(L"<missing>", storedSetting(L"DeleteEmptyNotes"));
+    EXPECT_EQ(L"<missing>", storedSetting(L"DeleteConfirm"));
 }
 
 TEST_F(NotesTest, TheNoteNameIsJoinedAsTheTemplatesSay) {

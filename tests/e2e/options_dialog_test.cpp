@@ -107,18 +107,6 @@ std::future<SeenDialog> onNextDialogOwnedBy(HWND owner, std::function<void(HWND)
     });
 }
 
-// Runs "Options..." from the menu and drives the dialog with script on the
-// dialog-driver thread. The script ends the dialog; if it leaves it open,
-// the dialog is cancelled so that the command always returns.
-SeenDialog runOptions(const std::function<void(HWND)>& script) {
-    std::future<SeenDialog> seen = onNextDialog([&script](HWND dialog) {
-        script(dialog);
-        if (isVisibleDialog(dialog)) clickButton(dialog, IDCANCEL);
-    });
-    runCommand(kOptions);
-    return seen.get();
-}
-
 // Presses a button of the Options dialog that shows a message box, and
 // closes that box with OK.
 // Presses a button that shows a message box, and answers it with OK;
@@ -468,14 +456,14 @@ TEST_F(OptionsDialog, FollowsTheEditorsDarkModeOnEditorsThatThemeDialogs) {
 }
 
 TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) {
-    // Masks are up to 259 characters; a longer text is cut there.
-    const std::wstring longMask(300, L'm');
+    // Masks are up to 259 characters (a longer one is refused, below).
+    const std::wstring longMask(259, L'm');
     // Round 1 starts from an ANSI file (the profile functions make one), as
     // an earlier version left it, and types text outside the ANSI code page.
     const std::wstring folders[3] = {L"C:\\\u0417\u0430\u043c\u0435\u0442\u043a\u0438\\one", L"%appdata%\\two",
                                      L"$dir$\\three"};
     const std::wstring masks[3] = {L"mask-\u0141ukasz-\u7b14\u8bb0", L"%username%_$date$", longMask};
-    const std::wstring extensions[3] = {L".one", L"", L".three"};
+    const std::wstring extensions[3] = {L".one", L".2", L".three"};
     const std::wstring ages[3] = {L"30", L"0", L"365"};
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round + 1);
@@ -635,6 +623,83 @@ TEST_F(OptionsDialog, OkWhenTheSettingsFileCannotBeWrittenSaysSoAndLeavesTheFile
     // The setting stayed in force, and reaches the file once it can.
     unloadPlugin();
     EXPECT_EQ(L"C:\\after", storedSetting(L"Folder"));
+}
+
+// ---- What a setting can hold ------------------------------------------------------
+
+TEST_F(OptionsDialog, OkWithATextNoSettingCanKeepNamesItsBoxAndStoresNothing) {
+    storeSetting(L"Folder", L"C:\\kept");
+    const std::string before = readFileBytes(settingsFilePath());
+    loadPlugin();
+
+    // Typed or pasted, a text stops at 259 characters in every box.
+    std::vector<size_t> pastedLengths;
+    runOptions([&pastedLengths](HWND dialog) {
+        const std::wstring pasted(300, L'p');
+        for (int box : {kFolderBox, kFileMaskBox, kExtensionBox}) {
+            setItemText(dialog, box, L".");
+            SendDlgItemMessageW(dialog, box, EM_SETSEL, 1, 1);
+            SendDlgItemMessageW(dialog, box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted.c_str()));
+            pastedLengths.push_back(itemText(dialog, box).size());
+        }
+    });
+    EXPECT_EQ((std::vector<size_t>{259, 259, 259}), pastedLengths);
+
+    // Texts another program can put in a box (or a paste of a line break).
+    const struct {
+        int box;
+        std::wstring text;
+        const wchar_t* label;
+        const wchar_t* why;
+    } cases[] = {
+        {kFolderBox, L"C:\\notes\r\nDeleteConfirm=0\r\nDeleteEmptyNotes=1", L"Folder where notes are stored",
+         L"control character"},
+        {kFolderBox, L"C:\\" + std::wstring(297, L'f'), L"Folder where notes are stored", L"more than 259 characters"},
+        {kFileMaskBox, L"name\twith a tab", L"Note name", L"control character"},
+        {kFileMaskBox, L"escape\x1b", L"Note name", L"control character"},
+        {kExtensionBox, L".note\n", L"Note extension", L"control character"},
+        {kExtensionBox, L"note", L"Note extension", L"must start with a dot"},
+        {kExtensionBox, L"", L"Note extension", L"must start with a dot"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "box " << c.box << ", text of " << c.text.size() << " characters");
+        HWND options = nullptr;
+        SeenDialog refusal;
+        bool stillOpen = false;
+        runOptions([&](HWND dialog) {
+            options = dialog;
+            setItemText(dialog, c.box, c.text);
+            refusal = pressForMessageBox(dialog, IDOK);
+            stillOpen = isVisibleDialog(dialog);
+        });
+        EXPECT_EQ(options, refusal.owner);
+        EXPECT_EQ(L"Quiblet", refusal.title);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), refusal.iconStyle);
+        EXPECT_NE(std::wstring::npos, refusal.text.find(L"\"" + std::wstring(c.label) + L"\"")) << refusal.text;
+        EXPECT_NE(std::wstring::npos, refusal.text.find(c.why)) << refusal.text;
+        EXPECT_TRUE(stillOpen) << "OK closed the dialog";
+        EXPECT_EQ(before, readFileBytes(settingsFilePath()));
+    }
+    unloadPlugin();
+    EXPECT_EQ(before, readFileBytes(settingsFilePath())) << "something was stored";
+}
+
+TEST_F(OptionsDialog, TextsWithBlanksOrQuotesAtEitherEndComeBackAsTypedAfterARestart) {
+    const std::wstring folder = L"  C:\\spaced  ", mask = L"'single'", extension = L".\"quoted\"";
+    loadPlugin();
+    runOptions([&](HWND dialog) {
+        setItemText(dialog, kFolderBox, folder);
+        setItemText(dialog, kFileMaskBox, mask);
+        setItemText(dialog, kExtensionBox, extension);
+        clickButton(dialog, IDOK);
+    });
+    unloadPlugin();
+    loadPlugin();
+    Shown shown;
+    runOptions([&shown](HWND dialog) { shown = readShown(dialog); });
+    EXPECT_EQ(folder, shown.folder);
+    EXPECT_EQ(mask, shown.fileMask);
+    EXPECT_EQ(extension, shown.extension);
 }
 
 // ---- Expand and Help -----------------------------------------------------------

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+#include <future>
 #include <string>
 
+#include "dialog_sequence.h"
 #include "sandbox.h"
 #include "standin_host.h"
 
@@ -29,7 +32,9 @@ protected:
         DeleteFileW(standin::settingsFilePath().c_str());
         ASSERT_TRUE(standin::startHost(hostConfig()));
     }
-    void TearDown() override { standin::stopHost(); }
+    // The editor exits: a clean-up at exit that asks (the settings of the
+    // test may turn it on) is answered Cancel, which ends it.
+    void TearDown() override { e2e::runWithDialogs([]() { standin::stopHost(); }); }
 
     // Override to change how the stand-in editor behaves.
     virtual standin::HostConfig hostConfig() { return standin::HostConfig(); }
@@ -58,6 +63,28 @@ protected:
         standin::makeFolders(folder);
         WritePrivateProfileStringW(L"Options", key, value.c_str(), path.c_str());
     }
+public:
+    // Runs "Options..." from the menu and drives the dialog with script on
+    // the dialog driver's thread. The script ends the dialog; one it leaves
+    // open is cancelled, so that the command always returns.
+    static standin::SeenDialog runOptions(const std::function<void(HWND)>& script) {
+        std::future<standin::SeenDialog> seen = standin::onNextDialog([&script](HWND dialog) {
+            script(dialog);
+            if (IsWindow(dialog) && IsWindowVisible(dialog)) standin::clickButton(dialog, IDCANCEL);
+        });
+        standin::runCommand(kOptions);
+        return seen.get();
+    }
+    // "Save as note" on the active document, which records it as the last
+    // note and so writes the settings (nothing else written, nothing asked
+    // when no note of that name is there). The path the editor was given.
+    static std::wstring saveAsNoteRecordingIt() {
+        standin::runCommand(kSaveAsNote);
+        const std::vector<standin::Request> saves = standin::requestsOf(NPPM_SAVECURRENTFILEAS);
+        return saves.empty() ? std::wstring() : saves.back().text;
+    }
+
+protected:
     // One key of the settings file as it is on disk now ("<missing>" if absent).
     static std::wstring storedSetting(const wchar_t* key) {
         wchar_t value[4096];

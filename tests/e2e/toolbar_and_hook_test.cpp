@@ -60,13 +60,10 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     return nullptr;
 }
 
-// Whether the icon, at this size as an image list takes it (the closest
-// size of the resource), draws over a ground of this colour as the drawing
-// of res/make_bitmaps.py does, within rounding.
+// Whether the icon, drawn at the drawing's size over a ground of this
+// colour, shows the drawing of res/make_bitmaps.py, within rounding.
 ::testing::AssertionResult drawsAs(HICON icon, const IconPixels& drawing, COLORREF ground) {
     const int size = drawing.size;
-    HICON sized = static_cast<HICON>(CopyImage(icon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
-    if (!sized) return ::testing::AssertionFailure() << "no copy at " << size;
     void* bits = nullptr;
     HBITMAP canvas = newSquareCanvas(size, &bits);
     if (!canvas) return ::testing::AssertionFailure() << "no canvas at " << size;
@@ -74,13 +71,12 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     HGDIOBJ old = SelectObject(dc, canvas);
     const DWORD groundPixel = (GetRValue(ground) << 16) | (GetGValue(ground) << 8) | GetBValue(ground);
     std::fill_n(static_cast<DWORD*>(bits), size * size, groundPixel);
-    DrawIconEx(dc, 0, 0, sized, size, size, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     GdiFlush();
     std::vector<DWORD> drawn(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(canvas);
-    DestroyIcon(sized);
     for (int at = 0; at < size * size; ++at) {
         const unsigned int source = drawing.pixels[at];
         const int alpha = source >> 24;
@@ -97,15 +93,35 @@ const IconPixels* drawnIcon(const std::string& name, int size) {
     return ::testing::AssertionSuccess();
 }
 
-// The icon draws as its drawing at 16 and 32 px, over light and dark ground.
+void expectDrawnOverLightAndDark(HICON icon, const IconPixels& drawing) {
+    for (COLORREF ground : {RGB(255, 255, 255), RGB(0, 0, 0)})
+        EXPECT_TRUE(drawsAs(icon, drawing, ground)) << drawing.name << " at " << drawing.size;
+}
+
+// The icon handed to the editor draws as its drawing at 16 and 32 px, at
+// each size as an image list takes it (the closest size of the resource).
 void expectIconDrawing(HICON icon, const std::string& name) {
     ASSERT_NE(nullptr, icon) << name;
     for (int size : {16, 32}) {
         const IconPixels* drawing = drawnIcon(name, size);
         ASSERT_NE(nullptr, drawing) << name;
-        for (COLORREF ground : {RGB(255, 255, 255), RGB(0, 0, 0)})
-            EXPECT_TRUE(drawsAs(icon, *drawing, ground)) << name << " at " << size;
+        HICON sized = static_cast<HICON>(CopyImage(icon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
+        ASSERT_NE(nullptr, sized) << name << " at " << size;
+        expectDrawnOverLightAndDark(sized, *drawing);
+        DestroyIcon(sized);
     }
+}
+
+// The width of an icon's picture, in pixels.
+int iconWidth(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return 0;
+    BITMAP picture = {};
+    const int width = GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof picture, &picture)
+                          ? picture.bmWidth : 0;
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return width;
 }
 
 LONGLONG fileTimeCount(const FILETIME& time) {
@@ -249,6 +265,37 @@ TEST_F(ToolbarAndHook, AToolbarNotificationFromAnotherWindowAddsNothing) {
     EXPECT_TRUE(requestsOf(NPPM_ADDTOOLBARICON).empty());
 }
 
+// The larger sizes are stored as PNG images, the smallest as a plain one:
+// each must load as itself, neither missing nor stretched from another size.
+TEST_F(ToolbarAndHook, EveryIconLoadsAtEverySizeItHoldsWithThePixelsAsDrawn) {
+    const struct {
+        const char* name;
+        int id;
+    } icons[] = {
+        {"note_o_light", IDI_OPEN_NOTE_LIGHT}, {"note_s_light", IDI_SAVE_NOTE_LIGHT},
+        {"note_n_light", IDI_NEW_NOTE_LIGHT},  {"note_l_light", IDI_LAST_NOTE_LIGHT},
+        {"note_p_light", IDI_NOTES_PANEL_LIGHT}, {"note_o_dark", IDI_OPEN_NOTE_DARK},
+        {"note_s_dark", IDI_SAVE_NOTE_DARK},   {"note_n_dark", IDI_NEW_NOTE_DARK},
+        {"note_l_dark", IDI_LAST_NOTE_DARK},   {"note_p_dark", IDI_NOTES_PANEL_DARK},
+    };
+    loadPlugin();
+    size_t checked = 0;
+    for (const IconPixels& drawing : kIconPixels) {
+        SCOPED_TRACE(std::string(drawing.name) + " at " + std::to_string(drawing.size));
+        const auto* icon = std::find_if(std::begin(icons), std::end(icons),
+                                        [&](const auto& entry) { return drawing.name == std::string(entry.name); });
+        ASSERT_NE(std::end(icons), icon) << "a drawing without an icon resource";
+        HICON loaded = static_cast<HICON>(
+            LoadImageW(plugin().module, MAKEINTRESOURCEW(icon->id), IMAGE_ICON, drawing.size, drawing.size, 0));
+        ASSERT_NE(nullptr, loaded);
+        EXPECT_EQ(drawing.size, iconWidth(loaded));
+        expectDrawnOverLightAndDark(loaded, drawing);
+        DestroyIcon(loaded);
+        ++checked;
+    }
+    EXPECT_EQ(10u * 6u, checked) << "ten icons of six sizes each";
+}
+
 TEST_F(ToolbarAndHook, FileNewReachesTheEditorWhileOverrideFileNewIsOff) {
     storeSetting(L"OverrideFileNew", L"0");
     loadPlugin();
@@ -317,26 +364,44 @@ TEST_F(ToolbarAndHook, OtherMessagesPassThroughTheHookToTheEditor) {
     EXPECT_EQ(0, closeSeenByHost());
 }
 
-TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderBeforeTheEditorSeesTheClose) {
+TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderOnlyWhenItExitsAfterClosingItsDocuments) {
     const std::wstring empty = joinPath(noteFolder(), L"empty.note");
     ASSERT_TRUE(writeFileBytes(empty, ""));
     storeSetting(L"DeleteEmptyNotes", L"1");
     storeSetting(L"DeleteConfirm", L"1");
     loadPlugin();
-    int closesWhileAsked = -1;
-    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); },
-                                                       {[&closesWhileAsked](HWND dialog) {
-                                                           closesWhileAsked = closeSeenByHost();
-                                                           clickButton(dialog, IDYES);
-                                                       }});
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"Do you really want to delete note \"empty.note\"?", seen[0].text);
-    EXPECT_EQ(0, closesWhileAsked) << "the clean-up runs before the editor handles WM_CLOSE";
-    EXPECT_EQ(1, closeSeenByHost()) << "the editor still gets its WM_CLOSE";
-    EXPECT_FALSE(fileExists(empty));
-    unloadPlugin();
+    newDocument("draft").dirty = true;
+    bool exited = true;
 
-    // DeleteOldNotes alone also cleans up on closing.
+    // Cancel at the editor's own question keeps it running: nothing is
+    // asked or deleted, however often the user tries to close.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::vector<SeenDialog> seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); }, {e2e::press(IDCANCEL)});
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(L"Save", seen[0].title) << "the editor's question, not the clean-up's";
+        EXPECT_FALSE(exited);
+        EXPECT_TRUE(fileExists(empty));
+    }
+    EXPECT_EQ(2, closeSeenByHost());
+
+    // No: the editor closes its documents and exits, and only then is the
+    // note folder cleaned.
+    bool draftOpenWhileAsked = true;
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); },
+                                                       {e2e::press(IDNO), [&draftOpenWhileAsked](HWND dialog) {
+                                                            draftOpenWhileAsked = false;
+                                                            for (const Document& d : documents())
+                                                                if (d.bytes == "draft") draftOpenWhileAsked = true;
+                                                            clickButton(dialog, IDYES);
+                                                        }});
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(L"Save", seen[0].title);
+    EXPECT_EQ(L"Do you really want to delete note \"empty.note\"?", seen[1].text);
+    EXPECT_FALSE(draftOpenWhileAsked) << "the clean-up runs after the editor closed its documents";
+    EXPECT_TRUE(exited);
+    EXPECT_FALSE(fileExists(empty));
+
+    // DeleteOldNotes alone also cleans up on exit.
     const std::wstring old = joinPath(noteFolder(), L"old.note");
     ASSERT_TRUE(makeOldNote(old, 100));
     storeSetting(L"DeleteEmptyNotes", L"0");
@@ -344,10 +409,10 @@ TEST_F(ToolbarAndHook, ClosingTheEditorCleansTheNoteFolderBeforeTheEditorSeesThe
     storeSetting(L"OldNotesAge", L"30");
     storeSetting(L"DeleteConfirm", L"0");
     loadPlugin();
-    seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+    seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); });
     EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(exited);
     EXPECT_FALSE(fileExists(old));
-    EXPECT_EQ(2, closeSeenByHost());
 }
 
 TEST_F(ToolbarAndHook, ClosingTheEditorWithBothSwitchesOffCleansNothing) {
@@ -359,11 +424,12 @@ TEST_F(ToolbarAndHook, ClosingTheEditorWithBothSwitchesOffCleansNothing) {
     storeSetting(L"OldNotesAge", L"30");
     storeSetting(L"DeleteConfirm", L"1");
     loadPlugin();
-    std::vector<SeenDialog> seen = e2e::runWithDialogs([]() { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+    bool exited = false;
+    std::vector<SeenDialog> seen = e2e::runWithDialogs([&exited]() { exited = closeEditor(); });
     EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(exited);
     EXPECT_TRUE(fileExists(empty));
     EXPECT_TRUE(fileExists(joinPath(noteFolder(), L"old.note")));
-    EXPECT_EQ(1, closeSeenByHost());
 }
 
 TEST_F(ToolbarAndHook, WithoutReadyTheEditorsProcedureIsNeverReplaced) {

@@ -74,6 +74,12 @@ int runInSandbox() {
     SetEnvironmentVariableW(L"TMP", temp.c_str());
     SetEnvironmentVariableW(L"USERNAME", kUserName);
     SetEnvironmentVariableW(standin::kSandboxVariable, root.c_str());
+    // A Recycle Bin of its own: deleted notes do not pile up in the user's,
+    // and a test can count what went in. Wine makes the trash in the folder,
+    // not the folder itself.
+    const std::wstring data = standin::joinPath(root, L"data");
+    const std::string unixData = standin::unixPathOf(data);
+    if (!unixData.empty() && standin::makeFolders(data)) SetEnvironmentVariableA("XDG_DATA_HOME", unixData.c_str());
 
     return standin::runThenRemoveFolder(copy, commandLineFor(copy), root);
 }

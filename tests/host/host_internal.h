@@ -20,6 +20,9 @@ void dispatchMessage(MSG& msg);
 // Destroys the windows of the docked panels and forgets them (the plug-in
 // is being unloaded).
 void destroyDockedPanels();
+// What the editor does for a plug-in when it exits, before it frees it:
+// NPPN_SHUTDOWN, then the docked panels' windows go. Once per load.
+void shutDownPlugin();
 // The views' window class, and one view.
 bool registerViewClass();
 HWND createView(HWND parent, int id);

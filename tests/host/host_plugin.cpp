@@ -13,6 +13,7 @@ namespace {
 const int kPluginsMenuPosition = 1;  // File, Plugins
 
 LoadedPlugin g_plugin;
+bool g_shutDown = false;  // NPPN_SHUTDOWN sent for this load
 std::vector<std::string> g_loadSteps;
 HMENU g_pluginMenu = nullptr;     // the submenu named after the plug-in
 HACCEL g_accelerators = nullptr;  // File/New and the plug-in's shortcuts
@@ -151,10 +152,17 @@ bool loadPlugin(const std::wstring& dllPath, bool sendReady) {
     return true;
 }
 
-void unloadPlugin() {
-    if (!g_plugin.module) return;
+void shutDownPlugin() {
+    if (!g_plugin.module || g_shutDown) return;
+    g_shutDown = true;
     notifyPlugin(NPPN_SHUTDOWN, hostWindow());
     destroyDockedPanels();
+}
+
+void unloadPlugin() {
+    if (!g_plugin.module) return;
+    shutDownPlugin();
+    g_shutDown = false;
     removePluginToolbarButtons();
     removePluginMenu();
     FreeLibrary(g_plugin.module);
@@ -168,9 +176,11 @@ void forgetPluginUi() {
     g_accelerators = nullptr;
 }
 
-void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom) {
+void notifyPlugin(UINT code, HWND from) { notifyPlugin(code, from, 0, 0); }
+
+void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom, int modificationType) {
     if (!g_plugin.beNotified) return;
-    // The editor's record is larger than its header; give the plug-in room.
+    // The editor's record is larger than what the plug-in reads; give it room.
     union {
         SCNotification notification;
         char room[256];
@@ -178,6 +188,7 @@ void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom) {
     record.notification.nmhdr.hwndFrom = from;
     record.notification.nmhdr.idFrom = idFrom;
     record.notification.nmhdr.code = code;
+    record.notification.modificationType = modificationType;
     g_plugin.beNotified(&record.notification);
 }
 
@@ -213,7 +224,8 @@ void sendFileNew(FileNewSource source) {
 
 void dispatchMessage(MSG& msg) {
     if (!g_accelerators) buildAccelerators();
-    // Registered modeless windows take their keys first, as in the editor.
+    // Registered modeless windows take their keys first, as in the editor;
+    // no other window gets IsDialogMessage.
     for (HWND window : modelessDialogs())
         if (IsWindow(window) && (msg.hwnd == window || IsChild(window, msg.hwnd)) && IsDialogMessageW(window, &msg))
             return;
@@ -223,12 +235,12 @@ void dispatchMessage(MSG& msg) {
     DispatchMessageW(&msg);
 }
 
-bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs) {
+bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs, HWND focus) {
     HWND main = hostWindow();
     if (!main) return false;
     if (!IsWindowVisible(main)) ShowWindow(main, SW_SHOW);
     SetForegroundWindow(main);
-    SetFocus(main);
+    SetFocus(focus ? focus : main);
 
     std::vector<INPUT> inputs;
     auto key = [&inputs](UINT code, bool up) {

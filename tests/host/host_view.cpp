@@ -44,6 +44,10 @@ LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
         return static_cast<LRESULT>(length);
     case SCI_GETCODEPAGE:
         return d.codePage;
+    case SCI_GETREADONLY:
+        return d.readOnly;
+    case SCI_GETMODIFY:
+        return d.dirty;
     default:
         return 0;
     }
@@ -99,7 +103,41 @@ LRESULT CALLBACK viewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// What Scintilla says of a change: what it was and that the user made it.
+const int kPerformedByUser = 0x10;  // SC_PERFORMED_USER
+const int kPerformedByUndo = 0x20;  // SC_PERFORMED_UNDO
+
+HWND currentViewWindow() { return currentView() == 1 ? secondView() : mainView(); }
+
+// The editor passes its views' notifications on with idFrom 0.
+void notifyFromView(UINT code, int modificationType = 0) { notifyPlugin(code, currentViewWindow(), 0, modificationType); }
+
 }  // namespace
+
+bool typeText(const std::string& text) {
+    if (activeDocument().readOnly) return false;
+    for (char c : text) {
+        Document& d = activeDocument();
+        const bool wasSaved = !d.dirty;
+        d.bytes += c;
+        d.dirty = true;
+        // As Scintilla reports it: leaving the save point comes first.
+        if (wasSaved) notifyFromView(SCN_SAVEPOINTLEFT);
+        notifyFromView(SCN_MODIFIED, SC_MOD_INSERTTEXT | kPerformedByUser);
+    }
+    InvalidateRect(mainView(), nullptr, TRUE);
+    return true;
+}
+
+void undoToSavePoint() {
+    Document& d = activeDocument();
+    if (!d.dirty) return;
+    d.bytes = d.savedBytes;
+    d.dirty = false;
+    notifyFromView(SCN_MODIFIED, SC_MOD_DELETETEXT | kPerformedByUndo);
+    notifyFromView(SCN_SAVEPOINTREACHED);
+    InvalidateRect(mainView(), nullptr, TRUE);
+}
 
 bool registerViewClass() {
     WNDCLASSEXW view = {};

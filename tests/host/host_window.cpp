@@ -4,6 +4,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -30,8 +32,12 @@ const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
 const wchar_t kSaveFailedTitle[] = L"Save failed";
 const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
 const wchar_t kCreateFileTitle[] = L"Create new file";
+const wchar_t kSaveTitle[] = L"Save";
+const wchar_t kReadOnlyTitle[] = L"Save Failed - File is Read-Only";
 // setDarkMode from any thread: wParam 1 dark, 0 light.
 const UINT kSwitchDarkMode = WM_APP + 1;
+// runOnHostThread: lParam the work.
+const UINT kRunWork = WM_APP + 2;
 
 struct HostState {
     HostConfig config;
@@ -39,9 +45,11 @@ struct HostState {
     HWND mainView = nullptr;
     HWND secondView = nullptr;
     HWND toolbar = nullptr;
+    HWND lastFocusedView = nullptr;  // the view the user was in last
     HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
     std::vector<Document> documents;
     INT_PTR activeId = 0;
+    int currentView = 0;  // 0 main, 1 second
     INT_PTR nextBufferId = 0x1000;
     int nextUntitled = 1;
     std::wstring currentWord;
@@ -52,6 +60,7 @@ struct HostState {
     std::vector<HWND> modeless;
     int fileNewSeen = 0;
     int closeSeen = 0;
+    bool exited = false;
     bool quitOnDestroy = false;
 };
 
@@ -148,6 +157,27 @@ LRESULT openFile(const std::wstring& path) {
     return TRUE;
 }
 
+Document* documentAt(const std::wstring& path) {
+    for (Document& d : g.documents) {
+        const bool same = d.path.empty() ? lstrcmpiW(fullPathOf(d).c_str(), path.c_str()) == 0 : samePath(d.path, path);
+        if (same) return &d;
+    }
+    return nullptr;
+}
+
+// The document is as saved now: the view that shows it reports its save
+// point, then the plug-in hears NPPN_FILESAVED.
+void markSaved(INT_PTR bufferId) {
+    Document* d = findDocument(bufferId);
+    if (!d) return;
+    d->dirty = false;
+    d->savedBytes = d->bytes;
+    if (bufferId == g.activeId) {
+        notifyPlugin(SCN_SAVEPOINTREACHED, g.currentView == 1 ? g.secondView : g.mainView, 0);
+    }
+    notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
+}
+
 // A save the editor cannot do is reported in its own box.
 LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     Document& d = activeDocument();
@@ -158,7 +188,66 @@ LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
     if (!asCopy) {
         d.path = path;
         showActiveDocument();
+        markSaved(d.bufferId);
     }
+    return TRUE;
+}
+
+// Asks about every modified document, as the editor does before it closes
+// them all; false when the user keeps the editor running.
+bool settleModifiedDocuments() {
+    for (Document& d : g.documents) {
+        if (!d.dirty) continue;
+        const std::wstring question = L"Save file \"" + fullPathOf(d) + L"\" ?";
+        const int answer = MessageBoxW(g.main, question.c_str(), kSaveTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDNO) continue;
+        // The editor's Save As for a document never saved is not played here.
+        if (answer != IDYES || d.path.empty() || !writeFileBytes(d.path, d.bytes)) return false;
+        markSaved(d.bufferId);
+    }
+    return true;
+}
+
+// WM_CLOSE: the documents are closed first, and the user may cancel there;
+// only then is the exit real (see closeEditor).
+void closeForExit(HWND hwnd) {
+    g.exited = false;
+    notifyPlugin(NPPN_BEFORESHUTDOWN, hwnd);
+    if (!settleModifiedDocuments()) {
+        notifyPlugin(NPPN_CANCELSHUTDOWN, hwnd);
+        return;
+    }
+    g.documents.clear();
+    newDocument();
+    g.exited = true;
+    shutDownPlugin();
+    if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
+}
+
+// The editor's File > Save of one document (NPPM_SAVECURRENTFILE,
+// NPPM_SAVEFILE), as seen in Notepad++ 8.9.7: an unchanged document is not
+// saved; a read-only one (Edit > Read-Only) gets a box; one never saved asks
+// for a name; a file it cannot write still gets NPPN_FILESAVED, then a box.
+LRESULT saveDocument(INT_PTR bufferId, Request* request) {
+    Document* d = findDocument(bufferId);
+    if (!d) return FALSE;
+    if (request) request->text = fullPathOf(*d);
+    if (!d->dirty) return FALSE;
+    if (d->readOnly) {
+        const std::wstring text = L"\"" + d->path + L"\"\nThe file is read-only and cannot be saved.";
+        MessageBoxW(g.main, text.c_str(), kReadOnlyTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    if (d->path.empty()) {
+        MessageBoxW(g.main, L"The editor asks where to save the document.", kSaveAsTitle, MB_OKCANCEL);
+        return FALSE;
+    }
+    if (!writeFileBytes(d->path, d->bytes)) {
+        notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
+        MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    markSaved(bufferId);
     return TRUE;
 }
 
@@ -344,6 +433,31 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
         return TRUE;
     case NPPM_GETCURRENTBUFFERID:
         return activeDocument().bufferId;
+    case NPPM_GETCURRENTSCINTILLA:
+        if (lParam) *reinterpret_cast<int*>(lParam) = g.currentView;
+        return TRUE;
+    case NPPM_GETFULLPATHFROMBUFFERID: {
+        // -1 for no such document; otherwise its length. The editor copies
+        // the whole path into the buffer, whatever its room.
+        const Document* d = findDocument(static_cast<INT_PTR>(wParam));
+        if (!d) return -1;
+        request->text = fullPathOf(*d);
+        if (lParam)
+            memcpy(reinterpret_cast<wchar_t*>(lParam), request->text.c_str(), (request->text.size() + 1) * sizeof(wchar_t));
+        return static_cast<LRESULT>(request->text.size());
+    }
+    case NPPM_SAVECURRENTFILE:
+        return saveDocument(activeDocument().bufferId, request);
+    case NPPM_SAVEFILE: {
+        // TRUE whenever the path is an open document, saved or not.
+        const Document* d = path ? documentAt(path) : nullptr;
+        if (!d) {
+            request->text = path ? path : L"";
+            return FALSE;
+        }
+        saveDocument(d->bufferId, request);
+        return TRUE;
+    }
     case NPPM_SAVECURRENTFILEAS:
         request->text = path ? path : L"";
         return saveActiveAs(request->text, wParam != 0);
@@ -440,13 +554,27 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_CLOSE:
         ++g.closeSeen;
-        if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
+        closeForExit(hwnd);
         return 0;
     case WM_SIZE:
         if (g.toolbar) layoutWindows();
         return 0;
     case kSwitchDarkMode:
         switchDarkMode(wParam != 0);
+        return 0;
+    case kRunWork:
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
+    case WM_ACTIVATE:
+        // The editor gives the keyboard focus back to the document, in the
+        // view the user was in, whenever its window becomes active again
+        // (after a message box, say), wherever the focus was before.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus == g.mainView || focus == g.secondView) g.lastFocusedView = focus;
+        } else if (!HIWORD(wParam)) {
+            SetFocus(g.lastFocusedView ? g.lastFocusedView : g.mainView);
+        }
         return 0;
     case WM_DESTROY:
         if (g.quitOnDestroy) PostQuitMessage(0);
@@ -573,6 +701,7 @@ Document& newDocument(const std::string& bytes, int codePage, const std::wstring
     d.path = path;
     d.bytes = bytes;
     d.codePage = codePage;
+    d.savedBytes = bytes;
     if (path.empty()) d.untitledNumber = g.nextUntitled++;
     g.documents.push_back(d);
     activateDocument(d.bufferId);
@@ -586,10 +715,27 @@ Document& activeDocument() {
 
 std::vector<Document>& documents() { return g.documents; }
 
-void activateDocument(INT_PTR bufferId) {
+void activateDocument(INT_PTR bufferId, int view) {
     if (!findDocument(bufferId)) return;
+    if (view < 0) view = g.currentView;
+    const bool switched = bufferId != g.activeId || view != g.currentView;
     g.activeId = bufferId;
+    g.currentView = view;
     showActiveDocument();
+    if (switched) notifyPlugin(NPPN_BUFFERACTIVATED, g.main, static_cast<UINT_PTR>(bufferId));
+}
+
+int currentView() { return g.currentView; }
+
+bool saveActiveDocument() { return saveDocument(activeDocument().bufferId, nullptr) != FALSE; }
+
+void setReadOnly(INT_PTR bufferId, bool readOnly) {
+    Document* d = findDocument(bufferId);
+    if (!d) return;
+    d->readOnly = readOnly;
+    const UINT_PTR kBufferDirty = 2;  // DOCSTATUS_BUFFERDIRTY
+    notifyPlugin(NPPN_READONLYCHANGED, reinterpret_cast<HWND>(bufferId),
+                 (readOnly ? DOCSTATUS_READONLY : 0) | (d->dirty ? kBufferDirty : 0));
 }
 
 void setCurrentWord(const std::wstring& word) { g.currentWord = word; }
@@ -630,9 +776,23 @@ void setDarkMode(bool on) {
     if (g.main) SendMessageW(g.main, kSwitchDarkMode, on ? 1 : 0, 0);
 }
 
+void runOnHostThread(const std::function<void()>& work) {
+    if (g.main) SendMessageW(g.main, kRunWork, 0, reinterpret_cast<LPARAM>(&work));
+}
+
 bool darkModeOn() { return g.config.darkMode; }
 int fileNewSeenByHost() { return g.fileNewSeen; }
 int closeSeenByHost() { return g.closeSeen; }
+bool editorExited() { return g.exited; }
+
+bool closeEditor() {
+    if (!g.main) return false;
+    SendMessageW(g.main, WM_CLOSE, 0, 0);
+    // Freed outside the window's procedure: the hook that passed WM_CLOSE
+    // on lives in the library.
+    if (g.exited) unloadPlugin();
+    return g.exited;
+}
 WNDPROC hostWindowProcedure() { return hostProc; }
 
 WNDPROC currentWindowProcedure() {
@@ -701,6 +861,17 @@ void pumpMessages() {
             break;
         }
         dispatchMessage(msg);
+    }
+}
+
+bool pumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        pumpMessages();
+        if (done()) return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     }
 }
 

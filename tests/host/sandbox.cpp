@@ -109,6 +109,19 @@ void removeFolderTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
+std::string unixPathOf(const std::wstring& path) {
+    typedef char*(CDECL * ToUnix)(const wchar_t*);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    ToUnix toUnix = kernel ? reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+                                 GetProcAddress(kernel, "wine_get_unix_file_name")))
+                           : nullptr;
+    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unixPath) return std::string();
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);  // Wine allocates it on the process heap
+    return result;
+}
+
 int runThenRemoveFolder(const std::wstring& program, std::wstring commandLine, const std::wstring& folder) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

@@ -7,6 +7,8 @@
 //   <sandbox>\editor\doLocalConf.xml         so the plug-in keeps its settings
 //   <sandbox>\editor\plugins\Quiblet\Quiblet.dll   beside the editor
 //   <sandbox>\temp                           TEMP and TMP; USERNAME=testuser
+//   <sandbox>\data                           XDG_DATA_HOME under Wine: the
+//                                            Recycle Bin (Wine's desktop trash)
 //
 // The copy runs with <sandbox> as its current folder, and the sandbox is
 // deleted when it ends. Outside a sandbox the folder functions return "".
@@ -44,5 +46,9 @@ bool makeFolders(const std::wstring& path);
 int runThenRemoveFolder(const std::wstring& program, std::wstring commandLine, const std::wstring& folder);
 // Deletes a folder and everything in it (best effort; never follows links).
 void removeFolderTree(const std::wstring& path);
+// The Unix path Wine gives a Windows path ("" when not running under Wine):
+// what Wine's own Unix side (its desktop trash, for one) reads from the
+// environment.
+std::string unixPathOf(const std::wstring& path);
 
 }  // namespace standin

@@ -28,6 +28,9 @@ struct Document {
     std::string bytes;       // the text as the views hold it
     int codePage = SC_CP_UTF8;  // what SCI_GETCODEPAGE answers (65001 or 0 = ANSI)
     int untitledNumber = 0;  // the N of "new N" (documents made without a path)
+    bool dirty = false;      // changed since it was opened or saved
+    std::string savedBytes;  // the text as last opened or saved
+    bool readOnly = false;   // Edit > Read-Only: the views refuse changes
 };
 
 struct HostConfig {
@@ -39,8 +42,9 @@ struct HostConfig {
     // that never changes the active buffer).
     bool fileNewMakesDocument = true;
     bool visible = false;           // show the main window (demo, screenshots)
-    // When true, WM_CLOSE that reaches the host destroys the main window (the
-    // demo). Tests keep it false so that they can see whether WM_CLOSE arrived.
+    // When true, an exit (WM_CLOSE not cancelled) destroys the main window
+    // (the demo). Tests keep it false so that they can look at the editor
+    // after its exit.
     bool closeDestroysWindow = false;
     // The editor's version: major * 1000 + the numbers after it as three
     // digits (8.9 is 8900, 8.5.4 is 8540, 7.9.5 is 7950). What it knows
@@ -118,7 +122,12 @@ Document& newDocument(const std::string& bytes = std::string(), int codePage = S
                       const std::wstring& path = std::wstring());
 Document& activeDocument();
 std::vector<Document>& documents();
-void activateDocument(INT_PTR bufferId);
+// Shows the document in a view (0 main, 1 second; -1 the current one), which
+// becomes the current view, and tells the plug-in (NPPN_BUFFERACTIVATED)
+// when that changed what is active.
+void activateDocument(INT_PTR bufferId, int view = -1);
+// The current view, as NPPM_GETCURRENTSCINTILLA answers.
+int currentView();
 // What NPPM_GETCURRENTWORD answers.
 void setCurrentWord(const std::wstring& word);
 // What the 4025-4031 queries answer; by default they come from the active
@@ -164,11 +173,41 @@ const int kFirstCommandId = 22000;
 bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
 // NPPN_SHUTDOWN, the docked panels' windows destroyed, then FreeLibrary
 // (the plug-in saves its settings here), as the editor does when it closes.
+// After an exit (closeEditor) only FreeLibrary is left to do.
 void unloadPlugin();
 LoadedPlugin& plugin();
-// Sends one notification to beNotified (idFrom: a buffer id, for the
-// notifications about a document).
-void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom = 0);
+// Sends one notification to beNotified.
+void notifyPlugin(UINT code, HWND from);
+// The same with the record's idFrom (a buffer id for the editor's own) and,
+// for SCN_MODIFIED, its modification type.
+void notifyPlugin(UINT code, HWND from, UINT_PTR idFrom, int modificationType = 0);
+
+// ---- Typing and saving, as the editor's views report them ----------------
+// Types text at the end of the active document, a character at a time, as
+// the user would in the current view: the view reports SCN_SAVEPOINTLEFT as
+// the document stops being as saved, and SCN_MODIFIED for every character.
+// A read-only document takes nothing (false).
+bool typeText(const std::string& text);
+// Undoes every change since the active document was opened or saved: its
+// text goes back (SCN_MODIFIED) and it is as saved again
+// (SCN_SAVEPOINTREACHED).
+void undoToSavePoint();
+// Edit > Read-Only on a document: the views refuse changes to it and
+// SCI_GETREADONLY says so; the plug-in is told (NPPN_READONLYCHANGED).
+void setReadOnly(INT_PTR bufferId, bool readOnly);
+// The editor's own File > Save of the active document (what
+// NPPM_SAVECURRENTFILE does), not logged as a request of the plug-in.
+bool saveActiveDocument();
+// NPPM_SAVECURRENTFILE and NPPM_SAVEFILE save as Notepad++ 8.9.7 does: only
+// a changed document (else FALSE); a read-only one gets the editor's box;
+// one never saved opens the editor's Save As (here a box titled
+// kSaveAsTitle); a file that cannot be written gets NPPN_FILESAVED all the
+// same, then the editor's "Save failed" box, and FALSE. A save writes the
+// document's bytes as they are, then reports SCN_SAVEPOINTREACHED (from the
+// view, for the active document) and NPPN_FILESAVED. NPPM_SAVEFILE answers
+// TRUE whenever its path is an open document, whatever came of the save. The
+// log's text is the path of the document saved.
+const wchar_t kSaveAsTitle[] = L"Save As";
 
 // Runs a plug-in command the way the menu does: WM_COMMAND with the row's
 // command id to the main window. Returns when the command has finished.
@@ -178,11 +217,12 @@ void runCommand(int row);
 enum class FileNewSource { Menu, Accelerator, Toolbar };
 void sendFileNew(FileNewSource source);
 // Presses a key combination with real keyboard input while the main window
-// has the focus, and dispatches it through the host's message loop
-// (accelerators included) until the input has been handled. Shows the main
-// window when it is hidden (only a visible window can have the focus).
-// Returns false when the key press was not seen within the deadline.
-bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs = 5000);
+// (or focus, a window of it) has the focus, and dispatches it through the
+// host's message loop (accelerators included) until the input has been
+// handled. Shows the main window when it is hidden (only a visible window
+// can have the focus). Returns false when the key press was not seen within
+// the deadline.
+bool pressKeys(UINT vk, bool ctrl, bool shift, DWORD timeoutMs = 5000, HWND focus = nullptr);
 
 std::vector<ToolbarButton>& toolbarButtons();
 // Destroys the bitmaps and icons the buttons came with, as the editor's
@@ -192,11 +232,32 @@ void releaseToolbarImages();
 // toolbar is rebuilt with the other icons and the plug-in gets
 // NPPN_DARKMODECHANGED (8.4.1 and later). Callable from any thread.
 void setDarkMode(bool on);
+// Runs work on the editor's thread, as one of the messages its window
+// handles (also inside a modal loop the plug-in runs), from any thread;
+// returns when it has run.
+void runOnHostThread(const std::function<void()>& work);
 // Whether NPPM_DARKMODESUBCLASSANDTHEME last themed this window dark.
 bool themedDark(HWND window);
 // The editor's own window procedure: counts of what reached it.
 int fileNewSeenByHost();     // WM_COMMAND IDM_FILE_NEW handled by the host itself
-int closeSeenByHost();       // WM_CLOSE handled by the host itself (window not destroyed)
+int closeSeenByHost();       // WM_CLOSE handled by the host itself, cancelled or not
+
+// WM_CLOSE as the editor handles it: NPPN_BEFORESHUTDOWN; then the editor
+// asks about every modified document ("Save file "..." ?", Yes/No/Cancel:
+// Yes saves one that has a path, No drops the changes; Cancel, or Yes for a
+// document that was never saved, whose Save As the stand-in cannot show,
+// cancels the exit: NPPN_CANCELSHUTDOWN, and the editor keeps running with
+// its documents). Otherwise it closes every document (one empty "new N" is
+// left, as after the editor's Close All) and exits: NPPN_SHUTDOWN, the
+// docked panels' windows destroyed, the main window too when
+// closeDestroysWindow. The library is freed after the window's procedure
+// has returned, as the editor frees it after its message loop: closeEditor
+// or stopHost does that.
+// Sends WM_CLOSE and, when the editor exited, frees the plug-in. True when
+// the editor exited.
+bool closeEditor();
+// Whether the last WM_CLOSE made the editor exit.
+bool editorExited();
 WNDPROC hostWindowProcedure();  // the host's own procedure
 WNDPROC currentWindowProcedure();  // GetWindowLongPtrW(GWLP_WNDPROC)
 
@@ -211,7 +272,9 @@ void closeDockedPanel(HWND client);
 // Whether a Plugins menu item is checked (NPPM_SETMENUITEMCHECK).
 bool menuItemChecked(int commandId);
 // The windows registered with NPPM_MODELESSDIALOG: the host's message loop
-// gives them their keys first (IsDialogMessage), before its accelerators.
+// gives them their keys first (IsDialogMessage), before its accelerators, so
+// the editor's shortcuts do nothing while one of them has the focus. Other
+// windows (the editor's own panels) get no IsDialogMessage at all.
 std::vector<HWND>& modelessDialogs();
 
 // ---- Request log ----------------------------------------------------------
@@ -223,6 +286,10 @@ std::vector<Request> requestsOf(UINT msg);
 
 // Processes pending messages of this thread.
 void pumpMessages();
+// Processes this thread's messages as they come (timers and the plug-in's
+// own messages among them) until done() holds or timeoutMs have passed;
+// false on the deadline.
+bool pumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Runs the host's message loop until the main window is destroyed (demo).
 int runMessageLoop();
 

@@ -205,6 +205,9 @@ TEST_F(Expansion, TheNoteFolderAndTheListingRootFromTheFolderTemplate) {
         {L"\\notes", L"", L"", false},
         {L"C:notes", L"", L"", false},
         {L"notes\\$date$", L"", L"", false},
+        // The device namespace: pipes, disks and ports, not folders.
+        {L"\\\\.\\pipe\\notes", L"", L"", false},
+        {L"\\\\?\\C:\\notes", L"", L"", false},
         {L"", L"", L"", false},
     };
     Settings& s = settings();

@@ -12,9 +12,14 @@
 
 namespace {
 
-std::wstring firstLine(const std::string& bytes, size_t capacity = kFirstLineCapacity) {
+// Code pages of the notes' 8-bit text in the cases below (the tests run
+// with the ANSI code page 1252).
+const UINT kWestern = 1252;
+const UINT kShiftJis = 932;
+
+std::wstring firstLine(const std::string& bytes, size_t capacity = kFirstLineCapacity, UINT codePage = kWestern) {
     std::vector<wchar_t> line(capacity + 1, L'#');
-    decodeFirstLine(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), line.data(), capacity);
+    decodeFirstLine(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), line.data(), capacity, codePage);
     EXPECT_EQ(L'#', line[capacity]) << "written past the capacity";
     return line.data();
 }
@@ -23,6 +28,7 @@ TEST(FirstLine, DecodedByTheByteOrderMarkElseUtf8WhenValidElseAnsi) {
     struct Case {
         std::string bytes;
         std::wstring line;
+        UINT codePage;
     } const cases[] = {
         {"Plan\r\nsecond", L"Plan"},
         {"Caf\xC3\xA9\nx", L"Café"},                         // valid UTF-8
@@ -33,8 +39,14 @@ TEST(FirstLine, DecodedByTheByteOrderMarkElseUtf8WhenValidElseAnsi) {
         {"a\tb\x01" "c", L"a b c"},                          // tabs and control characters shown as spaces
         {"", L""},
         {"\n", L""},
+        // UTF-8 with one stray byte that is not: the stray byte alone is
+        // read in the code page, the rest stays UTF-8.
+        {"Caf\xC3\xA9 \xE9t\xC3\xA9", L"Caf\u00E9 \u00E9t\u00E9"},
+        // Shift-JIS in its code page: "テスト".
+        {"\x83\x65\x83\x58\x83\x67", L"\u30C6\u30B9\u30C8", kShiftJis},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.line, firstLine(c.bytes)) << c.bytes;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.line, firstLine(c.bytes, kFirstLineCapacity, c.codePage ? c.codePage : kWestern)) << c.bytes;
 }
 
 TEST(FirstLine, ACharacterCutOffByTheReadIsDroppedAndTheCapacityHolds) {
@@ -55,10 +67,10 @@ protected:
     }
     void TearDown() override { DeleteFileW(path_.c_str()); }
 
-    bool holds(const std::string& bytes, const wchar_t* text) {
+    bool holds(const std::string& bytes, const wchar_t* text, UINT codePage = kWestern) {
         EXPECT_TRUE(standin::writeFileBytes(path_, bytes));
         NoteQuery query;
-        prepareQuery(text, &query);
+        prepareQuery(text, &query, codePage);
         SearchBuffers* buffers = newSearchBuffers();
         const LONG cancel = 0;
         const bool found = fileMatches(path_.c_str(), query, buffers, &cancel);
@@ -103,6 +115,21 @@ TEST_F(FileSearch, FindsTextAcrossChunksInEveryEncodingIgnoringCase) {
     EXPECT_FALSE(holds("needl", L"needle"));
 }
 
+TEST_F(FileSearch, TextThatIsNotUtf8IsSearchedAsTheCharactersItHolds) {
+    const size_t chunk = kSearchChunkBytes;
+    // Shift-JIS: the second byte of "ア" (0x83 0x41) is the code of "A", yet
+    // the note holds no "a"; what it holds is found.
+    EXPECT_FALSE(holds("\x83\x41\x83\x43", L"a", kShiftJis));
+    EXPECT_TRUE(holds("\x83\x41\x83\x43", L"\u30A4", kShiftJis));
+    EXPECT_TRUE(holds("\x83\x41 NeEdLe", L"needle", kShiftJis));
+    // A character cut by the end of the first chunk is read whole.
+    EXPECT_FALSE(holds(std::string(chunk - 1, 'x') + "\x83\x41", L"xa", kShiftJis));
+    EXPECT_TRUE(holds(std::string(chunk - 1, 'x') + "\x83\x41", L"x\u30A2", kShiftJis));
+    // One stray byte in a UTF-8 note leaves its other words findable.
+    EXPECT_TRUE(holds("caf\xE9 Gr\xC3\xBC\xC3\x9F" "e", L"grüße"));
+    EXPECT_TRUE(holds("caf\xE9 Gr\xC3\xBC\xC3\x9F" "e", L"café"));
+}
+
 TEST_F(FileSearch, StopsWhenCancelled) {
     ASSERT_TRUE(standin::writeFileBytes(path_, std::string(3 * kSearchChunkBytes, 'a') + "needle"));
     NoteQuery query;
@@ -111,6 +138,73 @@ TEST_F(FileSearch, StopsWhenCancelled) {
     const LONG cancel = 1;
     EXPECT_FALSE(fileMatches(path_.c_str(), query, buffers, &cancel));
     freeSearchBuffers(buffers);
+}
+
+// A folder of its own for each case, removed afterwards.
+class NoteListing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = standin::joinPath(temp, L"quiblet-listing-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                              std::to_wstring(GetTickCount64()));
+        ASSERT_TRUE(standin::makeFolders(folder_));
+    }
+    void TearDown() override { standin::removeFolderTree(folder_); }
+
+    std::wstring folder_;
+};
+
+TEST_F(NoteListing, NotesKeptElsewhereAreListedButNeitherReadNorSearched) {
+    const std::wstring path = standin::joinPath(folder_, L"cloud.note");
+    ASSERT_TRUE(standin::writeFileBytes(path, "needle in the first line"));
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(path.c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    FindClose(search);
+    NoteQuery byContents, byName;
+    prepareQuery(L"needle", &byContents);
+    prepareQuery(L"cloud", &byName);
+    SearchBuffers* buffers = newSearchBuffers();
+    const LONG cancel = 0;
+    struct Case {
+        DWORD attributes;
+        bool read;
+    } const cases[] = {
+        {FILE_ATTRIBUTE_ARCHIVE, true},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_OFFLINE, false},
+        {FILE_ATTRIBUTE_ARCHIVE | 0x40000, false},   // recall on open
+        {FILE_ATTRIBUTE_ARCHIVE | 0x400000, false},  // recall on data access
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        // The file system here keeps none of these: the entry says so, as
+        // a cloud drive's listing would.
+        entry.dwFileAttributes = c.attributes;
+        NoteRow row;
+        ASSERT_TRUE(readNoteRow(folder_.c_str(), entry, &row));
+        EXPECT_EQ(L"cloud.note", std::wstring(row.fileName));
+        EXPECT_EQ(c.read ? L"needle in the first line" : L"", std::wstring(row.firstLine));
+        EXPECT_EQ(c.read, noteMatches(folder_.c_str(), row, L".note", byContents, buffers, &cancel));
+        EXPECT_TRUE(noteMatches(folder_.c_str(), row, L".note", byName, buffers, &cancel));
+    }
+    freeSearchBuffers(buffers);
+}
+
+TEST_F(NoteListing, NotesWhosePathIsTooLongAreCountedNotCut) {
+    ASSERT_TRUE(standin::writeFileBytes(standin::joinPath(folder_, L"short.note"), "short"));
+    const std::wstring longName = std::wstring(240, L'n') + L".note";
+    ASSERT_GT(folder_.size() + 1 + longName.size(), 259u);
+    ASSERT_TRUE(standin::writeFileBytes(L"\\\\?\\" + standin::joinPath(folder_, longName), "long"));
+    NoteList rows = {};
+    ListingTrouble trouble = {};
+    const LONG cancel = 0;
+    ASSERT_TRUE(listNotes(folder_.c_str(), L".note", &rows, &cancel, &trouble));
+    ASSERT_EQ(1u, rows.count);
+    EXPECT_EQ(L"short.note", std::wstring(rows.rows[0].fileName));
+    EXPECT_EQ(1, trouble.pathsTooLong);
+    EXPECT_FALSE(trouble.outOfMemory);
+    freeNoteList(&rows);
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+// Notes that save themselves, with the real Quiblet.dll in the stand-in
+// editor: a note is on disk a moment after the last key, at once on a switch,
+// when the editor loses the focus or starts closing; other documents never;
+// a failed save is told once and not tried again until the next change.
+#include <windows.h>
+
+#include <functional>
+#include <future>
+#include <string>
+
+#include "dialog_sequence.h"
+#include "plugin_fixture.h"
+
+using namespace standin;
+
+namespace {
+
+class AutoSave : public PluginTest {
+protected:
+    static std::wstring inTemp(const std::wstring& name) { return joinPath(tempFolder(), name); }
+
+    // Opens a note file (made empty first) as a document.
+    static INT_PTR openFile(const std::wstring& path) {
+        makeFolders(path.substr(0, path.find_last_of(L'\\')));
+        writeFileBytes(path, "");
+        return newDocument("", SC_CP_UTF8, path).bufferId;
+    }
+    // The save requests Quiblet sent, for any document.
+    static size_t saves() { return requestsOf(NPPM_SAVECURRENTFILE).size() + requestsOf(NPPM_SAVEFILE).size(); }
+};
+
+TEST_F(AutoSave, ANoteLeftAloneIsOnDiskWithinTwoSecondsWithExactlyTheTextTyped) {
+    loadPlugin();
+    const std::wstring note = inTemp(L"shopping.note");
+    openFile(note);
+    const std::string first = "Caf\xC3\xA9 list:\r\n", second = "milk, eggs";
+    ASSERT_TRUE(typeText(first));
+    // A pause shorter than the quiet time, as between words: nothing yet.
+    pumpMessagesUntil([] { return false; }, 700);
+    EXPECT_EQ(0u, saves());
+    ASSERT_TRUE(typeText(second));
+    const ULONGLONG typed = GetTickCount64();
+    ASSERT_TRUE(pumpMessagesUntil([&] { return readFileBytes(note) == first + second; }, 4000));
+    const ULONGLONG waited = GetTickCount64() - typed;
+    EXPECT_LE(waited, 2000u);
+    EXPECT_GE(waited, 1000u);  // counted from the last key, not the first
+    ASSERT_EQ(1u, requestsOf(NPPM_SAVECURRENTFILE).size());
+    EXPECT_EQ(note, requestsOf(NPPM_SAVECURRENTFILE)[0].text);
+    EXPECT_EQ(1u, saves());
+}
+
+TEST_F(AutoSave, SwitchingDocumentsOrLeavingTheEditorSavesTheNoteAtOnce) {
+    loadPlugin();
+    const std::wstring a = inTemp(L"a.note"), b = inTemp(L"b.note");
+    const INT_PTR aId = openFile(a), bId = openFile(b);
+    activateDocument(aId, 0);
+    typeText("in the main view");
+    activateDocument(bId, 1);
+    EXPECT_EQ("in the main view", readFileBytes(a));
+    typeText("in the second view");
+    activateDocument(aId, 0);
+    EXPECT_EQ("in the second view", readFileBytes(b));
+    ASSERT_EQ(2u, requestsOf(NPPM_SAVEFILE).size());  // neither was the active document then
+    EXPECT_EQ(0u, requestsOf(NPPM_SAVEFILE)[1].wParam);
+    EXPECT_EQ(b, requestsOf(NPPM_SAVEFILE)[1].text);
+
+    // The editor losing the focus, to another program or to one of its own windows.
+    for (UINT message : {WM_ACTIVATEAPP, WM_ACTIVATE}) {
+        typeText("+");
+        SendMessageW(hostWindow(), message, message == WM_ACTIVATE ? WA_INACTIVE : FALSE, 0);
+        EXPECT_EQ(activeDocument().bytes, readFileBytes(a)) << message;
+    }
+    EXPECT_EQ(2u, requestsOf(NPPM_SAVECURRENTFILE).size());
+}
+
+TEST_F(AutoSave, OnlyNotesAreSavedNeverAReadOnlyOrUnsavedDocumentOrOneUndoneToItsText) {
+    const std::wstring dated = L"%temp%\\notes\\$date$";
+    struct Case {
+        const char* what;
+        std::wstring folder, name;  // name in %temp%; empty: "new 1"
+        bool readOnly, undone, turnedOff, saved;
+    } cases[] = {
+        {"a note in the note folder", L"", L"n.note", false, false, false, true},
+        {"the extension in capitals", L"", L"N.NOTE", false, false, false, true},
+        {"another extension", L"", L"n.txt", false, false, false, false},
+        {"a sub-folder of the note folder", L"", L"sub\\n.note", false, false, false, false},
+        {"a dated folder of another day", dated, L"notes\\20200101\\n.note", false, false, false, true},
+        {"three folders below the dated root", dated, L"notes\\a\\b\\c\\n.note", false, false, false, true},
+        {"four folders below it", dated, L"notes\\a\\b\\c\\d\\n.note", false, false, false, false},
+        {"a read-only note", L"", L"n.note", true, false, false, false},
+        {"a document never saved", L"", L"", false, false, false, false},
+        {"changes undone", L"", L"n.note", false, true, false, false},
+        {"AutoSaveNotes=0", L"", L"n.note", false, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(startHost());
+        DeleteFileW(settingsFilePath().c_str());
+        if (!c.folder.empty()) storeSetting(L"Folder", c.folder);
+        if (c.turnedOff) storeSetting(L"AutoSaveNotes", L"0");
+        loadPlugin();
+        const std::wstring path = c.name.empty() ? std::wstring() : inTemp(c.name);
+        const INT_PTR id = path.empty() ? activeDocument().bufferId : openFile(path);
+        auto change = [&](const char* text) {
+            typeText(text);
+            if (c.undone) undoToSavePoint();
+        };
+        change("one");
+        if (c.readOnly) setReadOnly(id, true);
+        // The editor starts closing (the active document), then a switch (the one left).
+        std::vector<SeenDialog> boxes = e2e::runWithDialogs([] { SendMessageW(hostWindow(), WM_CLOSE, 0, 0); });
+        change(" two");
+        for (const SeenDialog& box : e2e::runWithDialogs([] { newDocument(); })) boxes.push_back(box);
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_EQ(c.saved ? 2u : 0u, saves());
+        if (!path.empty()) EXPECT_EQ(c.saved ? "one two" : "", readFileBytes(path));
+    }
+}
+
+TEST_F(AutoSave, ADocumentSavedAsANoteIsSavedFromThenOn) {
+    loadPlugin();
+    const INT_PTR draft = openFile(inTemp(L"draft.txt"));
+    typeText("Draft");
+    newDocument();
+    EXPECT_EQ(0u, saves());
+    activateDocument(draft);
+    EXPECT_TRUE(e2e::runCommandWithDialogs(kSaveAsNote).empty());
+    const std::wstring note = activeDocument().path;
+    typeText(", now a note");
+    newDocument();
+    EXPECT_EQ("Draft, now a note", readFileBytes(note));
+    EXPECT_EQ(1u, saves());
+}
+
+TEST_F(AutoSave, TheOptionsCheckBoxTakesEffectAtOnce) {
+    loadPlugin();
+    const std::wstring note = inTemp(L"n.note");
+    const INT_PTR id = openFile(note);
+    for (bool on : {false, true}) {
+        std::future<SeenDialog> options = onNextDialog([on](HWND dialog) {
+            setChecked(dialog, 219, on);  // Save notes automatically
+            clickButton(dialog, IDOK);
+        });
+        runCommand(kOptions);
+        ASSERT_NE(nullptr, options.get().hwnd);
+        typeText(on ? "on" : "off");
+        newDocument();
+        activateDocument(id);
+    }
+    EXPECT_EQ("offon", readFileBytes(note));
+    EXPECT_EQ(1u, saves());
+}
+
+TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
+    storeSetting(L"Folder", L"%temp%\\gone");
+    loadPlugin();
+    const std::wstring folder = inTemp(L"gone"), note = joinPath(folder, L"n.note");
+    openFile(note);
+    // The folder goes while the note is open: the editor cannot save it.
+    ASSERT_TRUE(DeleteFileW(note.c_str()) && RemoveDirectoryW(folder.c_str()));
+    std::future<SeenDialog> editorBox = answerNextMessageBox(IDOK);
+    std::future<SeenDialog> quibletBox = answerNextMessageBox(IDOK);
+    typeText("first");
+    ASSERT_TRUE(pumpMessagesUntil([&] { return quibletBox.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                          8000));
+    EXPECT_EQ(L"Save failed", editorBox.get().title);
+    const SeenDialog told = quibletBox.get();
+    EXPECT_EQ(L"Quiblet Plugin", told.title);
+    EXPECT_EQ(hostWindow(), told.owner);
+    EXPECT_NE(std::wstring::npos, told.text.find(note));
+
+    // Tried again after a change (the editor says so again), told no more,
+    // and no further try without a change.
+    std::future<SeenDialog> editorAgain = answerNextMessageBox(IDOK);
+    std::future<SeenDialog> none = answerNextMessageBox(IDOK, 4000);
+    typeText(" second");
+    ASSERT_TRUE(pumpMessagesUntil([&] { return none.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+    EXPECT_EQ(L"Save failed", editorAgain.get().title);
+    EXPECT_EQ(nullptr, none.get().hwnd);
+    EXPECT_EQ(2u, saves());
+}
+
+}  // namespace
