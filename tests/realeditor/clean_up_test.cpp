@@ -55,9 +55,9 @@ TEST_F(CleanUpOnExit, ExitDeletesAnEmptyNoteAndKeepsTheOthers) {
     EXPECT_EQ((std::vector<std::wstring>{L"full.note"}), notesOnDisk()) << joined(notesOnDisk());
 }
 
-// Waits for the clean-up to run when the editor really exits, after its
-// documents are closed, instead of on WM_CLOSE (before the user can cancel).
-TEST_F(CleanUpOnExit, DISABLED_AnExitTheUserCancelsDeletesNothing) {
+// The clean-up runs when the editor really exits, after its documents are
+// closed, not on WM_CLOSE: an exit the user cancels deletes nothing.
+TEST_F(CleanUpOnExit, AnExitTheUserCancelsDeletesNothing) {
     ASSERT_TRUE(typeUnsavedText()) << withOutput(L"typing into the document did not work");
     HWND question = askToClose();
     ASSERT_NE(nullptr, question) << withOutput(L"the editor did not ask about the unsaved document");

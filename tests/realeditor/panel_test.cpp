@@ -1,7 +1,6 @@
 // The Notes panel in the real editor: docked, listing, searching as the
 // user types, opening, deleting to the Recycle Bin, following the folder;
 // shown again at the next start when it was shown at exit.
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,9 +112,9 @@ TEST_F(NotesPanel, DeleteAsksNamingTheNoteAndMovesItToTheRecycleBin) {
     EXPECT_TRUE(panelShows({L"Ideas", L"plan"})) << joined(panelNames());
 }
 
-// Waits for the focus to go back to the list after the Delete question
-// (it lands in the document, so the next key goes into the text).
-TEST_F(NotesPanel, DISABLED_AfterTheDeleteQuestionTheFocusIsBackInTheList) {
+// After the Delete question the focus is back in the list, not in the
+// document (where the next key would go into the text).
+TEST_F(NotesPanel, AfterTheDeleteQuestionTheFocusIsBackInTheList) {
     ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"plan"));
     const std::vector<HWND> before = editorDialogs(editor());
     ASSERT_TRUE(pressKeys(editor(), VK_DELETE));
@@ -135,9 +134,9 @@ TEST_F(NotesPanel, ANoteWrittenByAnotherProgramAppearsByItself) {
     EXPECT_TRUE(panelShows(expected)) << joined(panelNames());
 }
 
-// Waits for the selection to follow the note (by name) when the list is
-// read again, rather than stay on the row number.
-TEST_F(NotesPanel, DISABLED_TheSelectionStaysOnTheNoteWhenAnotherProgramAddsOne) {
+// The selection follows the note (by name) when the list is read again,
+// rather than stay on the row number.
+TEST_F(NotesPanel, TheSelectionStaysOnTheNoteWhenAnotherProgramAddsOne) {
     ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"plan"));
     const size_t count = panelNames().size();
     ASSERT_TRUE(standin::writeFileBytes(notePath(L"newer still.note"), "another script"));
@@ -155,9 +154,9 @@ TEST_F(NotesPanel, DISABLED_TheSelectionStaysOnTheNoteWhenAnotherProgramAddsOne)
     ASSERT_TRUE(waitGone(question));
 }
 
-// Waits for the panel to keep the editor's shortcuts working while it has
-// the focus (it is registered as a modeless dialog, which takes them).
-TEST_F(NotesPanel, DISABLED_TheEditorsShortcutsWorkWhileThePanelHasTheFocus) {
+// The editor's shortcuts work while the panel has the focus (a window in
+// the editor's modeless-dialog list would have its keys taken).
+TEST_F(NotesPanel, TheEditorsShortcutsWorkWhileThePanelHasTheFocus) {
     ASSERT_TRUE(clickWindow(panelSearchBox()));
     ASSERT_TRUE(waitUntil([] { return focusedWindow() == panelSearchBox(); }));
     const std::wstring before = activeDocumentPath(editor());
@@ -184,32 +183,30 @@ protected:
 
 }  // namespace
 
-// Waits for Delete to ask before deleting for good when the Recycle Bin
-// cannot take the note (today the note is deleted permanently, silently).
-TEST_F(RecycleBinRefuses, DISABLED_DeleteAsksBeforeDeletingForGoodAndNoKeepsTheNote) {
+// Where the Recycle Bin cannot take the note, Delete says so in its question
+// (No by default) and deletes for good only on Yes.
+TEST_F(RecycleBinRefuses, DeleteAsksBeforeDeletingForGoodAndNoKeepsTheNote) {
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NO_FATAL_FAILURE(showPanel());
     ASSERT_TRUE(panelShows({L"groceries", L"Ideas", L"plan"})) << joined(panelNames());
-    ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"groceries"));
-    std::vector<HWND> before = editorDialogs(editor());
-    ASSERT_TRUE(pressKeys(editor(), VK_DELETE));
-    HWND question = waitForBox(kPanelTitle, before);
-    ASSERT_NE(nullptr, question) << withOutput(L"Delete asked nothing");
-    before.push_back(question);
-    pressButton(question, IDYES);
-    // The second question: the bin refused, delete for good?
-    HWND refusal = nullptr;
-    waitUntil([&] {
-        for (HWND box : editorDialogs(editor()))
-            if (std::find(before.begin(), before.end(), box) == before.end()) refusal = box;
-        return refusal != nullptr || !standin::fileExists(notePath(L"groceries.note"));
-    });
-    ASSERT_NE(nullptr, refusal) << "the note was deleted without a word: "
-                                << !standin::fileExists(notePath(L"groceries.note"));
-    EXPECT_NE(std::wstring::npos, messageBoxText(refusal).find(L"Recycle Bin")) << utf8(messageBoxText(refusal));
-    pressButton(refusal, IDNO);
-    ASSERT_TRUE(waitGone(refusal));
-    EXPECT_EQ("milk, eggs", standin::readFileBytes(notePath(L"groceries.note")));
+    for (const int answer : {IDNO, IDYES}) {
+        ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"groceries"));
+        const std::vector<HWND> before = editorDialogs(editor());
+        ASSERT_TRUE(pressKeys(editor(), VK_DELETE));
+        HWND question = waitForBox(kPanelTitle, before);
+        ASSERT_NE(nullptr, question) << "Delete asked nothing; the note is still there: "
+                                     << standin::fileExists(notePath(L"groceries.note"));
+        EXPECT_EQ(L"The note \"groceries.note\" cannot be moved to the Recycle Bin. Delete it permanently?",
+                  messageBoxText(question));
+        pressButton(question, answer);
+        ASSERT_TRUE(waitGone(question));
+        if (answer == IDNO) {
+            EXPECT_EQ("milk, eggs", standin::readFileBytes(notePath(L"groceries.note")));
+        } else {
+            EXPECT_TRUE(waitUntil([] { return !standin::fileExists(notePath(L"groceries.note")); }));
+            EXPECT_TRUE(panelShows({L"Ideas", L"plan"})) << joined(panelNames());
+        }
+    }
 }
 
 namespace {

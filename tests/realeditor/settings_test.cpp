@@ -63,9 +63,8 @@ TEST_F(FirstLineNotes, SaveAsNoteOfAnEmptyDocumentIsRefusedAndSavesNothing) {
     EXPECT_EQ(0, filesUnder(freshFolder())) << "the refused note left files in " << utf8(freshFolder());
 }
 
-// Waits for the note folder to be made only once the whole note path is
-// accepted.
-TEST_F(FirstLineNotes, DISABLED_ARefusedNoteDoesNotCreateItsFolder) {
+// The note folder is made only once the whole note path is accepted.
+TEST_F(FirstLineNotes, ARefusedNoteDoesNotCreateItsFolder) {
     ASSERT_NO_FATAL_FAILURE(saveEmptyDocumentAsNote());
     EXPECT_FALSE(standin::folderExists(freshFolder()));
 }
