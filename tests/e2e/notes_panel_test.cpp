@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
@@ -503,6 +504,39 @@ TEST_F(NotesPanel, UnloadWhileSearchingAFolderOfLargeNotesStopsTheWorkers) {
     HMODULE stillThere = nullptr;
     EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                     reinterpret_cast<LPCWSTR>(module), &stillThere));
+}
+
+// The editor shows a panel that was shown at the last exit by running its
+// command itself while it loads the plug-in, before it says it is ready.
+class NotesPanelShownAtStart : public NotesPanel {
+protected:
+    HostConfig hostConfig() override {
+        HostConfig config;
+        config.panelShownAtStart = kNotesPanel;
+        return config;
+    }
+};
+
+TEST_F(NotesPanelShownAtStart, ShownByTheEditorBeforeItIsReadyItListsSearchesOpensAndHides) {
+    ASSERT_TRUE(writeNote(notePath(L"early.note"), "first", minutesAgo(20)));
+    ASSERT_TRUE(writeNote(notePath(L"later.note"), "second", minutesAgo(10)));
+    loadPlugin();
+    const std::vector<std::string>& steps = loadSteps();
+    ASSERT_NE(steps.end(), std::find(steps.begin(), steps.end(), "PANELCOMMAND"));
+    ASSERT_EQ(1u, dockedPanels().size());
+    EXPECT_TRUE(shown());
+    EXPECT_TRUE(menuItemChecked(kFirstCommandId + kNotesPanel));
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"later", L"early"}); })) << ::testing::PrintToString(names());
+    search(L"first");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"early"}); })) << ::testing::PrintToString(names());
+    selectRow(0);
+    pressInList(VK_RETURN);
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(notePath(L"early.note"), requestsOf(NPPM_DOOPEN)[0].text);
+    // The command hides it, as after any other start.
+    runCommand(kNotesPanel);
+    EXPECT_FALSE(shown());
+    EXPECT_FALSE(menuItemChecked(kFirstCommandId + kNotesPanel));
 }
 
 class NotesPanelInTheDark : public NotesPanel {
