@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_sequence.h"
 #include "plugin_fixture.h"
 
 using namespace standin;
@@ -182,7 +183,12 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndItsKeysAreWrittenBackNormalisedW
     // DeleteConfirm is absent: it takes its default.
     loadPlugin();
     const std::wstring note = saveAsNoteRecordingIt();
-    unloadPlugin();
+    // The exit's clean-up asks about the empty note (DeleteEmptyNotes=1,
+    // DeleteConfirm by default): Cancel, and it deletes nothing.
+    const std::vector<SeenDialog> asked = e2e::runWithDialogs([this] { unloadPlugin(); });
+    ASSERT_EQ(1u, asked.size());
+    EXPECT_EQ(L"Delete old/empty notes", asked[0].title);
+    EXPECT_TRUE(fileExists(note));
     // The keys this instance did not change keep their values, in the form
     // they are written; the missing ones are added after them.
     EXPECT_EQ((std::vector<std::wstring>{
