@@ -186,8 +186,9 @@ ScanJob* startScanJob(HWND panel, const wchar_t* folder, const wchar_t* extensio
                       Listing* listing);
 // What the job found since the last look: a new listing (*listing, now the
 // caller's reference; null when none came) and the rows of the listing that
-// match (appended to found). False when some were lost: memory ran out.
-bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found);
+// match (appended to found); *finished once the job has found all it will.
+// False when some were lost: memory ran out.
+bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found, bool* finished);
 // Cancels the job and lets go of it: waits until it ends, at most
 // kWorkerWaitMs (not at all unless mayWait); a job still running then frees
 // itself when it ends, and what it finds is dropped.

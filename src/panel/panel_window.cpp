@@ -18,6 +18,7 @@
 #include <strsafe.h>
 
 #include "../commands/commands.h"
+#include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
@@ -35,21 +36,31 @@ const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
 const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
 const wchar_t kPathsTooLong[] = L"%d notes not listed: their paths are too long";
 const wchar_t kStatusSeparator[] = L"; ";
+const wchar_t kOneNote[] = L"1 note";
+const wchar_t kNotes[] = L"%d notes";
+const wchar_t kFoundOfOne[] = L"%d of 1 note";
+const wchar_t kFoundOfNotes[] = L"%d of %d notes";
+const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
 
 // Keys handled after the key's own message: the question and the editor's
 // open can run a modal loop, which must not run inside a control's handling
 // of the key (the editor may destroy the control meanwhile).
 const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
 const UINT kDeleteNoteMessage = WM_APP + 11;
+const UINT kCreateNoteMessage = WM_APP + 12;
 const UINT_PTR kRefreshTimer = 1;
 // Changes come in bursts (a save writes a file several times): one listing
 // after the burst, and at most one a second for changes the watch reports.
 const UINT kRefreshDelayMs = 100;
 const ULONGLONG kWatchRelistIntervalMs = 1000;
-const int kMessageCapacity = 1024;
+const int kCellTextCapacity = 1024;
 const int kStatusCapacity = 256;
 const int kCellCapacity = 128;
-const int kColumnWidths[] = {110, 105, 220};
+// Columns: the name takes this share of what the date leaves, at least
+// kNameMinWidth; the first line the rest.
+const int kNameShare = 40;  // per cent
+const int kNameMinWidth = 90;
+const int kColumnPadding = 16;  // around a cell's text
 
 struct PanelState {
     HWND window;
@@ -62,6 +73,8 @@ struct PanelState {
     Listing* listing;          // what the list shows, newest first
     IndexList visible;         // rows of the listing the list shows
     bool searching;            // the search box held text when the scan started
+    bool scanFinished;         // the last scan has found all it will
+    bool enterPending;         // Enter in the search box waits for the search to end
     bool outOfMemory;          // not every row found could be shown
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
     bool selecting;            // the panel itself sets the selection
@@ -70,7 +83,9 @@ struct PanelState {
     bool listAfterWatchReady;  // the next listing waits for the new watch
     bool refreshPending;       // the refresh timer runs
     ULONGLONG lastWatchRelist;
-    wchar_t cell[kMessageCapacity];  // text handed to the list view
+    wchar_t cell[kCellTextCapacity];  // text handed to the list view
+    int changedWidth;          // of the Changed column: a date and time as the locale writes them
+    int sizedForWidth;         // the list's width the columns were last sized for
 };
 
 PanelState* g_panel;        // null while the panel has no window
@@ -105,6 +120,8 @@ bool watchBeforeListing(PanelState* panel) {
 }
 
 // ---- The list ------------------------------------------------------------------
+
+void sizeColumns(PanelState* panel);
 
 const NoteRow* noteAtRow(const PanelState* panel, int item) {
     if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
@@ -166,17 +183,31 @@ void selectionChanged(PanelState* panel, const NMLISTVIEW* change) {
     StringCchCopyW(panel->chosen, MAX_PATH, note ? note->fileName : L"");
 }
 
-// The status line: what kept notes out of the list.
+// Adds a part to the status line, after a separator.
+void addStatusPart(wchar_t* text, const wchar_t* part) {
+    if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
+    StringCchCatW(text, kStatusCapacity, part);
+}
+
+// The status line: how many notes the list shows (of how many, when
+// searching), and what kept notes out of it.
 void showStatus(PanelState* panel) {
     wchar_t text[kStatusCapacity] = L"";
+    if (panel->readable && panel->listing) {
+        const int shown = static_cast<int>(panel->visible.count);
+        const int total = static_cast<int>(panel->listing->notes.count);
+        if (panel->searching && total == 1) StringCchPrintfW(text, kStatusCapacity, kFoundOfOne, shown);
+        else if (panel->searching) StringCchPrintfW(text, kStatusCapacity, kFoundOfNotes, shown, total);
+        else if (shown == 1) StringCchCopyW(text, kStatusCapacity, kOneNote);
+        else StringCchPrintfW(text, kStatusCapacity, kNotes, shown);
+    }
     const ListingTrouble* trouble = panel->listing ? &panel->listing->trouble : nullptr;
-    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) StringCchCopyW(text, kStatusCapacity, kOutOfMemory);
+    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) addStatusPart(text, kOutOfMemory);
     if (trouble && trouble->pathsTooLong > 0) {
         wchar_t tooLong[kStatusCapacity];
         if (trouble->pathsTooLong == 1) StringCchCopyW(tooLong, kStatusCapacity, kOnePathTooLong);
         else StringCchPrintfW(tooLong, kStatusCapacity, kPathsTooLong, trouble->pathsTooLong);
-        if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
-        StringCchCatW(text, kStatusCapacity, tooLong);
+        addStatusPart(text, tooLong);
     }
     wchar_t shown[kStatusCapacity] = L"";
     GetWindowTextW(panel->status, shown, kStatusCapacity);
@@ -190,6 +221,8 @@ void showRows(PanelState* panel) {
     panel->selecting = true;
     SendMessageW(panel->list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
     panel->selecting = false;
+    // A vertical scroll bar may have come or gone.
+    sizeColumns(panel);
     showChosen(panel);
     InvalidateRect(panel->list, nullptr, FALSE);
     showStatus(panel);
@@ -219,10 +252,12 @@ void startJob(PanelState* panel, bool relist) {
     GetWindowTextW(panel->search, text, kQueryCapacity);
     panel->searching = text[0] != L'\0';
     if (!relist && !panel->searching) {
+        panel->scanFinished = true;
         showWholeListing(panel);
         showRows(panel);
         return;
     }
+    panel->scanFinished = false;
     if (relist) panel->listAfterWatchReady = false;
     if (panel->searching) {
         panel->visible.count = 0;
@@ -231,6 +266,7 @@ void startJob(PanelState* panel, bool relist) {
     panel->scan = startScanJob(panel->window, panel->folder, settings().Extension, text,
                                relist ? nullptr : panel->listing);
     if (!panel->scan) {
+        panel->scanFinished = true;
         panel->outOfMemory = true;
         showStatus(panel);
     }
@@ -259,7 +295,9 @@ void startScan(PanelState* panel, bool relist) {
 void takeScanResults(PanelState* panel) {
     Listing* fresh = nullptr;
     IndexList found = {};
-    if (!takeScanProgress(panel->scan, &fresh, &found)) panel->outOfMemory = true;
+    bool finished = false;
+    if (!takeScanProgress(panel->scan, &fresh, &found, &finished)) panel->outOfMemory = true;
+    panel->scanFinished = finished;
     if (fresh) {
         releaseListing(panel->listing);
         panel->listing = fresh;
@@ -275,6 +313,11 @@ void takeScanResults(PanelState* panel) {
     }
     freeIndexList(&found);
     showRows(panel);
+    // Enter waited to know whether anything matches.
+    if (panel->enterPending && (panel->visible.count > 0 || finished)) {
+        panel->enterPending = false;
+        PostMessageW(panel->window, kOpenNoteMessage, 1, 0);
+    }
 }
 
 // A change the watch saw: one listing after the burst, at most one a second.
@@ -305,21 +348,91 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
     const int item = info->item.iItem;
     if (!panel->readable) {
         if (item == 0 && info->item.iSubItem == 0)
-            StringCchPrintfW(cell, kMessageCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
+            StringCchPrintfW(cell, kCellTextCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
     } else if (const NoteRow* note = noteAtRow(panel, item)) {
         switch (info->item.iSubItem) {
-        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kMessageCapacity); break;
-        case 1: formatChanged(note->changed, cell, kMessageCapacity); break;
-        default: StringCchCopyW(cell, kMessageCapacity, note->firstLine); break;
+        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kCellTextCapacity); break;
+        case 1: formatChanged(note->changed, cell, kCellTextCapacity); break;
+        default: StringCchCopyW(cell, kCellTextCapacity, note->firstLine); break;
         }
     }
     info->item.pszText = cell;
 }
 
+// Writes a new note holding its first line and a line break, as UTF-8;
+// false (GetLastError saying why) when it cannot, an existing file
+// included.
+bool writeNewNote(const wchar_t* path, const wchar_t* firstLine) {
+    char bytes[3 * kQueryCapacity + 2];
+    const int length = WideCharToMultiByte(CP_UTF8, 0, firstLine, -1, bytes, 3 * kQueryCapacity, nullptr, nullptr);
+    if (length <= 0) return false;
+    StringCchCatA(bytes, ARRAYSIZE(bytes), "\r\n");
+    const DWORD size = static_cast<DWORD>(lstrlenA(bytes));
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!whole) {
+        DeleteFileW(path);
+        SetLastError(error ? error : ERROR_WRITE_FAULT);
+    }
+    return whole;
+}
+
+// The view showing the active document.
+HWND currentView() {
+    int view = 0;
+    SendMessageW(hostWindow(), NPPM_GETCURRENTSCINTILLA, 0, reinterpret_cast<LPARAM>(&view));
+    return view == 1 ? secondView() : mainView();
+}
+
+// Enter with nothing found, or Ctrl+Enter: a note named from the search
+// text (made safe for a file name as a first line is) in the note folder,
+// holding the text as its first line, opened with the caret on the line
+// after it; the list shows it selected. A note of that name that is there
+// already is opened as it is, never overwritten.
+void createNoteFromSearch(PanelState* panel) {
+    wchar_t text[kQueryCapacity], name[kQueryCapacity];
+    GetWindowTextW(panel->search, text, kQueryCapacity);
+    if (!text[0]) return;
+    StringCchCopyW(name, kQueryCapacity, text);
+    makeFileNameSafe(name);
+    NotePathFault fault = NotePathFault::None;
+    wchar_t path[kExpansionCapacity];
+    StringCchCopyW(path, kExpansionCapacity, composeNamedNotePath(name, &fault));
+    if (!path[0]) {
+        showNotePathError(fault, name);
+        return;
+    }
+    const bool created = writeNewNote(path, text);
+    if (!created && GetLastError() != ERROR_FILE_EXISTS) {
+        showNoteError(kNoteNotCreated, path);
+        return;
+    }
+    StringCchCopyW(panel->chosen, MAX_PATH, PathFindFileNameW(path));
+    startScan(panel, true);
+    // The panel is not touched after the open (see openChosenNote).
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
+        SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
+}
+
 // Enter or a double-click: opens the note shown selected (from the search
-// box with none chosen, the first one found).
-void openChosenNote(PanelState* panel, bool firstWhenNone) {
-    if (firstWhenNone && !selectedNote(panel)) chooseRow(panel, 0);
+// box with none chosen, the first one found; with none found, once the
+// search has ended, a new note named from the search text).
+void openChosenNote(PanelState* panel, bool fromSearch) {
+    if (fromSearch && !selectedNote(panel)) {
+        if (panel->readable && panel->visible.count > 0) {
+            chooseRow(panel, 0);
+        } else if (panel->scanFinished) {
+            createNoteFromSearch(panel);
+            return;
+        } else {
+            panel->enterPending = true;
+            return;
+        }
+    }
     const NoteRow* note = selectedNote(panel);
     wchar_t path[MAX_PATH];
     if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return;
@@ -360,6 +473,36 @@ void deleteChosenNote(PanelState* panel) {
 
 // ---- The window ------------------------------------------------------------------
 
+// The width a date and time take in the list, in the user's format.
+int measureChangedWidth(HWND list) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    wchar_t sample[kCellCapacity];
+    formatChanged(now, sample, kCellCapacity);
+    const int text = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(sample)));
+    const int header = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(kColumnChanged)));
+    return (text > header ? text : header) + kColumnPadding;
+}
+
+// Shares the list's width out: the date whole, the name most of what is
+// left, the first line the rest; no horizontal scrolling in a narrow panel.
+void sizeColumns(PanelState* panel) {
+    RECT area;
+    GetClientRect(panel->list, &area);
+    const int width = area.right - area.left;
+    if (width <= 0 || width == panel->sizedForWidth) return;
+    panel->sizedForWidth = width;
+    if (!panel->changedWidth) panel->changedWidth = measureChangedWidth(panel->list);
+    int changed = panel->changedWidth;
+    if (changed > width / 2) changed = width / 2;
+    const int rest = width - changed;
+    int name = rest * kNameShare / 100;
+    if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;
+    const int widths[] = {name, changed, rest - name};
+    for (int column = 0; column < 3; ++column)
+        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, column, widths[column]);
+}
+
 void layoutPanel(PanelState* panel) {
     RECT client, box, status;
     GetClientRect(panel->window, &client);
@@ -372,6 +515,7 @@ void layoutPanel(PanelState* panel) {
     const int statusTop = client.bottom - margin - statusHeight;
     MoveWindow(panel->list, margin, top, width, statusTop - margin - top, TRUE);
     MoveWindow(panel->status, margin, statusTop, width, statusHeight, TRUE);
+    sizeColumns(panel);
 }
 
 void setUpList(HWND list) {
@@ -382,7 +526,7 @@ void setUpList(HWND list) {
         LVCOLUMNW column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = const_cast<wchar_t*>(names[i]);
-        column.cx = kColumnWidths[i];
+        column.cx = 0;  // see sizeColumns
         column.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
@@ -422,7 +566,8 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
         moveToList(panel);
         return true;
     case VK_RETURN:
-        PostMessageW(panel->window, kOpenNoteMessage, inList ? 0 : 1, 0);
+        if (!inList && GetKeyState(VK_CONTROL) < 0) PostMessageW(panel->window, kCreateNoteMessage, 0, 0);
+        else PostMessageW(panel->window, kOpenNoteMessage, inList ? 0 : 1, 0);
         return true;
     case VK_DELETE:
         if (!inList) return false;
@@ -503,8 +648,10 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         layoutPanel(panel);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown)
+        if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown) {
+            panel->enterPending = false;
             startScan(panel, false);
+        }
         return TRUE;
     case WM_NOTIFY: {
         const bool handled = handleNotify(panel, reinterpret_cast<NMHDR*>(lParam));
@@ -516,6 +663,9 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     case kDeleteNoteMessage:
         if (panel->shown) deleteChosenNote(panel);
+        return TRUE;
+    case kCreateNoteMessage:
+        if (panel->shown) createNoteFromSearch(panel);
         return TRUE;
     case kScanProgressMessage:
         if (panel->scan && wParam == reinterpret_cast<WPARAM>(panel->scan)) takeScanResults(panel);

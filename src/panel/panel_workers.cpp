@@ -89,6 +89,7 @@ struct ScanJob {
     bool listingTaken;      // the panel took a reference to it
     IndexList matches;      // rows found since the panel last looked
     bool matchesLost;       // memory ran out for some
+    bool finished;          // the worker has listed and searched everything
     bool posted;            // a progress message is on its way
 };
 
@@ -153,6 +154,10 @@ DWORD WINAPI scanWorker(void* argument) {
         LeaveCriticalSection(&job->lock);
     }
     if (job->query.length > 0 && job->listing && job->listing->readable && !job->cancel) searchListing(job);
+    EnterCriticalSection(&job->lock);
+    job->finished = !job->cancel;
+    tellPanel(job);
+    LeaveCriticalSection(&job->lock);
     if (workerEnds(&job->state)) freeScanJob(job);
     leaveWorker();
     return 0;
@@ -180,7 +185,7 @@ ScanJob* startScanJob(HWND panel, const wchar_t* folder, const wchar_t* extensio
     return job;
 }
 
-bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found) {
+bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found, bool* finished) {
     *listing = nullptr;
     bool complete = true;
     EnterCriticalSection(&job->lock);
@@ -196,6 +201,7 @@ bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found) {
     job->matches.count = 0;
     if (job->matchesLost) complete = false;
     job->matchesLost = false;
+    *finished = job->finished;
     job->posted = false;
     LeaveCriticalSection(&job->lock);
     return complete;

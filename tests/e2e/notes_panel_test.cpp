@@ -6,7 +6,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -126,6 +128,11 @@ protected:
     }
 
     void search(const std::wstring& text) { SetDlgItemTextW(panel(), kSearchBoxId, text.c_str()); }
+    // Handles the editor's messages until the dialog that future waits for
+    // was answered (it opens from a posted message).
+    static bool pumpUntilAnswered(std::future<SeenDialog>& seen) {
+        return pumpUntil([&seen] { return seen.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+    }
     HWND searchBox() const { return GetDlgItem(panel(), kSearchBoxId); }
 
     void selectRow(int item) {
@@ -265,6 +272,62 @@ TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) 
     EXPECT_EQ(before.i64NumItems + 1, after.i64NumItems);
 }
 
+TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "plan", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+
+    // Pressed at once: Enter waits for the search to end before it decides.
+    search(L"Call Ann: 3/4 caf\u00E9");
+    pressInList(VK_RETURN, searchBox());
+    const std::wstring made = notePath(L"Call Ann_ 3_4 caf\u00E9.note");
+    ASSERT_TRUE(pumpUntil([&made] { return fileExists(made); }));
+    EXPECT_EQ("Call Ann: 3/4 caf\xC3\xA9\r\n", readFileBytes(made));
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(made, requestsOf(NPPM_DOOPEN)[0].text);
+    // Open, the caret at the start of the second line, in view.
+    const Document& opened = activeDocument();
+    EXPECT_EQ(made, opened.path);
+    EXPECT_EQ(static_cast<INT_PTR>(opened.bytes.size()), opened.caret);
+    EXPECT_EQ(opened.caret, opened.anchor);
+    EXPECT_EQ(opened.caret, opened.scrolledTo);
+    // Listed (its first line matches the search) and selected.
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"Call Ann_ 3_4 caf\u00E9"}) && selectedName() == names()[0]; }))
+        << ::testing::PrintToString(names());
+
+    // Enter again opens it: it is found now.
+    pressInList(VK_RETURN, searchBox());
+    ASSERT_EQ(2u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(made, requestsOf(NPPM_DOOPEN)[1].text);
+    EXPECT_EQ(2u, documents().size()) << "opened twice";
+}
+
+TEST_F(NotesPanel, EnterOnASearchThatCannotNameANoteIsRefusedWithTheNotePathError) {
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return names().empty(); }));
+    const struct {
+        const wchar_t* typed;
+        const wchar_t* told;
+    } cases[] = {
+        {L"...", L"the note name is empty, or only dots and blanks"},
+        {L"con", L"\"con.note\" is the name of a device"},
+    };
+    for (const auto& c : cases) {
+        search(c.typed);
+        std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+        pressInList(VK_RETURN, searchBox());
+        ASSERT_TRUE(pumpUntilAnswered(error)) << ::testing::PrintToString(c.typed);
+        const SeenDialog told = error.get();
+        EXPECT_EQ(L"Quiblet Plugin", told.title);
+        EXPECT_EQ(hostWindow(), told.owner);
+        EXPECT_NE(std::wstring::npos, told.text.find(c.told)) << ::testing::PrintToString(told.text);
+    }
+    EXPECT_TRUE(requestsOf(NPPM_DOOPEN).empty());
+    EXPECT_TRUE(names().empty());
+}
+
 TEST_F(NotesPanel, WhereTheRecycleBinCannotTakeTheNoteDeleteAsksBeforeDeletingItForGood) {
     // Wine's Recycle Bin is the desktop trash under XDG_DATA_HOME, which it
     // takes from the environment the first time it is used: below a regular
@@ -380,6 +443,47 @@ TEST_F(NotesPanel, FilesOfOtherKindsWrittenInTheFolderDoNotListItAgain) {
         << ::testing::PrintToString(names());
 }
 
+TEST_F(NotesPanel, TheStatusLineSaysHowManyNotesTheListShows) {
+    ASSERT_NO_FATAL_FAILURE(showNotesABC());
+    EXPECT_TRUE(pumpUntil([this] { return statusLine() == L"3 notes"; })) << ::testing::PrintToString(statusLine());
+    search(L"B");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"b"}) && statusLine() == L"1 of 3 notes"; }))
+        << ::testing::PrintToString(statusLine());
+    search(L"");
+    EXPECT_TRUE(pumpUntil([this] { return statusLine() == L"3 notes"; })) << ::testing::PrintToString(statusLine());
+    ASSERT_TRUE(DeleteFileW(notePath(L"a.note").c_str()));
+    ASSERT_TRUE(DeleteFileW(notePath(L"b.note").c_str()));
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"c"}) && statusLine() == L"1 note"; }))
+        << ::testing::PrintToString(statusLine());
+}
+
+TEST_F(NotesPanel, TheColumnsShareThePanelsWidthWithTheDateWhole) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "Meeting with Ann about the plan for the next year", minutesAgo(5)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    for (int panelWidth : {340, 200, 700}) {
+        RECT place;
+        GetWindowRect(panel(), &place);
+        MapWindowPoints(nullptr, hostWindow(), reinterpret_cast<POINT*>(&place), 2);
+        MoveWindow(panel(), place.left, place.top, panelWidth, place.bottom - place.top, TRUE);
+        pumpMessages();
+        RECT area;
+        GetClientRect(list(), &area);
+        const int name = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 0, 0));
+        const int changed = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 1, 0));
+        const int firstLine = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 2, 0));
+        // Nothing beyond the right edge, the date not cut.
+        EXPECT_EQ(area.right, name + changed + firstLine) << panelWidth;
+        const std::wstring date = cell(0, 1);
+        EXPECT_GT(changed, static_cast<int>(SendMessageW(list(), LVM_GETSTRINGWIDTHW, 0,
+                                                         reinterpret_cast<LPARAM>(date.c_str()))))
+            << panelWidth;
+        EXPECT_GT(name, 0) << panelWidth;
+        if (panelWidth >= 340) EXPECT_GT(firstLine, name / 2) << panelWidth;
+    }
+}
+
 TEST_F(NotesPanel, AMissingFolderSaysSoInOneLine) {
     storeSetting(L"Folder", L"%temp%\\no such folder");
     loadPlugin();
@@ -401,7 +505,7 @@ TEST_F(NotesPanel, TheStatusLineSaysWhenNotesCannotBeListedForTheLengthOfTheirPa
     loadPlugin();
     showPanel();
     ASSERT_TRUE(pumpUntil([this] { return showsNames({L"short"}); })) << ::testing::PrintToString(names());
-    EXPECT_EQ(L"2 notes not listed: their paths are too long", statusLine());
+    EXPECT_EQ(L"1 note; 2 notes not listed: their paths are too long", statusLine());
 }
 
 TEST_F(NotesPanel, OkInOptionsWithAnotherExtensionListsTheNotesOfThatExtension) {
@@ -566,6 +670,28 @@ TEST_F(NotesPanelKeyboard, TheEditorsShortcutsWorkWithTheFocusInThePanelAndItsOw
     EXPECT_EQ(1, fileNewSeenByHost());
     ASSERT_TRUE(pressKeys('N', true, true, 5000, searchBox()));
     EXPECT_TRUE(fileExists(notePath(L"made_with_keys.note")));
+}
+
+TEST_F(NotesPanelKeyboard, CtrlEnterCreatesANoteEvenWhenNotesMatchAndOpensOneThatExists) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "the plan", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+
+    search(L"pla");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    ASSERT_TRUE(pressKeys(VK_RETURN, true, false, 5000, searchBox()));
+    ASSERT_TRUE(pumpUntil([this] { return fileExists(notePath(L"pla.note")); }));
+    EXPECT_EQ("pla\r\n", readFileBytes(notePath(L"pla.note")));
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 2 && selectedName() == L"pla"; }))
+        << ::testing::PrintToString(names());
+
+    // A note of that name is there already: it is opened as it is.
+    search(L"plan");
+    ASSERT_TRUE(pressKeys(VK_RETURN, true, false, 5000, searchBox()));
+    ASSERT_TRUE(pumpUntil([this] { return requestsOf(NPPM_DOOPEN).size() == 2; }));
+    EXPECT_EQ(notePath(L"plan.note"), requestsOf(NPPM_DOOPEN)[1].text);
+    EXPECT_EQ("the plan", readFileBytes(notePath(L"plan.note")));
 }
 
 TEST_F(NotesPanelKeyboard, AfterTheDeleteQuestionTheFocusIsBackInTheListOnTheNextNote) {
