@@ -549,8 +549,9 @@ void moveToList(PanelState* panel) {
 // the search box: Enter opens the note chosen (or the first found), Down
 // and Tab move to the list. In the list: Enter opens the note shown
 // selected, Delete deletes it (after asking), Tab and Shift+Tab move to the
-// search box. In both F5 lists the folder again and Esc does nothing. True
-// when the key was handled.
+// search box. In both F5 lists the folder again. Esc clears the search box;
+// in an empty one, and in the list, it returns to the document. True when
+// the key was handled.
 bool handleKey(PanelState* panel, HWND control, WPARAM key) {
     const bool inList = control == panel->list;
     switch (key) {
@@ -574,6 +575,9 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
         PostMessageW(panel->window, kDeleteNoteMessage, 0, 0);
         return true;
     case VK_ESCAPE:
+        // A search to clear first; then back to the document.
+        if (!inList && GetWindowTextLengthW(panel->search) > 0) SetWindowTextW(panel->search, L"");
+        else SetFocus(currentView());
         return true;
     default:
         return false;
@@ -750,6 +754,15 @@ void dockPanel(int row) {
 
 void toggleNotesPanel(int row, int commandId) {
     g_commandId = commandId;
+    // Shown but the user is elsewhere in the editor: the command takes them
+    // to the search box, its text selected; once there (or with the editor
+    // not active, nothing focused), it hides the panel.
+    HWND focus = GetFocus();
+    if (g_panel && g_panel->shown && focus && !IsChild(g_panel->window, focus)) {
+        SetFocus(g_panel->search);
+        SendMessageW(g_panel->search, EM_SETSEL, 0, -1);
+        return;
+    }
     if (g_panel && g_panel->shown) {
         SendMessageW(hostWindow(), NPPM_DMMHIDE, 0, reinterpret_cast<LPARAM>(g_panel->window));
         panelHidden(g_panel);

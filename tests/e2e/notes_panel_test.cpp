@@ -694,6 +694,39 @@ TEST_F(NotesPanelKeyboard, CtrlEnterCreatesANoteEvenWhenNotesMatchAndOpensOneTha
     EXPECT_EQ("the plan", readFileBytes(notePath(L"plan.note")));
 }
 
+TEST_F(NotesPanelKeyboard, TheCommandReachesTheSearchBoxAndEscTwiceReturnsToTheDocument) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "plan", minutesAgo(10)));
+    loadPlugin();
+    ShowWindow(hostWindow(), SW_SHOW);
+    SetForegroundWindow(hostWindow());
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+
+    // Shown, the user in the document: the command takes them to the
+    // search box; there, it hides the panel.
+    SetFocus(mainView());
+    runCommand(kNotesPanel);
+    EXPECT_TRUE(shown());
+    EXPECT_EQ(searchBox(), GetFocus());
+    runCommand(kNotesPanel);
+    EXPECT_FALSE(shown());
+
+    // Esc clears the search; a second Esc returns to the document, in the
+    // view the user works in.
+    runCommand(kNotesPanel);
+    activateDocument(activeDocument().bufferId, 1);
+    SetFocus(searchBox());
+    search(L"zz");
+    ASSERT_TRUE(pumpUntil([this] { return names().empty(); }));
+    ASSERT_TRUE(pressKeys(VK_ESCAPE, false, false, 5000, searchBox()));
+    EXPECT_EQ(0, GetWindowTextLengthW(searchBox()));
+    EXPECT_EQ(searchBox(), GetFocus());
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    ASSERT_TRUE(pressKeys(VK_ESCAPE, false, false, 5000, searchBox()));
+    EXPECT_EQ(secondView(), GetFocus());
+    EXPECT_TRUE(shown());
+}
+
 TEST_F(NotesPanelKeyboard, AfterTheDeleteQuestionTheFocusIsBackInTheListOnTheNextNote) {
     ASSERT_NO_FATAL_FAILURE(showNotesABC());
     // The editor's window is active, as the user's is: when the question
