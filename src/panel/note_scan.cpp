@@ -288,7 +288,55 @@ void sortNewestFirst(NoteList* list) {
     list->capacity = list->count;
 }
 
+// Length of the sub-folder part of a row's file name (the folder below the
+// root, without the separator after it); 0 for a note of the root.
+size_t folderLengthOf(const wchar_t* fileName) {
+    const wchar_t* name = PathFindFileNameW(fileName);
+    return name > fileName ? static_cast<size_t>(name - fileName - 1) : 0;
+}
+
+int compareNames(const NoteRow& left, const NoteRow& right) {
+    return lstrcmpiW(PathFindFileNameW(left.fileName), PathFindFileNameW(right.fileName));
+}
+
+int compareFolders(const NoteRow& left, const NoteRow& right) {
+    const size_t leftLength = folderLengthOf(left.fileName), rightLength = folderLengthOf(right.fileName);
+    if (leftLength == 0 || rightLength == 0) return leftLength == rightLength ? 0 : leftLength == 0 ? -1 : 1;
+    const int order = CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, left.fileName,
+                                      static_cast<int>(leftLength), right.fileName, static_cast<int>(rightLength),
+                                      nullptr, nullptr, 0);
+    return order ? order - CSTR_EQUAL : 0;
+}
+
+// The order of sort (a kPanelSort value) between two rows: negative when
+// left comes first. Ties go by name, then newest first.
+int compareRows(const NoteRow& left, const NoteRow& right, int sort) {
+    int order = 0;
+    const bool reversed = sort % 2 == 1;
+    switch (sort / 2) {
+    case 0: order = -CompareFileTime(&left.changed, &right.changed); break;
+    case 1: order = compareNames(left, right); break;
+    default: order = compareFolders(left, right); break;
+    }
+    if (reversed) order = -order;
+    if (order == 0) order = compareNames(left, right);
+    if (order == 0) order = -CompareFileTime(&left.changed, &right.changed);
+    return order;
+}
+
 }  // namespace
+
+void sortVisibleRows(const NoteList& notes, IndexList* visible, int sort) {
+    if (visible->count < 2) return;
+    // The listing comes newest first: for that order, the listing's.
+    if (sort == 0) {
+        std::sort(visible->items, visible->items + visible->count);
+        return;
+    }
+    const NoteRow* rows = notes.rows;
+    std::sort(visible->items, visible->items + visible->count,
+                     [rows, sort](int a, int b) { return compareRows(rows[a], rows[b], sort) < 0; });
+}
 
 bool appendRow(NoteList* list, const NoteRow& row) {
     if (!grow(reinterpret_cast<void**>(&list->rows), list->count, &list->capacity, sizeof(NoteRow))) return false;

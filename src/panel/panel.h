@@ -128,6 +128,11 @@ struct NoteQuery {
 void prepareQuery(const wchar_t* text, NoteQuery* query, UINT codePage = CP_ACP);
 // Whether text holds the search text, ignoring case.
 bool textMatches(const wchar_t* text, const NoteQuery& query);
+// Puts the rows of notes that visible holds in the order of sort (a
+// kPanelSort value of the settings; notes is newest first): by time, by
+// name or by sub-folder, either way round; equal ones by name, then newest
+// first.
+void sortVisibleRows(const NoteList& notes, IndexList* visible, int sort);
 // A note's name as the list shows it: its file name without the extension.
 void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name, size_t capacity);
 

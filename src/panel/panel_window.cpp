@@ -48,6 +48,7 @@ const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
 const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
 const UINT kDeleteNoteMessage = WM_APP + 11;
 const UINT kCreateNoteMessage = WM_APP + 12;
+const UINT kSaveSortMessage = WM_APP + 13;  // its box, if any, is not shown inside the list's click
 const UINT_PTR kRefreshTimer = 1;
 // Changes come in bursts (a save writes a file several times): one listing
 // after the burst, and at most one a second for changes the watch reports.
@@ -86,6 +87,7 @@ struct PanelState {
     wchar_t cell[kCellTextCapacity];  // text handed to the list view
     int changedWidth;          // of the Changed column: a date and time as the locale writes them
     int sizedForWidth;         // the list's width the columns were last sized for
+    int sort;                  // the list's order, a kPanelSort value
 };
 
 PanelState* g_panel;        // null while the panel has no window
@@ -239,6 +241,11 @@ void showWholeListing(PanelState* panel) {
     }
 }
 
+// The visible rows in the order the user chose.
+void sortRows(PanelState* panel) {
+    if (panel->listing) sortVisibleRows(panel->listing->notes, &panel->visible, panel->sort);
+}
+
 void dropListing(PanelState* panel) {
     releaseListing(panel->listing);
     panel->listing = nullptr;
@@ -254,6 +261,7 @@ void startJob(PanelState* panel, bool relist) {
     if (!relist && !panel->searching) {
         panel->scanFinished = true;
         showWholeListing(panel);
+        sortRows(panel);
         showRows(panel);
         return;
     }
@@ -312,6 +320,7 @@ void takeScanResults(PanelState* panel) {
         }
     }
     freeIndexList(&found);
+    sortRows(panel);
     showRows(panel);
     // Enter waited to know whether anything matches.
     if (panel->enterPending && (panel->visible.count > 0 || finished)) {
@@ -532,6 +541,48 @@ void setUpList(HWND list) {
     }
 }
 
+// The column a sort is by, and the sort a first click on a column gives
+// (-1: the column does not sort).
+const int kNameColumn = 0, kChangedColumn = 1;
+int columnOfSort(int sort) { return sort / 2 == 1 ? kNameColumn : kChangedColumn; }
+int firstSortOfColumn(int column) {
+    if (column == kNameColumn) return kPanelSortNameAscending;
+    if (column == kChangedColumn) return kPanelSortChangedNewestFirst;
+    return -1;
+}
+
+// The arrow on the header of the column the list is sorted by: up for
+// A to Z and oldest first, down for the other way.
+void showSortArrow(PanelState* panel) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETHEADER, 0, 0));
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    const bool up = panel->sort == kPanelSortNameAscending || panel->sort == kPanelSortFolderAscending ||
+                    panel->sort == kPanelSortChangedOldestFirst;
+    for (int column = 0; column < count; ++column) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == columnOfSort(panel->sort)) item.fmt |= up ? HDF_SORTUP : HDF_SORTDOWN;
+        SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// A click on a column's header: sorts by it, a second click the other way
+// round; the choice is kept in the settings.
+void sortByColumn(PanelState* panel, int column) {
+    const int first = firstSortOfColumn(column);
+    if (first < 0) return;
+    panel->sort = panel->sort / 2 == first / 2 ? panel->sort ^ 1 : first;
+    showSortArrow(panel);
+    sortRows(panel);
+    showRows(panel);
+    const int row = rowOfChosen(panel);
+    if (row >= 0) SendMessageW(panel->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    settings().PanelSort = panel->sort;
+    PostMessageW(panel->window, kSaveSortMessage, 0, 0);
+}
+
 // Characters that a dialog manager would have taken: in a control of their
 // own they would only beep or be typed.
 bool isDialogCharacter(WPARAM character) {
@@ -619,6 +670,9 @@ bool handleNotify(PanelState* panel, NMHDR* header) {
         case NM_DBLCLK:
             PostMessageW(panel->window, kOpenNoteMessage, 0, 0);
             return true;
+        case LVN_COLUMNCLICK:
+            sortByColumn(panel, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+            return true;
         default:
             return false;
         }
@@ -643,6 +697,11 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
         SetWindowSubclass(panel->list, controlKeysProc, 1, 0);
         setUpList(panel->list);
+        // A value the settings file should not hold is the default order.
+        panel->sort = settings().PanelSort;
+        if (panel->sort < kPanelSortChangedNewestFirst || panel->sort > kPanelSortFolderDescending)
+            panel->sort = kPanelSortChangedNewestFirst;
+        showSortArrow(panel);
         layoutPanel(panel);
         return FALSE;
     }
@@ -670,6 +729,9 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     case kCreateNoteMessage:
         if (panel->shown) createNoteFromSearch(panel);
+        return TRUE;
+    case kSaveSortMessage:
+        if (!saveSettings()) showSettingsNotSaved(hostWindow());
         return TRUE;
     case kScanProgressMessage:
         if (panel->scan && wParam == reinterpret_cast<WPARAM>(panel->scan)) takeScanResults(panel);

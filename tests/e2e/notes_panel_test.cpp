@@ -135,6 +135,25 @@ protected:
     }
     HWND searchBox() const { return GetDlgItem(panel(), kSearchBoxId); }
 
+    // A click on a column's header, as the user's mouse gives it.
+    void clickHeader(int column) {
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
+        RECT place = {};
+        SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&place));
+        const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+        PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(header, WM_LBUTTONUP, 0, at);
+        pumpMessages();
+    }
+    // HDF_SORTUP, HDF_SORTDOWN or 0 on a column's header.
+    int sortArrow(int column) const {
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+    }
+
     void selectRow(int item) {
         LVITEMW state = {};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -482,6 +501,49 @@ TEST_F(NotesPanel, TheColumnsShareThePanelsWidthWithTheDateWhole) {
         EXPECT_GT(name, 0) << panelWidth;
         if (panelWidth >= 340) EXPECT_GT(firstLine, name / 2) << panelWidth;
     }
+}
+
+TEST_F(NotesPanel, AClickOnAHeaderSortsByItASecondTheOtherWayAndTheOrderIsKept) {
+    ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
+    ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(20)));
+    ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"b", L"c", L"a"}); }));
+    EXPECT_EQ(HDF_SORTDOWN, sortArrow(1));
+    selectRow(1);
+    const struct {
+        int column;
+        std::vector<std::wstring> names;
+        int arrow;
+        const wchar_t* stored;
+    } clicks[] = {
+        {0, {L"a", L"b", L"c"}, HDF_SORTUP, L"2"},
+        {0, {L"c", L"b", L"a"}, HDF_SORTDOWN, L"3"},
+        {1, {L"b", L"c", L"a"}, HDF_SORTDOWN, L"0"},
+        {1, {L"a", L"c", L"b"}, HDF_SORTUP, L"1"},
+        {2, {L"a", L"c", L"b"}, 0, L"1"},  // the first line does not sort
+        {0, {L"a", L"b", L"c"}, HDF_SORTUP, L"2"},
+    };
+    for (const auto& click : clicks) {
+        clickHeader(click.column);
+        EXPECT_TRUE(pumpUntil([&] { return showsNames(click.names); }))
+            << click.column << " " << ::testing::PrintToString(names());
+        EXPECT_EQ(click.arrow, sortArrow(click.column)) << click.column;
+        EXPECT_EQ(0, sortArrow(click.column == 0 ? 1 : 0)) << click.column;
+        EXPECT_EQ(L"c", selectedName()) << "the selection left the note";
+        EXPECT_EQ(click.stored, storedSetting(L"PanelSort"));
+    }
+    // A search keeps the order; so does the next start.
+    search(L"b");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"b"}); }));
+    search(L"");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"a", L"b", L"c"}); }));
+    unloadPlugin();
+    loadPlugin();
+    showPanel();
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"a", L"b", L"c"}); })) << ::testing::PrintToString(names());
+    EXPECT_EQ(HDF_SORTUP, sortArrow(0));
 }
 
 TEST_F(NotesPanel, AMissingFolderSaysSoInOneLine) {
