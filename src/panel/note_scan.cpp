@@ -396,9 +396,10 @@ bool notePathOf(const wchar_t* folder, const wchar_t* fileName, wchar_t* path) {
     return SUCCEEDED(StringCchCopyW(path, MAX_PATH, folder)) && PathAppendW(path, fileName);
 }
 
-bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row) {
-    wchar_t path[MAX_PATH];
-    if (!notePathOf(folder, entry.cFileName, path) || FAILED(StringCchCopyW(row->fileName, MAX_PATH, entry.cFileName)))
+bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row, const wchar_t* subfolder) {
+    wchar_t relative[MAX_PATH], path[MAX_PATH];
+    if (FAILED(StringCchCopyW(relative, MAX_PATH, subfolder)) || !PathAppendW(relative, entry.cFileName) ||
+        !notePathOf(folder, relative, path) || FAILED(StringCchCopyW(row->fileName, MAX_PATH, relative)))
         return false;
     row->changed = entry.ftLastWriteTime;
     row->attributes = entry.dwFileAttributes;
@@ -409,16 +410,38 @@ bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* 
     return true;
 }
 
-bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel,
-               ListingTrouble* trouble) {
-    rows->count = 0;
-    ListingTrouble ignored;
-    if (!trouble) trouble = &ignored;
-    ZeroMemory(trouble, sizeof *trouble);
-    wchar_t pattern[MAX_PATH];
-    if (!extension[0] || FAILED(StringCchCopyW(pattern, MAX_PATH, folder)) || !PathAppendW(pattern, L"*") ||
-        FAILED(StringCchCatW(pattern, MAX_PATH, extension)))
+bool isSubfolderEntry(const WIN32_FIND_DATAW& entry) {
+    // A junction or a link may lead anywhere, even back up the tree.
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
+    const wchar_t* name = entry.cFileName;
+    return !(name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')));
+}
+
+namespace {
+
+struct ListingWalk {
+    const wchar_t* root;
+    const wchar_t* extension;
+    NoteList* rows;
+    const volatile LONG* cancel;
+    ListingTrouble* trouble;
+};
+
+
+// Lists the notes of the sub-folder (relative to the root; "" the root
+// itself) and, levels deep, its sub-folders. False when the folder cannot
+// be read; false too when memory ran out (the walk stops there).
+bool walkFolder(ListingWalk* walk, const wchar_t* subfolder, int levels) {
+    wchar_t folder[MAX_PATH], pattern[MAX_PATH];
+    if (FAILED(StringCchCopyW(folder, MAX_PATH, walk->root)) || (subfolder[0] && !PathAppendW(folder, subfolder)) ||
+        FAILED(StringCchCopyW(pattern, MAX_PATH, folder)) || !PathAppendW(pattern, L"*")) {
+        if (!subfolder[0]) return false;
+        ++walk->trouble->pathsTooLong;
+        return true;
+    }
+    // Without sub-folders to look into, only the notes are asked for.
+    if (levels == 0 && FAILED(StringCchCatW(pattern, MAX_PATH, walk->extension))) return false;
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileExW(pattern, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH);
@@ -428,22 +451,47 @@ bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, 
         return error == ERROR_FILE_NOT_FOUND && PathIsDirectoryW(folder);
     }
     do {
-        if (*cancel) break;
-        if (!isNoteEntry(entry, extension)) continue;
-        NoteRow row;
-        // A note whose path does not fit is left out, never cut, and counted.
-        if (!readNoteRow(folder, entry, &row)) {
-            ++trouble->pathsTooLong;
+        if (*walk->cancel) break;
+        if (levels > 0 && isSubfolderEntry(entry)) {
+            wchar_t deeper[MAX_PATH];
+            if (FAILED(StringCchCopyW(deeper, MAX_PATH, subfolder)) || !PathAppendW(deeper, entry.cFileName)) {
+                ++walk->trouble->pathsTooLong;
+                continue;
+            }
+            // A sub-folder that cannot be read is left out; the rest is listed.
+            walkFolder(walk, deeper, levels - 1);
+            if (walk->trouble->outOfMemory) break;
             continue;
         }
-        if (!appendRow(rows, row)) {
-            trouble->outOfMemory = true;
+        if (!isNoteEntry(entry, walk->extension)) continue;
+        NoteRow row;
+        // A note whose path does not fit is left out, never cut, and counted.
+        if (!readNoteRow(walk->root, entry, &row, subfolder)) {
+            ++walk->trouble->pathsTooLong;
+            continue;
+        }
+        if (!appendRow(walk->rows, row)) {
+            walk->trouble->outOfMemory = true;
             break;
         }
     } while (FindNextFileW(search, &entry));
     FindClose(search);
-    sortNewestFirst(rows);
     return true;
+}
+
+}  // namespace
+
+bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel,
+               ListingTrouble* trouble, int subfolderLevels) {
+    rows->count = 0;
+    ListingTrouble ignored;
+    if (!trouble) trouble = &ignored;
+    ZeroMemory(trouble, sizeof *trouble);
+    if (!extension[0]) return false;
+    ListingWalk walk = {folder, extension, rows, cancel, trouble};
+    const bool readable = walkFolder(&walk, L"", subfolderLevels);
+    sortNewestFirst(rows);
+    return readable;
 }
 
 void prepareQuery(const wchar_t* text, NoteQuery* query, UINT codePage) {
@@ -471,7 +519,7 @@ bool textMatches(const wchar_t* text, const NoteQuery& query) {
 }
 
 void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name, size_t capacity) {
-    StringCchCopyW(name, capacity, fileName);
+    StringCchCopyW(name, capacity, PathFindFileNameW(fileName));
     const size_t cut = wcslen(extension), length = wcslen(name);
     if (cut < length) name[length - cut] = L'\0';
 }

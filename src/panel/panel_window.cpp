@@ -31,6 +31,7 @@ const wchar_t kFolderUnreadable[] = L"The note folder \"%s\" does not exist or c
 const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
+const wchar_t kColumnFolder[] = L"Folder";
 const wchar_t kSearchCue[] = L"Search notes";
 const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
 const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
@@ -57,6 +58,9 @@ const ULONGLONG kWatchRelistIntervalMs = 1000;
 const int kCellTextCapacity = 1024;
 const int kStatusCapacity = 256;
 const int kCellCapacity = 128;
+// The columns' sub-item numbers: Folder is shown, after Changed, only when
+// sub-folders are listed.
+const int kNameSubItem = 0, kChangedSubItem = 1, kFirstLineSubItem = 2, kFolderSubItem = 3;
 // Columns: the name takes this share of what the date leaves, at least
 // kNameMinWidth; the first line the rest.
 const int kNameShare = 40;  // per cent
@@ -69,8 +73,10 @@ struct PanelState {
     HWND list;
     HWND status;
     bool shown;
-    wchar_t folder[MAX_PATH];  // the note folder as last expanded
-    bool readable;             // the note folder is a full path and could be read
+    wchar_t folder[MAX_PATH];  // the folder listed as last expanded: the note folder, or the root of dated ones
+    bool withSubfolders;       // the folder's sub-folders are listed too
+    bool folderColumn;         // the list shows the Folder column
+    bool readable;             // the folder is a full path and could be read
     Listing* listing;          // what the list shows, newest first
     IndexList visible;         // rows of the listing the list shows
     bool searching;            // the search box held text when the scan started
@@ -114,9 +120,9 @@ void stopWatching(PanelState* panel, bool mayWait = true) {
 // change is missed. False when a new watch was started: the listing waits
 // for its ready message (the watch opens the folder on its own thread).
 bool watchBeforeListing(PanelState* panel) {
-    if (watchesFolder(panel->watch, panel->folder, settings().Extension)) return true;
+    if (watchesFolder(panel->watch, panel->folder, panel->withSubfolders, settings().Extension)) return true;
     stopWatching(panel);
-    panel->watch = startFolderWatch(panel->window, panel->folder, settings().Extension);
+    panel->watch = startFolderWatch(panel->window, panel->folder, panel->withSubfolders, settings().Extension);
     panel->listAfterWatchReady = panel->watch != nullptr;
     return !panel->listAfterWatchReady;
 }
@@ -124,6 +130,7 @@ bool watchBeforeListing(PanelState* panel) {
 // ---- The list ------------------------------------------------------------------
 
 void sizeColumns(PanelState* panel);
+void showFolderColumn(PanelState* panel, bool show);
 
 const NoteRow* noteAtRow(const PanelState* panel, int item) {
     if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
@@ -271,7 +278,7 @@ void startJob(PanelState* panel, bool relist) {
         panel->visible.count = 0;
         showRows(panel);
     }
-    panel->scan = startScanJob(panel->window, panel->folder, settings().Extension, text,
+    panel->scan = startScanJob(panel->window, panel->folder, panel->withSubfolders, settings().Extension, text,
                                relist ? nullptr : panel->listing);
     if (!panel->scan) {
         panel->scanFinished = true;
@@ -287,7 +294,7 @@ void startScan(PanelState* panel, bool relist) {
     panel->outOfMemory = false;
     if (!panel->listing) relist = true;
     if (relist) {
-        panel->readable = expandNoteFolder(panel->folder);
+        panel->readable = expandNoteListingRoot(panel->folder, &panel->withSubfolders);
         if (!panel->readable) {
             dropListing(panel);
             stopWatching(panel);
@@ -310,6 +317,7 @@ void takeScanResults(PanelState* panel) {
         releaseListing(panel->listing);
         panel->listing = fresh;
         panel->readable = fresh->readable;
+        showFolderColumn(panel, fresh->withSubfolders);
         if (panel->searching) panel->visible.count = 0;
         else showWholeListing(panel);
     }
@@ -362,10 +370,26 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
         switch (info->item.iSubItem) {
         case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kCellTextCapacity); break;
         case 1: formatChanged(note->changed, cell, kCellTextCapacity); break;
+        case kFolderSubItem: {
+            const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
+            if (length > 1) StringCchCopyNW(cell, kCellTextCapacity, note->fileName, length - 1);
+            break;
+        }
         default: StringCchCopyW(cell, kCellTextCapacity, note->firstLine); break;
         }
     }
     info->item.pszText = cell;
+}
+
+// A note's file name as its row holds it: its path below the folder
+// listed, or its file name when it is not below it.
+void rowNameOf(const PanelState* panel, const wchar_t* path, wchar_t* name) {
+    size_t length = wcslen(panel->folder);
+    if (length > 0 && panel->folder[length - 1] == L'\\') --length;
+    const bool below = length > 0 && wcslen(path) > length + 1 && path[length] == L'\\' &&
+                       CompareStringOrdinal(path, static_cast<int>(length), panel->folder, static_cast<int>(length),
+                                            TRUE) == CSTR_EQUAL;
+    StringCchCopyW(name, MAX_PATH, below ? path + length + 1 : PathFindFileNameW(path));
 }
 
 // Writes a new note holding its first line and a line break, as UTF-8;
@@ -420,7 +444,7 @@ void createNoteFromSearch(PanelState* panel) {
         showNoteError(kNoteNotCreated, path);
         return;
     }
-    StringCchCopyW(panel->chosen, MAX_PATH, PathFindFileNameW(path));
+    rowNameOf(panel, path, panel->chosen);
     startScan(panel, true);
     // The panel is not touched after the open (see openChosenNote).
     if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
@@ -482,6 +506,41 @@ void deleteChosenNote(PanelState* panel) {
 
 // ---- The window ------------------------------------------------------------------
 
+// Where a sub-item's column is: name 0, changed 1, then folder (when
+// shown) and first line.
+int columnOfSubItem(const PanelState* panel, int subItem) {
+    if (subItem == kFolderSubItem) return 2;
+    if (subItem == kFirstLineSubItem) return panel->folderColumn ? 3 : 2;
+    return subItem;
+}
+int subItemOfColumn(const PanelState* panel, int column) {
+    if (column == 2) return panel->folderColumn ? kFolderSubItem : kFirstLineSubItem;
+    if (column == 3) return kFirstLineSubItem;
+    return column;
+}
+
+void insertColumn(HWND list, int column, int subItem, const wchar_t* name) {
+    LVCOLUMNW item = {};
+    item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    item.pszText = const_cast<wchar_t*>(name);
+    item.cx = 0;  // see sizeColumns
+    item.iSubItem = subItem;
+    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
+}
+
+void showSortArrow(PanelState* panel);
+
+// The Folder column comes with dated folders and goes without them.
+void showFolderColumn(PanelState* panel, bool show) {
+    if (show == panel->folderColumn) return;
+    if (show) insertColumn(panel->list, 2, kFolderSubItem, kColumnFolder);
+    else SendMessageW(panel->list, LVM_DELETECOLUMN, 2, 0);
+    panel->folderColumn = show;
+    panel->sizedForWidth = 0;
+    sizeColumns(panel);
+    showSortArrow(panel);
+}
+
 // The width a date and time take in the list, in the user's format.
 int measureChangedWidth(HWND list) {
     FILETIME now;
@@ -504,12 +563,19 @@ void sizeColumns(PanelState* panel) {
     if (!panel->changedWidth) panel->changedWidth = measureChangedWidth(panel->list);
     int changed = panel->changedWidth;
     if (changed > width / 2) changed = width / 2;
-    const int rest = width - changed;
+    int rest = width - changed;
     int name = rest * kNameShare / 100;
     if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;
-    const int widths[] = {name, changed, rest - name};
-    for (int column = 0; column < 3; ++column)
-        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, column, widths[column]);
+    rest -= name;
+    // The folder (a date, mostly) as wide as the date, when there is room.
+    int folder = panel->folderColumn ? (changed < rest / 2 ? changed : rest / 2) : 0;
+    rest -= folder;
+    const int widths[] = {name, changed, folder, rest};
+    for (int column = 0; column < 4; ++column) {
+        const int subItem = column == 2 ? kFolderSubItem : column == 3 ? kFirstLineSubItem : column;
+        if (subItem == kFolderSubItem && !panel->folderColumn) continue;
+        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, columnOfSubItem(panel, subItem), widths[column]);
+    }
 }
 
 void layoutPanel(PanelState* panel) {
@@ -530,25 +596,24 @@ void layoutPanel(PanelState* panel) {
 void setUpList(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    const wchar_t* const names[] = {kColumnName, kColumnChanged, kColumnFirstLine};
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(names[i]);
-        column.cx = 0;  // see sizeColumns
-        column.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    insertColumn(list, 0, kNameSubItem, kColumnName);
+    insertColumn(list, 1, kChangedSubItem, kColumnChanged);
+    insertColumn(list, 2, kFirstLineSubItem, kColumnFirstLine);
 }
 
-// The column a sort is by, and the sort a first click on a column gives
-// (-1: the column does not sort).
-const int kNameColumn = 0, kChangedColumn = 1;
-int columnOfSort(int sort) { return sort / 2 == 1 ? kNameColumn : kChangedColumn; }
-int firstSortOfColumn(int column) {
-    if (column == kNameColumn) return kPanelSortNameAscending;
-    if (column == kChangedColumn) return kPanelSortChangedNewestFirst;
-    return -1;
+// The column a sort is by (-1: not shown), and the sort a first click on a
+// column gives (-1: the column does not sort).
+int columnOfSort(const PanelState* panel, int sort) {
+    if (sort / 2 == 2) return panel->folderColumn ? columnOfSubItem(panel, kFolderSubItem) : -1;
+    return columnOfSubItem(panel, sort / 2 == 1 ? kNameSubItem : kChangedSubItem);
+}
+int firstSortOfColumn(const PanelState* panel, int column) {
+    switch (subItemOfColumn(panel, column)) {
+    case kNameSubItem: return kPanelSortNameAscending;
+    case kChangedSubItem: return kPanelSortChangedNewestFirst;
+    case kFolderSubItem: return kPanelSortFolderAscending;
+    default: return -1;
+    }
 }
 
 // The arrow on the header of the column the list is sorted by: up for
@@ -563,7 +628,7 @@ void showSortArrow(PanelState* panel) {
         item.mask = HDI_FORMAT;
         SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
         item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (column == columnOfSort(panel->sort)) item.fmt |= up ? HDF_SORTUP : HDF_SORTDOWN;
+        if (column == columnOfSort(panel, panel->sort)) item.fmt |= up ? HDF_SORTUP : HDF_SORTDOWN;
         SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
     }
 }
@@ -571,7 +636,7 @@ void showSortArrow(PanelState* panel) {
 // A click on a column's header: sorts by it, a second click the other way
 // round; the choice is kept in the settings.
 void sortByColumn(PanelState* panel, int column) {
-    const int first = firstSortOfColumn(column);
+    const int first = firstSortOfColumn(panel, column);
     if (first < 0) return;
     panel->sort = panel->sort / 2 == first / 2 ? panel->sort ^ 1 : first;
     showSortArrow(panel);

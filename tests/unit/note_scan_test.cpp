@@ -209,6 +209,28 @@ TEST_F(NoteListing, NotesWhosePathIsTooLongAreCountedNotCut) {
     freeNoteList(&rows);
 }
 
+TEST(NoteListingWalk, GoesIntoRealSubFoldersOnlyNeverThroughAJunctionOrLink) {
+    const struct {
+        const wchar_t* name;
+        DWORD attributes;
+        bool entered;
+    } cases[] = {
+        {L"2026-12-08", FILE_ATTRIBUTE_DIRECTORY, true},
+        {L"archive", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY, true},
+        // A junction or a directory link, as Windows lists them.
+        {L"junction", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, false},
+        {L".", FILE_ATTRIBUTE_DIRECTORY, false},
+        {L"..", FILE_ATTRIBUTE_DIRECTORY, false},
+        {L"plan.note", FILE_ATTRIBUTE_ARCHIVE, false},
+    };
+    for (const auto& c : cases) {
+        WIN32_FIND_DATAW entry = {};
+        entry.dwFileAttributes = c.attributes;
+        StringCchCopyW(entry.cFileName, MAX_PATH, c.name);
+        EXPECT_EQ(c.entered, isSubfolderEntry(entry)) << ::testing::PrintToString(c.name);
+    }
+}
+
 TEST(NoteOrder, EachSortPutsTheRowsInItsOrderWithTiesByNameThenNewestFirst) {
     // Newest first, as a listing gives them; names hold their sub-folder.
     const struct {
