@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and runs them for x86 and x64 under Wine, printing
 # for each a table of ratios against baselines measured in the same run.
+# Then the real Notepad++ (x64): its own "Plugins loading" time without
+# Quiblet, with it, and with its panel shown at start, medians of
+# QUIBLET_REAL_RUNS (default 9) alternating starts each; skipped with a line
+# when there is no editor (see tests/realeditor/stage-editor.sh).
 # The benchmarks are not tests: nothing here fails on a missed goal.
 #   scripts/bench.sh            build folders build/x86 and build/x64
 #   BUILD_ROOT=/tmp/b scripts/bench.sh
@@ -24,3 +28,11 @@ for arch in x86 x64; do
     echo "== $arch"
     cmake/wine-run "$dir/wineprefix" "$dir/bin/quiblet_bench.exe" 2>/dev/null
 done
+
+echo
+echo "== the real editor (x64)"
+dir=$root/x64
+cmake --build "$dir" -j 2 --target Quiblet realeditor_tool menu_reader >/dev/null
+tests/realeditor/stage-editor.sh "$PWD" "$dir" x64 >/dev/null
+xvfb-run -a -s "-screen 0 1920x1200x24" cmake/wine-run "$dir/wineprefix" "$dir/bin/realeditor_tool.exe" \
+    loading-time "${QUIBLET_REAL_RUNS:-9}" 2>/dev/null

@@ -4,6 +4,8 @@
 #   the top), dist/SHA256SUMS, and dist/pluginlist-entries.json (the three
 #   entries for the editor's plug-in manager lists, one a list).
 # The zips are byte-identical for identical DLLs: fixed entry time and order.
+# QUIBLET_PACKAGE_ARCHS="x64" packs some architectures only (the real-editor
+# tests pack the build they test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-dist}
@@ -19,7 +21,7 @@ load_release_env() {
 
 entries=()
 sums=()
-for arch in x86 x64 arm64; do
+for arch in ${QUIBLET_PACKAGE_ARCHS:-x86 x64 arm64}; do
     load_release_env "$arch"
     dll="$build_root/$arch/bin/Quiblet.dll"
     [ -f "$dll" ] || { echo "package: $dll is missing; build first" >&2; exit 1; }

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the Options dialog and the About box: the
+# Takes pictures of the Options dialog and the About box in the stand-in
+# editor (the README's come from the real editor: screenshots-realeditor.sh,
+# this one also checks the layout at other scalings): the
 # end-to-end test program of a build folder opens each from the stand-in
 # editor's menu under a virtual display (its disabled Screenshot cases), and
 # the pictures are saved as PNGs.
 #   screenshots-dialogs.sh [BUILD_FOLDER] [OUTPUT_FOLDER] [DPI]
-# Defaults: build/x86 and docs/ (docs/options.png, docs/options-dark.png,
-# docs/about.png), from the repository root, at 96 DPI (100 %). Another DPI
+# Defaults: build/x86 and build/pictures/ (options.png, options-dark.png,
+# about.png), from the repository root, at 96 DPI (100 %). Another DPI
 # (144 for 150 %, 192 for 200 %) runs in a Wine prefix of its own with that
 # scaling and adds "-<DPI>dpi" to the names, to check the layout.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/x86}" && pwd)
-out=${2:-$root/docs}
+out=${2:-$root/build/pictures}
 for file in bin/e2e_tests.exe bin/Quiblet.dll; do
     [ -f "$build/$file" ] || { echo "screenshots-dialogs.sh: no $build/$file (build it first)" >&2; exit 1; }
 done

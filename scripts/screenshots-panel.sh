@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the Notes panel: the stand-in editor from a
+# Takes pictures of the Notes panel in the stand-in editor (the README's come
+# from the real editor: screenshots-realeditor.sh): the stand-in editor from a
 # build folder with a note folder of a few notes, the panel shown, once as it
 # opens and once after typing a search.
 #   screenshots-panel.sh [BUILD_FOLDER] [LIST.png] [SEARCH.png] [DARK.png]
 #   (and DARK.png: the search in the dark editor)
-# Defaults: build/x86, docs/panel.png, docs/panel-search.png and
-# docs/panel-dark.png.
+# Defaults: build/x86, build/pictures/panel.png, panel-search.png and
+# panel-dark.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/x86}" && pwd)
-out=${2:-$root/docs/panel.png}
-search_out=${3:-$root/docs/panel-search.png}
-dark_out=${4:-$root/docs/panel-dark.png}
+out=${2:-$root/build/pictures/panel.png}
+search_out=${3:-$root/build/pictures/panel-search.png}
+dark_out=${4:-$root/build/pictures/panel-dark.png}
 for file in bin/quiblet-host.exe bin/Quiblet.dll; do
     [ -f "$build/$file" ] || { echo "screenshots-panel.sh: no $build/$file (build it first)" >&2; exit 1; }
 done

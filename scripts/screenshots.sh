@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the toolbar and of the menu: the stand-in
+# Takes pictures of the toolbar and of the menu in the stand-in editor (the
+# README's come from the real editor: screenshots-realeditor.sh): the stand-in
 # editor from a build folder, with the plug-in of that build and all four
 # buttons chosen (TabIcons 15), shown under a virtual display as it starts
 # (in the "Standard icons (small)" set, and in a Fluent set light and dark)
 # and once with Plugins > Quiblet open, each saved as a PNG.
 #   screenshots.sh [BUILD_FOLDER] [TOOLBAR.png] [MENU.png]
-# Defaults: build/x86, docs/toolbar.png and docs/menu.png, from the
+# Defaults: build/x86, build/pictures/toolbar.png and menu.png, from the
 # repository root; the Fluent pictures go beside the toolbar's, named
 # toolbar-fluent.png and toolbar-fluent-dark.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/x86}" && pwd)
-out=${2:-$root/docs/toolbar.png}
-menu_out=${3:-$root/docs/menu.png}
+out=${2:-$root/build/pictures/toolbar.png}
+menu_out=${3:-$root/build/pictures/menu.png}
 for file in bin/quiblet-host.exe bin/Quiblet.dll; do
     [ -f "$build/$file" ] || { echo "screenshots.sh: no $build/$file (build it first)" >&2; exit 1; }
 done

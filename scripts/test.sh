@@ -11,6 +11,11 @@
 # through the emulator (QUIBLET_EMULATE_X86=1), so that route keeps working.
 # Where 32-bit programs cannot run at all, the x86 half is reported NOT RUN
 # and the run fails, unless --x64-only asked for the x64 half alone.
+#
+# Then the real-editor part: Quiblet in the real Notepad++ (tests/realeditor),
+# for x64, and for x86 where the 32-bit editor exists and 32-bit programs run
+# natively. Without an editor (QUIBLET_REAL_EDITOR, or ../shared/notepad++/
+# beside the checkout) it says so in one line, and the rest decides.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 x64_only=0
@@ -40,10 +45,10 @@ if [ $x64_only = 0 ]; then
         # CPU-bound tests take 3-5 times as long under the emulator; hangs
         # are caught sooner by cmake/wine-run.
         echo "== tests: x86 (emulated)"
-        run_ctest --preset x86 --timeout 900 "$@" || status=1
+        run_ctest --preset x86 --timeout 900 -LE realeditor "$@" || status=1
     elif [ "$route" = native ]; then
         echo "== tests: x86 (native)"
-        run_ctest --preset x86 "$@" || status=1
+        run_ctest --preset x86 -LE realeditor "$@" || status=1
     else
         echo "== tests: x86 NOT RUN: ${route#none: }"
         # The route check alone, so that ctest's summary says it did not run.
@@ -53,7 +58,7 @@ if [ $x64_only = 0 ]; then
 fi
 
 echo "== tests: x64"
-run_ctest --preset x64 "$@" || status=1
+run_ctest --preset x64 -LE realeditor "$@" || status=1
 
 if [ $x64_only = 0 ] && [ "$route" = native ] && [ $# = 0 ]; then
     if QUIBLET_EMULATE_X86=1 cmake/wine-run --x86-route >/dev/null; then
@@ -64,6 +69,27 @@ if [ $x64_only = 0 ] && [ "$route" = native ] && [ $# = 0 ]; then
              "scripts/install-emulator.sh --always installs it)"
     fi
 fi
+# The real editor: each of its suites runs on a virtual display of its own.
+real_archs=x64
+if [ $x64_only = 0 ]; then real_archs="x86 x64"; fi
+missing=0
+for arch in $real_archs; do
+    where=$(tests/realeditor/stage-editor.sh --find . "$arch") && found=1 || found=0
+    if [ $found = 0 ]; then
+        if [ "$where" = "NOT RUN (set QUIBLET_REAL_EDITOR)" ]; then
+            missing=1
+        else
+            echo "== real editor: $arch ${where}"
+        fi
+        continue
+    fi
+    echo "== real editor: $arch ($where)"
+    started=$(date +%s)
+    ctest --preset "$arch" -L realeditor "$@" || status=1
+    echo "== real editor: $arch took $(($(date +%s) - started)) s"
+done
+if [ $missing = 1 ]; then echo "real editor: NOT RUN (set QUIBLET_REAL_EDITOR)"; fi
+
 if [ -s "$hangs" ]; then
     echo "== x86 test programs that hung under the emulator (each stopped and started once more):"
     cat "$hangs"

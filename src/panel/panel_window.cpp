@@ -421,6 +421,28 @@ HWND currentView() {
     return view == 1 ? secondView() : mainView();
 }
 
+// Selects the first place of the document shown in the current view that
+// holds text, ignoring case as the list does, and scrolls it into view:
+// the user is at the words they searched for. Nothing when only the name
+// matched.
+void selectFirstMatch(const wchar_t* text) {
+    HWND view = currentView();
+    const UINT codePage = SendMessageW(view, SCI_GETCODEPAGE, 0, 0) == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
+    char bytes[4 * kQueryCapacity];
+    BOOL unmapped = FALSE;
+    const int written = WideCharToMultiByte(codePage, 0, text, -1, bytes, sizeof bytes, nullptr,
+                                            codePage == CP_UTF8 ? nullptr : &unmapped);
+    // A character the document's code page cannot hold is not in it.
+    if (written <= 1 || unmapped) return;
+    SendMessageW(view, SCI_SETSEARCHFLAGS, 0, 0);
+    SendMessageW(view, SCI_SETTARGETRANGE, 0, SendMessageW(view, SCI_GETLENGTH, 0, 0));
+    const LRESULT start = SendMessageW(view, SCI_SEARCHINTARGET, static_cast<WPARAM>(written - 1),
+                                       reinterpret_cast<LPARAM>(bytes));
+    if (start < 0) return;
+    SendMessageW(view, SCI_SETSEL, static_cast<WPARAM>(start), SendMessageW(view, SCI_GETTARGETEND, 0, 0));
+    SendMessageW(view, SCI_SCROLLCARET, 0, 0);
+}
+
 // Enter with nothing found, or Ctrl+Enter: a note named from the search
 // text (made safe for a file name as a first line is) in the note folder,
 // holding the text as its first line, opened with the caret on the line
@@ -467,11 +489,13 @@ void openChosenNote(PanelState* panel, bool fromSearch) {
         }
     }
     const NoteRow* note = selectedNote(panel);
-    wchar_t path[MAX_PATH];
+    wchar_t path[MAX_PATH], text[kQueryCapacity] = L"";
     if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return;
+    if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
     // The editor may ask whether to create a note that has just gone; the
     // panel is not touched after this.
-    SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path));
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && text[0])
+        selectFirstMatch(text);
 }
 
 // Delete: asks, naming the note shown selected, then moves it to the Recycle

@@ -171,8 +171,8 @@ TEST_F(StandinHost, CtrlNFromTheKeyboardReachesTheHostAsFileNew) {
 
 TEST_F(StandinHost, LoadingFollowsTheEditorsOrderAndBuildsTheMenuToolbarAndKeyboardShortcut) {
     ASSERT_TRUE(loadPlugin(pluginDllPath()));
-    EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "setInfo", "getName", "getFuncsArray", "TBMODIFICATION",
-                                        "READY"}),
+    EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "isUnicode", "getName", "setInfo", "getFuncsArray",
+                                        "TBMODIFICATION", "BUFFERACTIVATED", "READY"}),
               loadSteps());
     ASSERT_GT(plugin().itemCount, 0);
     EXPECT_EQ(kFirstCommandId, plugin().items[0]._cmdID);

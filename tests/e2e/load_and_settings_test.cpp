@@ -76,8 +76,8 @@ LRESULT CALLBACK otherSubclass(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut) {
     loadPlugin();
-    EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "setInfo", "getName", "getFuncsArray", "TBMODIFICATION",
-                                        "READY"}),
+    EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "isUnicode", "getName", "setInfo", "getFuncsArray",
+                                        "TBMODIFICATION", "BUFFERACTIVATED", "READY"}),
               loadSteps());
     LoadedPlugin& p = plugin();
     EXPECT_EQ(L"Quiblet", p.name);

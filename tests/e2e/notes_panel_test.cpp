@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -321,6 +322,27 @@ TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
     ASSERT_EQ(2u, requestsOf(NPPM_DOOPEN).size());
     EXPECT_EQ(made, requestsOf(NPPM_DOOPEN)[1].text);
     EXPECT_EQ(2u, documents().size()) << "opened twice";
+}
+
+TEST_F(NotesPanel, ANoteFoundByItsContentsOpensWithTheFirstMatchSelectedInTheViewThatShowsIt) {
+    ASSERT_TRUE(writeNote(notePath(L"ideas.note"), "first line\r\nbuy MILK later, milk", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"ideas"}); }));
+    activateDocument(activeDocument().bufferId, 1);  // the user works in the second view
+    clearRequests();
+    search(L"Milk");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"ideas"}); }));
+    pressInList(VK_RETURN, searchBox());
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    const Document& opened = activeDocument();
+    EXPECT_EQ(notePath(L"ideas.note"), opened.path);
+    EXPECT_EQ(16, std::min(opened.anchor, opened.caret));
+    EXPECT_EQ(20, std::max(opened.anchor, opened.caret));
+    EXPECT_EQ(opened.caret, opened.scrolledTo);
+    const std::vector<Request> selections = requestsOf(SCI_SETSEL);
+    ASSERT_EQ(1u, selections.size());
+    EXPECT_EQ(secondView(), selections[0].target);
 }
 
 TEST_F(NotesPanel, EnterOnASearchThatCannotNameANoteIsRefusedWithTheNotePathError) {
@@ -721,6 +743,39 @@ TEST_F(NotesPanel, UnloadWhileSearchingAFolderOfLargeNotesStopsTheWorkers) {
     HMODULE stillThere = nullptr;
     EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                     reinterpret_cast<LPCWSTR>(module), &stillThere));
+}
+
+// The editor shows a panel that was shown at the last exit by running its
+// command itself while it loads the plug-in, before it says it is ready.
+class NotesPanelShownAtStart : public NotesPanel {
+protected:
+    HostConfig hostConfig() override {
+        HostConfig config;
+        config.panelShownAtStart = kNotesPanel;
+        return config;
+    }
+};
+
+TEST_F(NotesPanelShownAtStart, ShownByTheEditorBeforeItIsReadyItListsSearchesOpensAndHides) {
+    ASSERT_TRUE(writeNote(notePath(L"early.note"), "first", minutesAgo(20)));
+    ASSERT_TRUE(writeNote(notePath(L"later.note"), "second", minutesAgo(10)));
+    loadPlugin();
+    const std::vector<std::string>& steps = loadSteps();
+    ASSERT_NE(steps.end(), std::find(steps.begin(), steps.end(), "PANELCOMMAND"));
+    ASSERT_EQ(1u, dockedPanels().size());
+    EXPECT_TRUE(shown());
+    EXPECT_TRUE(menuItemChecked(kFirstCommandId + kNotesPanel));
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"later", L"early"}); })) << ::testing::PrintToString(names());
+    search(L"first");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"early"}); })) << ::testing::PrintToString(names());
+    selectRow(0);
+    pressInList(VK_RETURN);
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(notePath(L"early.note"), requestsOf(NPPM_DOOPEN)[0].text);
+    // The command hides it, as after any other start.
+    runCommand(kNotesPanel);
+    EXPECT_FALSE(shown());
+    EXPECT_FALSE(menuItemChecked(kFirstCommandId + kNotesPanel));
 }
 
 class NotesPanelInTheDark : public NotesPanel {

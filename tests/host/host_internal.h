@@ -5,6 +5,10 @@
 
 namespace standin {
 
+struct HostConfig;
+// How the editor was started (startHost).
+const HostConfig& hostConfig();
+
 // Runs the plug-in row whose command id this is; false when no row has it.
 bool runPluginCommandId(int commandId);
 // Drops the plug-in's menu, accelerators and toolbar buttons from the state

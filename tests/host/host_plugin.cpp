@@ -119,21 +119,32 @@ bool loadPlugin(const std::wstring& dllPath, bool sendReady) {
     }
     g_plugin = p;
 
-    g_plugin.setInfo(nppData());
-    g_loadSteps.push_back("setInfo");
+    // The editor asks for the name before it hands over its windows.
+    g_plugin.unicode = g_plugin.isUnicode();
+    g_loadSteps.push_back("isUnicode");
     const wchar_t* name = g_plugin.getName();
     g_plugin.name = name ? name : L"";
     g_loadSteps.push_back("getName");
+    g_plugin.setInfo(nppData());
+    g_loadSteps.push_back("setInfo");
     g_plugin.items = g_plugin.getFuncsArray(&g_plugin.itemCount);
     g_loadSteps.push_back("getFuncsArray");
     if (!g_plugin.items) g_plugin.itemCount = 0;
     for (int row = 0; row < g_plugin.itemCount; ++row) g_plugin.items[row]._cmdID = kFirstCommandId + row;
-    g_plugin.unicode = g_plugin.isUnicode();
 
     buildPluginMenu();
     buildAccelerators();
     notifyPlugin(NPPN_TBMODIFICATION, hostWindow());
     g_loadSteps.push_back("TBMODIFICATION");
+    // A panel shown at the last exit: the editor calls its command itself,
+    // directly, before telling the plug-in it is ready.
+    const int panelRow = hostConfig().panelShownAtStart;
+    if (panelRow >= 0 && panelRow < g_plugin.itemCount && g_plugin.items[panelRow]._pFunc) {
+        g_plugin.items[panelRow]._pFunc();
+        g_loadSteps.push_back("PANELCOMMAND");
+    }
+    notifyPlugin(NPPN_BUFFERACTIVATED, hostWindow(), static_cast<UINT_PTR>(activeDocument().bufferId));
+    g_loadSteps.push_back("BUFFERACTIVATED");
     if (sendReady) {
         notifyPlugin(NPPN_READY, hostWindow());
         g_loadSteps.push_back("READY");

@@ -641,6 +641,8 @@ HWND createToolbar(HWND parent) {
 
 }  // namespace
 
+const HostConfig& hostConfig() { return g.config; }
+
 bool startHost(const HostConfig& config) {
     stopHost();
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};

@@ -69,6 +69,11 @@ struct HostConfig {
     // 16 x 16 bitmaps; otherwise a Fluent set, drawn from the light or the
     // dark icons (as darkMode says) at this size in pixels.
     int fluentIconSize = 0;
+    // The command row of a docked panel that the last session left shown
+    // (the editor's config.xml says so): the editor runs that row's command
+    // itself while loading, after NPPN_TBMODIFICATION and before NPPN_READY,
+    // its main window not yet shown. -1: none.
+    int panelShownAtStart = -1;
 };
 
 // Versions from which the editor knows a request.
@@ -162,12 +167,15 @@ struct LoadedPlugin {
 };
 
 // The steps of a load, logged in order by loadPlugin ("LoadLibrary",
-// "setInfo", "getName", "getFuncsArray", "TBMODIFICATION", "READY").
+// "isUnicode", "getName", "setInfo", "getFuncsArray", "TBMODIFICATION",
+// "PANELCOMMAND", "BUFFERACTIVATED", "READY").
 std::vector<std::string>& loadSteps();
 
-// LoadLibraryW, setInfo, getName, getFuncsArray (then writes command ids
-// kFirstCommandId + row into every row), builds the Plugins menu and the
-// accelerators, NPPN_TBMODIFICATION, NPPN_READY (when sendReady).
+// In the editor's order: LoadLibraryW, isUnicode, getName, setInfo,
+// getFuncsArray (then writes command ids kFirstCommandId + row into every
+// row), builds the Plugins menu and the accelerators, NPPN_TBMODIFICATION,
+// the command of HostConfig::panelShownAtStart (if any),
+// NPPN_BUFFERACTIVATED for the active document, NPPN_READY (when sendReady).
 // Returns false if the library or an export is missing.
 const int kFirstCommandId = 22000;
 bool loadPlugin(const std::wstring& dllPath, bool sendReady = true);
