@@ -251,6 +251,17 @@ bool bareContains(const char* data, size_t count, const char* pattern, size_t le
     return false;
 }
 
+// Reads a file's first 256 bytes: 1 when it could, else 0.
+int readFileStart(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char start[256];
+    DWORD got = 0;
+    const int read = ReadFile(file, start, sizeof start, &got, nullptr) ? 1 : 0;
+    CloseHandle(file);
+    return read;
+}
+
 // The bare loops the panel is measured against: find the notes and read
 // each one's first 256 bytes; find them and read and search each whole.
 int bareListing(const std::wstring& folder) {
@@ -258,14 +269,8 @@ int bareListing(const std::wstring& folder) {
     HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*.note").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int read = 0;
-    char start[256];
     do {
-        HANDLE file = CreateFileW(standin::joinPath(folder, entry.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        DWORD got = 0;
-        if (ReadFile(file, start, sizeof start, &got, nullptr)) ++read;
-        CloseHandle(file);
+        read += readFileStart(standin::joinPath(folder, entry.cFileName));
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     return read;
@@ -278,18 +283,10 @@ int bareTreeListing(const std::wstring& folder) {
     HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int read = 0;
-    char start[256];
     do {
         const std::wstring path = standin::joinPath(folder, entry.cFileName);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (entry.cFileName[0] != L'.') read += bareTreeListing(path);
-            continue;
-        }
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        DWORD got = 0;
-        if (ReadFile(file, start, sizeof start, &got, nullptr)) ++read;
-        CloseHandle(file);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) read += readFileStart(path);
+        else if (entry.cFileName[0] != L'.') read += bareTreeListing(path);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     return read;

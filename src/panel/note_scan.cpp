@@ -12,6 +12,7 @@
 #include <strsafe.h>
 
 #include "../commands/commands.h"
+#include "../settings/settings.h"
 
 namespace {
 
@@ -246,12 +247,6 @@ bool readFileStart(const wchar_t* path, BYTE* bytes, DWORD capacity, DWORD* coun
     return true;
 }
 
-// Newest first; notes changed at the same moment by name.
-bool newerFirst(const NoteRow& left, const NoteRow& right) {
-    const int byTime = CompareFileTime(&left.changed, &right.changed);
-    return byTime ? byTime > 0 : lstrcmpiW(left.fileName, right.fileName) < 0;
-}
-
 // Makes room for one more item of itemSize bytes.
 bool grow(void** items, size_t count, size_t* capacity, size_t itemSize) {
     if (count < *capacity) return true;
@@ -262,30 +257,6 @@ bool grow(void** items, size_t count, size_t* capacity, size_t itemSize) {
     *items = grown;
     *capacity = wanted;
     return true;
-}
-
-// Puts the rows in the order of newerFirst.
-void sortNewestFirst(NoteList* list) {
-    if (list->count < 2) return;
-    HANDLE heap = GetProcessHeap();
-    int* order = static_cast<int*>(HeapAlloc(heap, 0, list->count * sizeof(int)));
-    NoteRow* sorted = static_cast<NoteRow*>(HeapAlloc(heap, 0, list->count * sizeof(NoteRow)));
-    if (!order || !sorted) {
-        if (order) HeapFree(heap, 0, order);
-        if (sorted) HeapFree(heap, 0, sorted);
-        // Short of memory: the rows themselves, slower but in the same order.
-        std::sort(list->rows, list->rows + list->count, newerFirst);
-        return;
-    }
-    for (size_t i = 0; i < list->count; ++i) order[i] = static_cast<int>(i);
-    // Indices are sorted rather than rows: a row is most of a kilobyte.
-    const NoteRow* rows = list->rows;
-    std::sort(order, order + list->count, [rows](int a, int b) { return newerFirst(rows[a], rows[b]); });
-    for (size_t i = 0; i < list->count; ++i) sorted[i] = list->rows[order[i]];
-    HeapFree(heap, 0, list->rows);
-    HeapFree(heap, 0, order);
-    list->rows = sorted;
-    list->capacity = list->count;
 }
 
 // Length of the sub-folder part of a row's file name (the folder below the
@@ -324,18 +295,70 @@ int compareRows(const NoteRow& left, const NoteRow& right, int sort) {
     return order;
 }
 
+// Sorts by the indices themselves: the listing's own order.
+const int kListingOrder = -1;
+
+// Whether row a comes before row b.
+bool comesBefore(const NoteRow* rows, int sort, int a, int b) {
+    return sort == kListingOrder ? a < b : compareRows(rows[a], rows[b], sort) < 0;
+}
+
+// Moves items[at] down the heap of count items until no child comes after it.
+void siftDown(int* items, size_t at, size_t count, const NoteRow* rows, int sort) {
+    for (;;) {
+        size_t last = at;
+        const size_t left = 2 * at + 1, right = left + 1;
+        if (left < count && comesBefore(rows, sort, items[last], items[left])) last = left;
+        if (right < count && comesBefore(rows, sort, items[last], items[right])) last = right;
+        if (last == at) return;
+        const int moved = items[at];
+        items[at] = items[last];
+        items[last] = moved;
+        at = last;
+    }
+}
+
+// Heap sort of row indices: in place, n log n, and small (the library's
+// size counts).
+void sortIndices(int* items, size_t count, const NoteRow* rows, int sort) {
+    for (size_t start = count / 2; start-- > 0;) siftDown(items, start, count, rows, sort);
+    for (size_t end = count; end > 1;) {
+        --end;
+        const int top = items[0];
+        items[0] = items[end];
+        items[end] = top;
+        siftDown(items, 0, end, rows, sort);
+    }
+}
+
+// Puts the rows newest first, notes changed at the same moment by name.
+// Indices are sorted rather than rows: a row is most of a kilobyte. Short
+// of memory for them, the rows stay in the folder's order.
+void sortNewestFirst(NoteList* list) {
+    if (list->count < 2) return;
+    HANDLE heap = GetProcessHeap();
+    int* order = static_cast<int*>(HeapAlloc(heap, 0, list->count * sizeof(int)));
+    NoteRow* sorted = static_cast<NoteRow*>(HeapAlloc(heap, 0, list->count * sizeof(NoteRow)));
+    if (!order || !sorted) {
+        if (order) HeapFree(heap, 0, order);
+        if (sorted) HeapFree(heap, 0, sorted);
+        return;
+    }
+    for (size_t i = 0; i < list->count; ++i) order[i] = static_cast<int>(i);
+    sortIndices(order, list->count, list->rows, kPanelSortChangedNewestFirst);
+    for (size_t i = 0; i < list->count; ++i) sorted[i] = list->rows[order[i]];
+    HeapFree(heap, 0, list->rows);
+    HeapFree(heap, 0, order);
+    list->rows = sorted;
+    list->capacity = list->count;
+}
+
 }  // namespace
 
 void sortVisibleRows(const NoteList& notes, IndexList* visible, int sort) {
-    if (visible->count < 2) return;
-    // The listing comes newest first: for that order, the listing's.
-    if (sort == 0) {
-        std::sort(visible->items, visible->items + visible->count);
-        return;
-    }
-    const NoteRow* rows = notes.rows;
-    std::sort(visible->items, visible->items + visible->count,
-                     [rows, sort](int a, int b) { return compareRows(rows[a], rows[b], sort) < 0; });
+    // The listing comes newest first.
+    sortIndices(visible->items, visible->count, notes.rows,
+                sort == kPanelSortChangedNewestFirst ? kListingOrder : sort);
 }
 
 bool appendRow(NoteList* list, const NoteRow& row) {
