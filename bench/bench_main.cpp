@@ -251,6 +251,17 @@ bool bareContains(const char* data, size_t count, const char* pattern, size_t le
     return false;
 }
 
+// Reads a file's first 256 bytes: 1 when it could, else 0.
+int readFileStart(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char start[256];
+    DWORD got = 0;
+    const int read = ReadFile(file, start, sizeof start, &got, nullptr) ? 1 : 0;
+    CloseHandle(file);
+    return read;
+}
+
 // The bare loops the panel is measured against: find the notes and read
 // each one's first 256 bytes; find them and read and search each whole.
 int bareListing(const std::wstring& folder) {
@@ -258,14 +269,24 @@ int bareListing(const std::wstring& folder) {
     HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*.note").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int read = 0;
-    char start[256];
     do {
-        HANDLE file = CreateFileW(standin::joinPath(folder, entry.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        DWORD got = 0;
-        if (ReadFile(file, start, sizeof start, &got, nullptr)) ++read;
-        CloseHandle(file);
+        read += readFileStart(standin::joinPath(folder, entry.cFileName));
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return read;
+}
+
+// The same through sub-folders: every entry of a folder, notes read, the
+// folders below gone into.
+int bareTreeListing(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int read = 0;
+    do {
+        const std::wstring path = standin::joinPath(folder, entry.cFileName);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) read += readFileStart(path);
+        else if (entry.cFileName[0] != L'.') read += bareTreeListing(path);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     return read;
@@ -480,6 +501,37 @@ int runBenchmarks() {
         fprintf(stderr, "bench: the listing found %u notes\n", static_cast<unsigned>(listing.count));
         return 1;
     }
+    // The same notes spread over 100 dated folders below the root.
+    const std::wstring datedRoot = standin::joinPath(folder, L"dated");
+    for (int day = 0; day < 100; ++day) {
+        wchar_t dayName[32];
+        StringCchPrintfW(dayName, 32, L"2026-%02d-%02d", 1 + day / 28, 1 + day % 28);
+        const std::wstring dayFolder = standin::joinPath(datedRoot, dayName);
+        standin::makeFolders(dayFolder);
+        for (int i = day * 100; i < (day + 1) * 100; ++i) {
+            if (!MoveFileW(notePath(panelNotes, i).c_str(), notePath(dayFolder, i).c_str())) {
+                fprintf(stderr, "bench: cannot make the dated folders\n");
+                return 1;
+            }
+        }
+    }
+    NoteList datedListing = {};
+    rows.push_back(compare("panel: listing 10,000 notes in 100 dated folders", 1.5, "ms", 1e3, 1, 9,
+                           [&] { listNotes(datedRoot.c_str(), L".note", &datedListing, &notCancelled, nullptr,
+                                           kSubfolderLevels); },
+                           [&] { bareTreeListing(datedRoot); }));
+    if (datedListing.count != static_cast<size_t>(kNoteCount)) {
+        fprintf(stderr, "bench: the dated listing found %u notes\n", static_cast<unsigned>(datedListing.count));
+        return 1;
+    }
+    freeNoteList(&datedListing);
+    for (int day = 0; day < 100; ++day) {
+        wchar_t dayName[32];
+        StringCchPrintfW(dayName, 32, L"2026-%02d-%02d", 1 + day / 28, 1 + day % 28);
+        const std::wstring dayFolder = standin::joinPath(datedRoot, dayName);
+        for (int i = day * 100; i < (day + 1) * 100; ++i) MoveFileW(notePath(dayFolder, i).c_str(), notePath(panelNotes, i).c_str());
+    }
+    standin::removeFolderTree(datedRoot);
     int panelFound = 0, bareFound = 0;
     rows.push_back(compare("panel: full-content search of 10,000 notes of 4 KB", 1.5, "ms", 1e3, 1, 9,
                            [&] { panelFound = panelSearch(panelNotes, listing, L"Quokka"); },

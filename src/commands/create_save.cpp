@@ -39,9 +39,9 @@ void showNoteError(const wchar_t* format, const wchar_t* argument) {
     MessageBoxW(hostWindow(), text, kNoteCommandTitle, MB_OK | MB_ICONERROR);
 }
 
-void showNotePathError(NotePathFault fault) {
+void showNotePathError(NotePathFault fault, const wchar_t* name) {
     if (fault == NotePathFault::FolderNotFull) showNoteError(kNoteFolderError, settings().Folder);
-    else if (fault == NotePathFault::NoRealName) showNoteError(kNoteNameError, settings().FileMask);
+    else if (fault == NotePathFault::NoRealName) showNoteError(kNoteNameError, name ? name : settings().FileMask);
     else if (fault == NotePathFault::DeviceName) showNoteError(kNoteDeviceError, notePathDevicePart());
     else showNoteError(kNotePathError, settings().Folder);
 }

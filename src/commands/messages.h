@@ -13,5 +13,6 @@ const int kMessageCapacity = 4096;
 // Shows an error owned by the editor's main window, titled kNoteCommandTitle;
 // format takes one string argument.
 void showNoteError(const wchar_t* format, const wchar_t* argument);
-// The error shown when the note path cannot be formed, for that reason.
-void showNotePathError(NotePathFault fault);
+// The error shown when the note path cannot be formed, for that reason;
+// name is the note name meant (null: the FileMask setting's).
+void showNotePathError(NotePathFault fault, const wchar_t* name = nullptr);

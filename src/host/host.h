@@ -199,6 +199,16 @@ const UINT SCI_GETCODEPAGE = 2137;
 const UINT SCI_GETREADONLY = 2140;
 const UINT SCI_GETMODIFY = 2159;
 const UINT SCI_LINELENGTH = 2350;
+const UINT SCI_DOCUMENTEND = 2318;      // caret to the end, scrolled into view
+const UINT SCI_GETLENGTH = 2006;        // bytes of the document
+const UINT SCI_SETSEL = 2160;           // wParam anchor, lParam caret; scrolls to the caret
+const UINT SCI_GETSELECTIONSTART = 2143;
+const UINT SCI_GETSELECTIONEND = 2145;
+const UINT SCI_SCROLLCARET = 2169;
+const UINT SCI_SETSEARCHFLAGS = 2198;   // 0: ignoring case, anywhere in a word
+const UINT SCI_SETTARGETRANGE = 2686;   // wParam start, lParam end
+const UINT SCI_SEARCHINTARGET = 2197;   // wParam length, lParam the bytes; the start found or -1
+const UINT SCI_GETTARGETEND = 2193;     // after SCI_SEARCHINTARGET: the end of what was found
 const int SC_CP_UTF8 = 65001;
 
 // The editor's File/New and File/Rename commands.

@@ -41,6 +41,15 @@ enum class NotePathFault {
 // one, a part of the path names a device, or the path does not fit in 259
 // characters. The result lives until the next call.
 const wchar_t* composeNotePath(NotePathFault* fault = nullptr);
+// The same with a name of the caller's (no placeholders): the note folder,
+// name and Extension (always added, whatever dots the name holds), the
+// folder made when CreateDir allows.
+const wchar_t* composeNamedNotePath(const wchar_t* name, NotePathFault* fault = nullptr);
+// The checks of both for a name in a given folder (a full path), without
+// making anything: path (kExpansionCapacity characters) gets the folder,
+// name and Extension joined. False, with *fault telling why, when they
+// cannot be a note's path.
+bool joinNotePath(const wchar_t* folder, const wchar_t* name, wchar_t* path, NotePathFault* fault = nullptr);
 // The part that made the last composeNotePath refuse with DeviceName.
 const wchar_t* notePathDevicePart();
 // Whether a folder is a full path: a drive and its root, or a network share

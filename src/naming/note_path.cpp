@@ -163,40 +163,89 @@ static const wchar_t* refuse(NotePathFault* fault, NotePathFault why) {
     return g_notePath;
 }
 
-const wchar_t* composeNotePath(NotePathFault* fault) {
+// Folder, name and Extension joined and checked. A FileMask that gives a
+// name with an extension of its own (ownExtension) keeps it, as it always
+// has; a name the user typed in the panel always gets the note extension
+// ("plan 1.5" is a note too).
+static bool joinChecked(const wchar_t* folder, const wchar_t* name, wchar_t* path, NotePathFault* fault,
+                        bool ownExtension) {
     const Settings& s = settings();
     if (fault) *fault = NotePathFault::None;
     g_devicePart[0] = L'\0';
-
-    wchar_t folder[kExpansionCapacity];
-    if (!expandNoteFolder(folder))
-        return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
-    wchar_t name[kExpansionCapacity];
-    StringCchCopyW(name, kExpansionCapacity, expandTemplate(s.FileMask));
-    if (!expansionFitted()) return refuse(fault, NotePathFault::TooLong);
-    if (!isRealName(name)) return refuse(fault, NotePathFault::NoRealName);
-    // Joined as they are: the folder stays the expanded note folder. A path
-    // that does not fit would be cut somewhere the user never chose.
-    wchar_t path[kExpansionCapacity];
-    StringCchCopyW(path, kExpansionCapacity, folder);
-    const size_t folderLength = wcslen(path);
-    if (!isSeparator(path[folderLength - 1]) && FAILED(StringCchCatW(path, kExpansionCapacity, L"\\")))
-        return refuse(fault, NotePathFault::TooLong);
-    const size_t nameAt = wcslen(path);
-    if (FAILED(StringCchCatW(path, kExpansionCapacity, name))) return refuse(fault, NotePathFault::TooLong);
-    if (!PathAddExtensionW(path, s.Extension) && PathFindExtensionW(path)[0] == L'\0')
-        return refuse(fault, NotePathFault::TooLong);
+    path[0] = L'\0';
+    NotePathFault why = NotePathFault::None;
+    if (!isFullFolderPath(folder)) why = NotePathFault::FolderNotFull;
+    else if (!isRealName(name)) why = NotePathFault::NoRealName;
+    if (why != NotePathFault::None) {
+        if (fault) *fault = why;
+        return false;
+    }
+    // Joined as they are: the folder stays the note folder. A path that
+    // does not fit would be cut somewhere the user never chose.
+    wchar_t joined[kExpansionCapacity];
+    StringCchCopyW(joined, kExpansionCapacity, folder);
+    const size_t folderLength = wcslen(joined);
+    size_t nameAt = 0;
+    bool fits = folderLength > 0 &&
+                (isSeparator(joined[folderLength - 1]) || SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, L"\\")));
+    if (fits) {
+        nameAt = wcslen(joined);
+        fits = SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, name));
+        if (fits && ownExtension)
+            fits = PathAddExtensionW(joined, s.Extension) || PathFindExtensionW(joined)[0] != L'\0';
+        else if (fits)
+            fits = SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, s.Extension));
+    }
+    if (!fits) why = NotePathFault::TooLong;
     // The extension must not lead out of the folder either.
-    if (!isRealName(path + nameAt)) return refuse(fault, NotePathFault::NoRealName);
+    else if (!isRealName(joined + nameAt)) why = NotePathFault::NoRealName;
     // The editor would write the note into the device (NUL: nowhere).
-    if (findDevicePart(path, g_devicePart)) return refuse(fault, NotePathFault::DeviceName);
+    else if (findDevicePart(joined, g_devicePart)) why = NotePathFault::DeviceName;
+    if (why != NotePathFault::None) {
+        if (fault) *fault = why;
+        return false;
+    }
+    StringCchCopyW(path, kExpansionCapacity, joined);
+    return true;
+}
 
-    // Only a path accepted whole gets its folder: a refused note leaves no
-    // empty folders behind.
-    if (!PathIsDirectoryW(folder) && s.CreateDir) {
+bool joinNotePath(const wchar_t* folder, const wchar_t* name, wchar_t* path, NotePathFault* fault) {
+    return joinChecked(folder, name, path, fault, false);
+}
+
+// The note path of name in the expanded note folder; the folder is made
+// (when CreateDir allows) once the whole path is accepted.
+static const wchar_t* composeIn(const wchar_t* folder, const wchar_t* name, NotePathFault* fault,
+                                bool ownExtension) {
+    wchar_t path[kExpansionCapacity];
+    if (!joinChecked(folder, name, path, fault, ownExtension)) {
+        g_notePath[0] = L'\0';
+        return g_notePath;
+    }
+    // A refused note leaves no empty folders behind.
+    if (!PathIsDirectoryW(folder) && settings().CreateDir) {
         // Also makes the missing parents; shows nothing.
         SHCreateDirectory(nullptr, folder);
     }
     StringCchCopyW(g_notePath, kExpansionCapacity, path);
     return g_notePath;
+}
+
+const wchar_t* composeNamedNotePath(const wchar_t* name, NotePathFault* fault) {
+    g_devicePart[0] = L'\0';
+    wchar_t folder[kExpansionCapacity];
+    if (!expandNoteFolder(folder))
+        return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
+    return composeIn(folder, name, fault, false);
+}
+
+const wchar_t* composeNotePath(NotePathFault* fault) {
+    g_devicePart[0] = L'\0';
+    wchar_t folder[kExpansionCapacity];
+    if (!expandNoteFolder(folder))
+        return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
+    wchar_t name[kExpansionCapacity];
+    StringCchCopyW(name, kExpansionCapacity, expandTemplate(settings().FileMask));
+    if (!expansionFitted()) return refuse(fault, NotePathFault::TooLong);
+    return composeIn(folder, name, fault, true);
 }

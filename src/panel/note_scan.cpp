@@ -12,6 +12,7 @@
 #include <strsafe.h>
 
 #include "../commands/commands.h"
+#include "../settings/settings.h"
 
 namespace {
 
@@ -246,12 +247,6 @@ bool readFileStart(const wchar_t* path, BYTE* bytes, DWORD capacity, DWORD* coun
     return true;
 }
 
-// Newest first; notes changed at the same moment by name.
-bool newerFirst(const NoteRow& left, const NoteRow& right) {
-    const int byTime = CompareFileTime(&left.changed, &right.changed);
-    return byTime ? byTime > 0 : lstrcmpiW(left.fileName, right.fileName) < 0;
-}
-
 // Makes room for one more item of itemSize bytes.
 bool grow(void** items, size_t count, size_t* capacity, size_t itemSize) {
     if (count < *capacity) return true;
@@ -264,7 +259,81 @@ bool grow(void** items, size_t count, size_t* capacity, size_t itemSize) {
     return true;
 }
 
-// Puts the rows in the order of newerFirst.
+// Length of the sub-folder part of a row's file name (the folder below the
+// root, without the separator after it); 0 for a note of the root.
+size_t folderLengthOf(const wchar_t* fileName) {
+    const wchar_t* name = PathFindFileNameW(fileName);
+    return name > fileName ? static_cast<size_t>(name - fileName - 1) : 0;
+}
+
+int compareNames(const NoteRow& left, const NoteRow& right) {
+    return lstrcmpiW(PathFindFileNameW(left.fileName), PathFindFileNameW(right.fileName));
+}
+
+int compareFolders(const NoteRow& left, const NoteRow& right) {
+    const size_t leftLength = folderLengthOf(left.fileName), rightLength = folderLengthOf(right.fileName);
+    if (leftLength == 0 || rightLength == 0) return leftLength == rightLength ? 0 : leftLength == 0 ? -1 : 1;
+    const int order = CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, left.fileName,
+                                      static_cast<int>(leftLength), right.fileName, static_cast<int>(rightLength),
+                                      nullptr, nullptr, 0);
+    return order ? order - CSTR_EQUAL : 0;
+}
+
+// The order of sort (a kPanelSort value) between two rows: negative when
+// left comes first. Ties go by name, then newest first.
+int compareRows(const NoteRow& left, const NoteRow& right, int sort) {
+    int order = 0;
+    const bool reversed = sort % 2 == 1;
+    switch (sort / 2) {
+    case 0: order = -CompareFileTime(&left.changed, &right.changed); break;
+    case 1: order = compareNames(left, right); break;
+    default: order = compareFolders(left, right); break;
+    }
+    if (reversed) order = -order;
+    if (order == 0) order = compareNames(left, right);
+    if (order == 0) order = -CompareFileTime(&left.changed, &right.changed);
+    return order;
+}
+
+// Sorts by the indices themselves: the listing's own order.
+const int kListingOrder = -1;
+
+// Whether row a comes before row b.
+bool comesBefore(const NoteRow* rows, int sort, int a, int b) {
+    return sort == kListingOrder ? a < b : compareRows(rows[a], rows[b], sort) < 0;
+}
+
+// Moves items[at] down the heap of count items until no child comes after it.
+void siftDown(int* items, size_t at, size_t count, const NoteRow* rows, int sort) {
+    for (;;) {
+        size_t last = at;
+        const size_t left = 2 * at + 1, right = left + 1;
+        if (left < count && comesBefore(rows, sort, items[last], items[left])) last = left;
+        if (right < count && comesBefore(rows, sort, items[last], items[right])) last = right;
+        if (last == at) return;
+        const int moved = items[at];
+        items[at] = items[last];
+        items[last] = moved;
+        at = last;
+    }
+}
+
+// Heap sort of row indices: in place, n log n, and small (the library's
+// size counts).
+void sortIndices(int* items, size_t count, const NoteRow* rows, int sort) {
+    for (size_t start = count / 2; start-- > 0;) siftDown(items, start, count, rows, sort);
+    for (size_t end = count; end > 1;) {
+        --end;
+        const int top = items[0];
+        items[0] = items[end];
+        items[end] = top;
+        siftDown(items, 0, end, rows, sort);
+    }
+}
+
+// Puts the rows newest first, notes changed at the same moment by name.
+// Indices are sorted rather than rows: a row is most of a kilobyte. Short
+// of memory for them, the rows stay in the folder's order.
 void sortNewestFirst(NoteList* list) {
     if (list->count < 2) return;
     HANDLE heap = GetProcessHeap();
@@ -273,14 +342,10 @@ void sortNewestFirst(NoteList* list) {
     if (!order || !sorted) {
         if (order) HeapFree(heap, 0, order);
         if (sorted) HeapFree(heap, 0, sorted);
-        // Short of memory: the rows themselves, slower but in the same order.
-        std::sort(list->rows, list->rows + list->count, newerFirst);
         return;
     }
     for (size_t i = 0; i < list->count; ++i) order[i] = static_cast<int>(i);
-    // Indices are sorted rather than rows: a row is most of a kilobyte.
-    const NoteRow* rows = list->rows;
-    std::sort(order, order + list->count, [rows](int a, int b) { return newerFirst(rows[a], rows[b]); });
+    sortIndices(order, list->count, list->rows, kPanelSortChangedNewestFirst);
     for (size_t i = 0; i < list->count; ++i) sorted[i] = list->rows[order[i]];
     HeapFree(heap, 0, list->rows);
     HeapFree(heap, 0, order);
@@ -289,6 +354,12 @@ void sortNewestFirst(NoteList* list) {
 }
 
 }  // namespace
+
+void sortVisibleRows(const NoteList& notes, IndexList* visible, int sort) {
+    // The listing comes newest first.
+    sortIndices(visible->items, visible->count, notes.rows,
+                sort == kPanelSortChangedNewestFirst ? kListingOrder : sort);
+}
 
 bool appendRow(NoteList* list, const NoteRow& row) {
     if (!grow(reinterpret_cast<void**>(&list->rows), list->count, &list->capacity, sizeof(NoteRow))) return false;
@@ -348,9 +419,10 @@ bool notePathOf(const wchar_t* folder, const wchar_t* fileName, wchar_t* path) {
     return SUCCEEDED(StringCchCopyW(path, MAX_PATH, folder)) && PathAppendW(path, fileName);
 }
 
-bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row) {
-    wchar_t path[MAX_PATH];
-    if (!notePathOf(folder, entry.cFileName, path) || FAILED(StringCchCopyW(row->fileName, MAX_PATH, entry.cFileName)))
+bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row, const wchar_t* subfolder) {
+    wchar_t relative[MAX_PATH], path[MAX_PATH];
+    if (FAILED(StringCchCopyW(relative, MAX_PATH, subfolder)) || !PathAppendW(relative, entry.cFileName) ||
+        !notePathOf(folder, relative, path) || FAILED(StringCchCopyW(row->fileName, MAX_PATH, relative)))
         return false;
     row->changed = entry.ftLastWriteTime;
     row->attributes = entry.dwFileAttributes;
@@ -361,16 +433,38 @@ bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* 
     return true;
 }
 
-bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel,
-               ListingTrouble* trouble) {
-    rows->count = 0;
-    ListingTrouble ignored;
-    if (!trouble) trouble = &ignored;
-    ZeroMemory(trouble, sizeof *trouble);
-    wchar_t pattern[MAX_PATH];
-    if (!extension[0] || FAILED(StringCchCopyW(pattern, MAX_PATH, folder)) || !PathAppendW(pattern, L"*") ||
-        FAILED(StringCchCatW(pattern, MAX_PATH, extension)))
+bool isSubfolderEntry(const WIN32_FIND_DATAW& entry) {
+    // A junction or a link may lead anywhere, even back up the tree.
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
+    const wchar_t* name = entry.cFileName;
+    return !(name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')));
+}
+
+namespace {
+
+struct ListingWalk {
+    const wchar_t* root;
+    const wchar_t* extension;
+    NoteList* rows;
+    const volatile LONG* cancel;
+    ListingTrouble* trouble;
+};
+
+
+// Lists the notes of the sub-folder (relative to the root; "" the root
+// itself) and, levels deep, its sub-folders. False when the folder cannot
+// be read; false too when memory ran out (the walk stops there).
+bool walkFolder(ListingWalk* walk, const wchar_t* subfolder, int levels) {
+    wchar_t folder[MAX_PATH], pattern[MAX_PATH];
+    if (FAILED(StringCchCopyW(folder, MAX_PATH, walk->root)) || (subfolder[0] && !PathAppendW(folder, subfolder)) ||
+        FAILED(StringCchCopyW(pattern, MAX_PATH, folder)) || !PathAppendW(pattern, L"*")) {
+        if (!subfolder[0]) return false;
+        ++walk->trouble->pathsTooLong;
+        return true;
+    }
+    // Without sub-folders to look into, only the notes are asked for.
+    if (levels == 0 && FAILED(StringCchCatW(pattern, MAX_PATH, walk->extension))) return false;
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileExW(pattern, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH);
@@ -380,22 +474,47 @@ bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, 
         return error == ERROR_FILE_NOT_FOUND && PathIsDirectoryW(folder);
     }
     do {
-        if (*cancel) break;
-        if (!isNoteEntry(entry, extension)) continue;
-        NoteRow row;
-        // A note whose path does not fit is left out, never cut, and counted.
-        if (!readNoteRow(folder, entry, &row)) {
-            ++trouble->pathsTooLong;
+        if (*walk->cancel) break;
+        if (levels > 0 && isSubfolderEntry(entry)) {
+            wchar_t deeper[MAX_PATH];
+            if (FAILED(StringCchCopyW(deeper, MAX_PATH, subfolder)) || !PathAppendW(deeper, entry.cFileName)) {
+                ++walk->trouble->pathsTooLong;
+                continue;
+            }
+            // A sub-folder that cannot be read is left out; the rest is listed.
+            walkFolder(walk, deeper, levels - 1);
+            if (walk->trouble->outOfMemory) break;
             continue;
         }
-        if (!appendRow(rows, row)) {
-            trouble->outOfMemory = true;
+        if (!isNoteEntry(entry, walk->extension)) continue;
+        NoteRow row;
+        // A note whose path does not fit is left out, never cut, and counted.
+        if (!readNoteRow(walk->root, entry, &row, subfolder)) {
+            ++walk->trouble->pathsTooLong;
+            continue;
+        }
+        if (!appendRow(walk->rows, row)) {
+            walk->trouble->outOfMemory = true;
             break;
         }
     } while (FindNextFileW(search, &entry));
     FindClose(search);
-    sortNewestFirst(rows);
     return true;
+}
+
+}  // namespace
+
+bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel,
+               ListingTrouble* trouble, int subfolderLevels) {
+    rows->count = 0;
+    ListingTrouble ignored;
+    if (!trouble) trouble = &ignored;
+    ZeroMemory(trouble, sizeof *trouble);
+    if (!extension[0]) return false;
+    ListingWalk walk = {folder, extension, rows, cancel, trouble};
+    const bool readable = walkFolder(&walk, L"", subfolderLevels);
+    sortNewestFirst(rows);
+    return readable;
 }
 
 void prepareQuery(const wchar_t* text, NoteQuery* query, UINT codePage) {
@@ -423,7 +542,7 @@ bool textMatches(const wchar_t* text, const NoteQuery& query) {
 }
 
 void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name, size_t capacity) {
-    StringCchCopyW(name, capacity, fileName);
+    StringCchCopyW(name, capacity, PathFindFileNameW(fileName));
     const size_t cut = wcslen(extension), length = wcslen(name);
     if (cut < length) name[length - cut] = L'\0';
 }

@@ -47,7 +47,9 @@ const int kQueryCapacity = 128;       // characters of the search text, terminat
 
 // One note of the folder.
 struct NoteRow {
-    wchar_t fileName[MAX_PATH];            // the file's name, extension included
+    // The file's name, extension included, after the sub-folder it is in
+    // (relative to the folder listed: "2026-12-08\\plan.note").
+    wchar_t fileName[MAX_PATH];
     FILETIME changed;                      // last write time (UTC)
     DWORD attributes;                      // as the folder listing gave them
     wchar_t firstLine[kFirstLineCapacity]; // start of the first line
@@ -89,19 +91,28 @@ struct ListingTrouble {
 // stand-in for one kept elsewhere (offline, or fetched from the cloud when
 // read), where reading it would download it or wait for a slow store.
 bool contentsAreLocal(DWORD attributes);
-// The full path of a note of folder; false when it does not fit in
-// MAX_PATH characters (it is never cut).
+// The full path of a note of folder (fileName as a row holds it); false
+// when it does not fit in MAX_PATH characters (it is never cut).
 bool notePathOf(const wchar_t* folder, const wchar_t* fileName, wchar_t* path);
-// The row of one folder entry: its name, time and attributes, and the start
-// of its first line (read only when its contents are local). False when
-// its path does not fit.
-bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row);
-// Lists the notes directly in folder (real name ends in extension, not a
-// folder) into rows, newest change first, reading each one's first line.
+// The row of one entry of folder's sub-folder (relative; "" for folder
+// itself): its name, time and attributes, and the start of its first line
+// (read only when its contents are local). False when its path does not
+// fit.
+bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* row, const wchar_t* subfolder = L"");
+// Whether a folder entry is a sub-folder the listing goes into: a folder,
+// not "." or "..", and not a junction or link (which may lead anywhere,
+// even back up the tree).
+bool isSubfolderEntry(const WIN32_FIND_DATAW& entry);
+// Sub-folder levels the panel lists below the root of dated folders.
+const int kSubfolderLevels = 3;
+// Lists the notes in folder (real name ends in extension, not a folder)
+// and, subfolderLevels deep, in its sub-folders (never through a junction
+// or link), into rows, newest change first, reading each one's first line.
 // Stops early when *cancel becomes non-zero. False when the folder cannot be
-// read. What was left out is counted in *trouble (when given).
+// read (a sub-folder that cannot is left out). What was left out is counted
+// in *trouble (when given).
 bool listNotes(const wchar_t* folder, const wchar_t* extension, NoteList* rows, const volatile LONG* cancel,
-               ListingTrouble* trouble = nullptr);
+               ListingTrouble* trouble = nullptr, int subfolderLevels = 0);
 
 // The start of the first line of a note's first bytes: decoded by its
 // byte-order mark, else as UTF-8 when the bytes are UTF-8 (a stray byte
@@ -128,7 +139,13 @@ struct NoteQuery {
 void prepareQuery(const wchar_t* text, NoteQuery* query, UINT codePage = CP_ACP);
 // Whether text holds the search text, ignoring case.
 bool textMatches(const wchar_t* text, const NoteQuery& query);
-// A note's name as the list shows it: its file name without the extension.
+// Puts the rows of notes that visible holds in the order of sort (a
+// kPanelSort value of the settings; notes is newest first): by time, by
+// name or by sub-folder, either way round; equal ones by name, then newest
+// first.
+void sortVisibleRows(const NoteList& notes, IndexList* visible, int sort);
+// A note's name as the list shows it: its file name without the sub-folder
+// and the extension.
 void noteNameOf(const wchar_t* fileName, const wchar_t* extension, wchar_t* name, size_t capacity);
 
 // What a content search needs between notes: the read buffer (a chunk and
@@ -169,6 +186,7 @@ struct Listing {
     volatile LONG references;
     wchar_t folder[MAX_PATH];     // the folder listed
     wchar_t extension[MAX_PATH];  // the note extension it was listed with
+    bool withSubfolders;          // sub-folders were listed too
     bool readable;                // the folder could be read
     ListingTrouble trouble;
     NoteList notes;               // newest first
@@ -178,16 +196,17 @@ void releaseListing(Listing* listing);  // null is fine
 
 // One listing-and-search run on a worker.
 struct ScanJob;
-// Lists folder anew (listing null) or searches the given listing, for the
-// notes whose name or contents hold query (empty: no search). Posts
-// kScanProgressMessage to panel as it finds something. Null when the worker
-// cannot start.
-ScanJob* startScanJob(HWND panel, const wchar_t* folder, const wchar_t* extension, const wchar_t* query,
-                      Listing* listing);
+// Lists folder anew (listing null; with its sub-folders when
+// withSubfolders) or searches the given listing, for the notes whose name
+// or contents hold query (empty: no search). Posts kScanProgressMessage to
+// panel as it finds something. Null when the worker cannot start.
+ScanJob* startScanJob(HWND panel, const wchar_t* folder, bool withSubfolders, const wchar_t* extension,
+                      const wchar_t* query, Listing* listing);
 // What the job found since the last look: a new listing (*listing, now the
 // caller's reference; null when none came) and the rows of the listing that
-// match (appended to found). False when some were lost: memory ran out.
-bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found);
+// match (appended to found); *finished once the job has found all it will.
+// False when some were lost: memory ran out.
+bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found, bool* finished);
 // Cancels the job and lets go of it: waits until it ends, at most
 // kWorkerWaitMs (not at all unless mayWait); a job still running then frees
 // itself when it ends, and what it finds is dropped.
@@ -195,12 +214,13 @@ void stopScanJob(ScanJob* job, bool mayWait);
 
 // The worker that waits for changes of notes in a folder.
 struct FolderWatch;
-// Watches folder for notes (files ending in extension) that are added,
-// removed, renamed or written: posts kWatchReadyMessage once set, then
-// kFolderChangedMessage for each batch of such changes, and once more if
-// the watch fails (the folder is gone). Null when the worker cannot start.
-FolderWatch* startFolderWatch(HWND panel, const wchar_t* folder, const wchar_t* extension);
-// Whether the watch still watches this folder for this extension.
-bool watchesFolder(const FolderWatch* watch, const wchar_t* folder, const wchar_t* extension);
+// Watches folder (and its whole tree, withSubfolders) for notes (files
+// ending in extension) that are added, removed, renamed or written: posts
+// kWatchReadyMessage once set, then kFolderChangedMessage for each batch of
+// such changes, and once more if the watch fails (the folder is gone). Null
+// when the worker cannot start.
+FolderWatch* startFolderWatch(HWND panel, const wchar_t* folder, bool withSubfolders, const wchar_t* extension);
+// Whether the watch still watches this folder, so, for this extension.
+bool watchesFolder(const FolderWatch* watch, const wchar_t* folder, bool withSubfolders, const wchar_t* extension);
 // Stops it as stopScanJob stops a job.
 void stopFolderWatch(FolderWatch* watch, bool mayWait);

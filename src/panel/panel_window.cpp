@@ -18,6 +18,7 @@
 #include <strsafe.h>
 
 #include "../commands/commands.h"
+#include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
@@ -30,26 +31,41 @@ const wchar_t kFolderUnreadable[] = L"The note folder \"%s\" does not exist or c
 const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
+const wchar_t kColumnFolder[] = L"Folder";
 const wchar_t kSearchCue[] = L"Search notes";
 const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
 const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
 const wchar_t kPathsTooLong[] = L"%d notes not listed: their paths are too long";
 const wchar_t kStatusSeparator[] = L"; ";
+const wchar_t kOneNote[] = L"1 note";
+const wchar_t kNotes[] = L"%d notes";
+const wchar_t kFoundOfOne[] = L"%d of 1 note";
+const wchar_t kFoundOfNotes[] = L"%d of %d notes";
+const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
 
 // Keys handled after the key's own message: the question and the editor's
 // open can run a modal loop, which must not run inside a control's handling
 // of the key (the editor may destroy the control meanwhile).
 const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
 const UINT kDeleteNoteMessage = WM_APP + 11;
+const UINT kCreateNoteMessage = WM_APP + 12;
+const UINT kSaveSortMessage = WM_APP + 13;  // its box, if any, is not shown inside the list's click
 const UINT_PTR kRefreshTimer = 1;
 // Changes come in bursts (a save writes a file several times): one listing
 // after the burst, and at most one a second for changes the watch reports.
 const UINT kRefreshDelayMs = 100;
 const ULONGLONG kWatchRelistIntervalMs = 1000;
-const int kMessageCapacity = 1024;
+const int kCellTextCapacity = 1024;
 const int kStatusCapacity = 256;
 const int kCellCapacity = 128;
-const int kColumnWidths[] = {110, 105, 220};
+// The columns' sub-item numbers: Folder is shown, after Changed, only when
+// sub-folders are listed.
+const int kNameSubItem = 0, kChangedSubItem = 1, kFirstLineSubItem = 2, kFolderSubItem = 3;
+// Columns: the name takes this share of what the date leaves, at least
+// kNameMinWidth; the first line the rest.
+const int kNameShare = 40;  // per cent
+const int kNameMinWidth = 90;
+const int kColumnPadding = 16;  // around a cell's text
 
 struct PanelState {
     HWND window;
@@ -57,11 +73,15 @@ struct PanelState {
     HWND list;
     HWND status;
     bool shown;
-    wchar_t folder[MAX_PATH];  // the note folder as last expanded
-    bool readable;             // the note folder is a full path and could be read
+    wchar_t folder[MAX_PATH];  // the folder listed as last expanded: the note folder, or the root of dated ones
+    bool withSubfolders;       // the folder's sub-folders are listed too
+    bool folderColumn;         // the list shows the Folder column
+    bool readable;             // the folder is a full path and could be read
     Listing* listing;          // what the list shows, newest first
     IndexList visible;         // rows of the listing the list shows
     bool searching;            // the search box held text when the scan started
+    bool scanFinished;         // the last scan has found all it will
+    bool enterPending;         // Enter in the search box waits for the search to end
     bool outOfMemory;          // not every row found could be shown
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
     bool selecting;            // the panel itself sets the selection
@@ -70,7 +90,10 @@ struct PanelState {
     bool listAfterWatchReady;  // the next listing waits for the new watch
     bool refreshPending;       // the refresh timer runs
     ULONGLONG lastWatchRelist;
-    wchar_t cell[kMessageCapacity];  // text handed to the list view
+    wchar_t cell[kCellTextCapacity];  // text handed to the list view
+    int changedWidth;          // of the Changed column: a date and time as the locale writes them
+    int sizedForWidth;         // the list's width the columns were last sized for
+    int sort;                  // the list's order, a kPanelSort value
 };
 
 PanelState* g_panel;        // null while the panel has no window
@@ -97,14 +120,17 @@ void stopWatching(PanelState* panel, bool mayWait = true) {
 // change is missed. False when a new watch was started: the listing waits
 // for its ready message (the watch opens the folder on its own thread).
 bool watchBeforeListing(PanelState* panel) {
-    if (watchesFolder(panel->watch, panel->folder, settings().Extension)) return true;
+    if (watchesFolder(panel->watch, panel->folder, panel->withSubfolders, settings().Extension)) return true;
     stopWatching(panel);
-    panel->watch = startFolderWatch(panel->window, panel->folder, settings().Extension);
+    panel->watch = startFolderWatch(panel->window, panel->folder, panel->withSubfolders, settings().Extension);
     panel->listAfterWatchReady = panel->watch != nullptr;
     return !panel->listAfterWatchReady;
 }
 
 // ---- The list ------------------------------------------------------------------
+
+void sizeColumns(PanelState* panel);
+void showFolderColumn(PanelState* panel, bool show);
 
 const NoteRow* noteAtRow(const PanelState* panel, int item) {
     if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
@@ -166,17 +192,31 @@ void selectionChanged(PanelState* panel, const NMLISTVIEW* change) {
     StringCchCopyW(panel->chosen, MAX_PATH, note ? note->fileName : L"");
 }
 
-// The status line: what kept notes out of the list.
+// Adds a part to the status line, after a separator.
+void addStatusPart(wchar_t* text, const wchar_t* part) {
+    if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
+    StringCchCatW(text, kStatusCapacity, part);
+}
+
+// The status line: how many notes the list shows (of how many, when
+// searching), and what kept notes out of it.
 void showStatus(PanelState* panel) {
     wchar_t text[kStatusCapacity] = L"";
+    if (panel->readable && panel->listing) {
+        const int shown = static_cast<int>(panel->visible.count);
+        const int total = static_cast<int>(panel->listing->notes.count);
+        if (panel->searching && total == 1) StringCchPrintfW(text, kStatusCapacity, kFoundOfOne, shown);
+        else if (panel->searching) StringCchPrintfW(text, kStatusCapacity, kFoundOfNotes, shown, total);
+        else if (shown == 1) StringCchCopyW(text, kStatusCapacity, kOneNote);
+        else StringCchPrintfW(text, kStatusCapacity, kNotes, shown);
+    }
     const ListingTrouble* trouble = panel->listing ? &panel->listing->trouble : nullptr;
-    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) StringCchCopyW(text, kStatusCapacity, kOutOfMemory);
+    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) addStatusPart(text, kOutOfMemory);
     if (trouble && trouble->pathsTooLong > 0) {
         wchar_t tooLong[kStatusCapacity];
         if (trouble->pathsTooLong == 1) StringCchCopyW(tooLong, kStatusCapacity, kOnePathTooLong);
         else StringCchPrintfW(tooLong, kStatusCapacity, kPathsTooLong, trouble->pathsTooLong);
-        if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
-        StringCchCatW(text, kStatusCapacity, tooLong);
+        addStatusPart(text, tooLong);
     }
     wchar_t shown[kStatusCapacity] = L"";
     GetWindowTextW(panel->status, shown, kStatusCapacity);
@@ -190,6 +230,8 @@ void showRows(PanelState* panel) {
     panel->selecting = true;
     SendMessageW(panel->list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
     panel->selecting = false;
+    // A vertical scroll bar may have come or gone.
+    sizeColumns(panel);
     showChosen(panel);
     InvalidateRect(panel->list, nullptr, FALSE);
     showStatus(panel);
@@ -206,6 +248,11 @@ void showWholeListing(PanelState* panel) {
     }
 }
 
+// The visible rows in the order the user chose.
+void sortRows(PanelState* panel) {
+    if (panel->listing) sortVisibleRows(panel->listing->notes, &panel->visible, panel->sort);
+}
+
 void dropListing(PanelState* panel) {
     releaseListing(panel->listing);
     panel->listing = nullptr;
@@ -219,18 +266,22 @@ void startJob(PanelState* panel, bool relist) {
     GetWindowTextW(panel->search, text, kQueryCapacity);
     panel->searching = text[0] != L'\0';
     if (!relist && !panel->searching) {
+        panel->scanFinished = true;
         showWholeListing(panel);
+        sortRows(panel);
         showRows(panel);
         return;
     }
+    panel->scanFinished = false;
     if (relist) panel->listAfterWatchReady = false;
     if (panel->searching) {
         panel->visible.count = 0;
         showRows(panel);
     }
-    panel->scan = startScanJob(panel->window, panel->folder, settings().Extension, text,
+    panel->scan = startScanJob(panel->window, panel->folder, panel->withSubfolders, settings().Extension, text,
                                relist ? nullptr : panel->listing);
     if (!panel->scan) {
+        panel->scanFinished = true;
         panel->outOfMemory = true;
         showStatus(panel);
     }
@@ -243,7 +294,7 @@ void startScan(PanelState* panel, bool relist) {
     panel->outOfMemory = false;
     if (!panel->listing) relist = true;
     if (relist) {
-        panel->readable = expandNoteFolder(panel->folder);
+        panel->readable = expandNoteListingRoot(panel->folder, &panel->withSubfolders);
         if (!panel->readable) {
             dropListing(panel);
             stopWatching(panel);
@@ -259,11 +310,14 @@ void startScan(PanelState* panel, bool relist) {
 void takeScanResults(PanelState* panel) {
     Listing* fresh = nullptr;
     IndexList found = {};
-    if (!takeScanProgress(panel->scan, &fresh, &found)) panel->outOfMemory = true;
+    bool finished = false;
+    if (!takeScanProgress(panel->scan, &fresh, &found, &finished)) panel->outOfMemory = true;
+    panel->scanFinished = finished;
     if (fresh) {
         releaseListing(panel->listing);
         panel->listing = fresh;
         panel->readable = fresh->readable;
+        showFolderColumn(panel, fresh->withSubfolders);
         if (panel->searching) panel->visible.count = 0;
         else showWholeListing(panel);
     }
@@ -274,7 +328,13 @@ void takeScanResults(PanelState* panel) {
         }
     }
     freeIndexList(&found);
+    sortRows(panel);
     showRows(panel);
+    // Enter waited to know whether anything matches.
+    if (panel->enterPending && (panel->visible.count > 0 || finished)) {
+        panel->enterPending = false;
+        PostMessageW(panel->window, kOpenNoteMessage, 1, 0);
+    }
 }
 
 // A change the watch saw: one listing after the burst, at most one a second.
@@ -305,27 +365,137 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
     const int item = info->item.iItem;
     if (!panel->readable) {
         if (item == 0 && info->item.iSubItem == 0)
-            StringCchPrintfW(cell, kMessageCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
+            StringCchPrintfW(cell, kCellTextCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
     } else if (const NoteRow* note = noteAtRow(panel, item)) {
         switch (info->item.iSubItem) {
-        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kMessageCapacity); break;
-        case 1: formatChanged(note->changed, cell, kMessageCapacity); break;
-        default: StringCchCopyW(cell, kMessageCapacity, note->firstLine); break;
+        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kCellTextCapacity); break;
+        case 1: formatChanged(note->changed, cell, kCellTextCapacity); break;
+        case kFolderSubItem: {
+            const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
+            if (length > 1) StringCchCopyNW(cell, kCellTextCapacity, note->fileName, length - 1);
+            break;
+        }
+        default: StringCchCopyW(cell, kCellTextCapacity, note->firstLine); break;
         }
     }
     info->item.pszText = cell;
 }
 
+// A note's file name as its row holds it: its path below the folder
+// listed, or its file name when it is not below it.
+void rowNameOf(const PanelState* panel, const wchar_t* path, wchar_t* name) {
+    size_t length = wcslen(panel->folder);
+    if (length > 0 && panel->folder[length - 1] == L'\\') --length;
+    const bool below = length > 0 && wcslen(path) > length + 1 && path[length] == L'\\' &&
+                       CompareStringOrdinal(path, static_cast<int>(length), panel->folder, static_cast<int>(length),
+                                            TRUE) == CSTR_EQUAL;
+    StringCchCopyW(name, MAX_PATH, below ? path + length + 1 : PathFindFileNameW(path));
+}
+
+// Writes a new note holding its first line and a line break, as UTF-8;
+// false (GetLastError saying why) when it cannot, an existing file
+// included.
+bool writeNewNote(const wchar_t* path, const wchar_t* firstLine) {
+    char bytes[3 * kQueryCapacity + 2];
+    const int length = WideCharToMultiByte(CP_UTF8, 0, firstLine, -1, bytes, 3 * kQueryCapacity, nullptr, nullptr);
+    if (length <= 0) return false;
+    StringCchCatA(bytes, ARRAYSIZE(bytes), "\r\n");
+    const DWORD size = static_cast<DWORD>(lstrlenA(bytes));
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!whole) {
+        DeleteFileW(path);
+        SetLastError(error ? error : ERROR_WRITE_FAULT);
+    }
+    return whole;
+}
+
+// The view showing the active document.
+HWND currentView() {
+    int view = 0;
+    SendMessageW(hostWindow(), NPPM_GETCURRENTSCINTILLA, 0, reinterpret_cast<LPARAM>(&view));
+    return view == 1 ? secondView() : mainView();
+}
+
+// Selects the first place of the document shown in the current view that
+// holds text, ignoring case as the list does, and scrolls it into view:
+// the user is at the words they searched for. Nothing when only the name
+// matched.
+void selectFirstMatch(const wchar_t* text) {
+    HWND view = currentView();
+    const UINT codePage = SendMessageW(view, SCI_GETCODEPAGE, 0, 0) == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
+    char bytes[4 * kQueryCapacity];
+    BOOL unmapped = FALSE;
+    const int written = WideCharToMultiByte(codePage, 0, text, -1, bytes, sizeof bytes, nullptr,
+                                            codePage == CP_UTF8 ? nullptr : &unmapped);
+    // A character the document's code page cannot hold is not in it.
+    if (written <= 1 || unmapped) return;
+    SendMessageW(view, SCI_SETSEARCHFLAGS, 0, 0);
+    SendMessageW(view, SCI_SETTARGETRANGE, 0, SendMessageW(view, SCI_GETLENGTH, 0, 0));
+    const LRESULT start = SendMessageW(view, SCI_SEARCHINTARGET, static_cast<WPARAM>(written - 1),
+                                       reinterpret_cast<LPARAM>(bytes));
+    if (start < 0) return;
+    SendMessageW(view, SCI_SETSEL, static_cast<WPARAM>(start), SendMessageW(view, SCI_GETTARGETEND, 0, 0));
+    SendMessageW(view, SCI_SCROLLCARET, 0, 0);
+}
+
+// Enter with nothing found, or Ctrl+Enter: a note named from the search
+// text (made safe for a file name as a first line is) in the note folder,
+// holding the text as its first line, opened with the caret on the line
+// after it; the list shows it selected. A note of that name that is there
+// already is opened as it is, never overwritten.
+void createNoteFromSearch(PanelState* panel) {
+    wchar_t text[kQueryCapacity], name[kQueryCapacity];
+    GetWindowTextW(panel->search, text, kQueryCapacity);
+    if (!text[0]) return;
+    StringCchCopyW(name, kQueryCapacity, text);
+    makeFileNameSafe(name);
+    NotePathFault fault = NotePathFault::None;
+    wchar_t path[kExpansionCapacity];
+    StringCchCopyW(path, kExpansionCapacity, composeNamedNotePath(name, &fault));
+    if (!path[0]) {
+        showNotePathError(fault, name);
+        return;
+    }
+    const bool created = writeNewNote(path, text);
+    if (!created && GetLastError() != ERROR_FILE_EXISTS) {
+        showNoteError(kNoteNotCreated, path);
+        return;
+    }
+    rowNameOf(panel, path, panel->chosen);
+    startScan(panel, true);
+    // The panel is not touched after the open (see openChosenNote).
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
+        SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
+}
+
 // Enter or a double-click: opens the note shown selected (from the search
-// box with none chosen, the first one found).
-void openChosenNote(PanelState* panel, bool firstWhenNone) {
-    if (firstWhenNone && !selectedNote(panel)) chooseRow(panel, 0);
+// box with none chosen, the first one found; with none found, once the
+// search has ended, a new note named from the search text).
+void openChosenNote(PanelState* panel, bool fromSearch) {
+    if (fromSearch && !selectedNote(panel)) {
+        if (panel->readable && panel->visible.count > 0) {
+            chooseRow(panel, 0);
+        } else if (panel->scanFinished) {
+            createNoteFromSearch(panel);
+            return;
+        } else {
+            panel->enterPending = true;
+            return;
+        }
+    }
     const NoteRow* note = selectedNote(panel);
-    wchar_t path[MAX_PATH];
+    wchar_t path[MAX_PATH], text[kQueryCapacity] = L"";
     if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return;
+    if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
     // The editor may ask whether to create a note that has just gone; the
     // panel is not touched after this.
-    SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path));
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && text[0])
+        selectFirstMatch(text);
 }
 
 // Delete: asks, naming the note shown selected, then moves it to the Recycle
@@ -360,6 +530,78 @@ void deleteChosenNote(PanelState* panel) {
 
 // ---- The window ------------------------------------------------------------------
 
+// Where a sub-item's column is: name 0, changed 1, then folder (when
+// shown) and first line.
+int columnOfSubItem(const PanelState* panel, int subItem) {
+    if (subItem == kFolderSubItem) return 2;
+    if (subItem == kFirstLineSubItem) return panel->folderColumn ? 3 : 2;
+    return subItem;
+}
+int subItemOfColumn(const PanelState* panel, int column) {
+    if (column == 2) return panel->folderColumn ? kFolderSubItem : kFirstLineSubItem;
+    if (column == 3) return kFirstLineSubItem;
+    return column;
+}
+
+void insertColumn(HWND list, int column, int subItem, const wchar_t* name) {
+    LVCOLUMNW item = {};
+    item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    item.pszText = const_cast<wchar_t*>(name);
+    item.cx = 0;  // see sizeColumns
+    item.iSubItem = subItem;
+    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
+}
+
+void showSortArrow(PanelState* panel);
+
+// The Folder column comes with dated folders and goes without them.
+void showFolderColumn(PanelState* panel, bool show) {
+    if (show == panel->folderColumn) return;
+    if (show) insertColumn(panel->list, 2, kFolderSubItem, kColumnFolder);
+    else SendMessageW(panel->list, LVM_DELETECOLUMN, 2, 0);
+    panel->folderColumn = show;
+    panel->sizedForWidth = 0;
+    sizeColumns(panel);
+    showSortArrow(panel);
+}
+
+// The width a date and time take in the list, in the user's format.
+int measureChangedWidth(HWND list) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    wchar_t sample[kCellCapacity];
+    formatChanged(now, sample, kCellCapacity);
+    const int text = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(sample)));
+    const int header = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(kColumnChanged)));
+    return (text > header ? text : header) + kColumnPadding;
+}
+
+// Shares the list's width out: the date whole, the name most of what is
+// left, the first line the rest; no horizontal scrolling in a narrow panel.
+void sizeColumns(PanelState* panel) {
+    RECT area;
+    GetClientRect(panel->list, &area);
+    const int width = area.right - area.left;
+    if (width <= 0 || width == panel->sizedForWidth) return;
+    panel->sizedForWidth = width;
+    if (!panel->changedWidth) panel->changedWidth = measureChangedWidth(panel->list);
+    int changed = panel->changedWidth;
+    if (changed > width / 2) changed = width / 2;
+    int rest = width - changed;
+    int name = rest * kNameShare / 100;
+    if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;
+    rest -= name;
+    // The folder (a date, mostly) as wide as the date, when there is room.
+    int folder = panel->folderColumn ? (changed < rest / 2 ? changed : rest / 2) : 0;
+    rest -= folder;
+    const int widths[] = {name, changed, folder, rest};
+    for (int column = 0; column < 4; ++column) {
+        const int subItem = column == 2 ? kFolderSubItem : column == 3 ? kFirstLineSubItem : column;
+        if (subItem == kFolderSubItem && !panel->folderColumn) continue;
+        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, columnOfSubItem(panel, subItem), widths[column]);
+    }
+}
+
 void layoutPanel(PanelState* panel) {
     RECT client, box, status;
     GetClientRect(panel->window, &client);
@@ -372,20 +614,62 @@ void layoutPanel(PanelState* panel) {
     const int statusTop = client.bottom - margin - statusHeight;
     MoveWindow(panel->list, margin, top, width, statusTop - margin - top, TRUE);
     MoveWindow(panel->status, margin, statusTop, width, statusHeight, TRUE);
+    sizeColumns(panel);
 }
 
 void setUpList(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    const wchar_t* const names[] = {kColumnName, kColumnChanged, kColumnFirstLine};
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(names[i]);
-        column.cx = kColumnWidths[i];
-        column.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    insertColumn(list, 0, kNameSubItem, kColumnName);
+    insertColumn(list, 1, kChangedSubItem, kColumnChanged);
+    insertColumn(list, 2, kFirstLineSubItem, kColumnFirstLine);
+}
+
+// The column a sort is by (-1: not shown), and the sort a first click on a
+// column gives (-1: the column does not sort).
+int columnOfSort(const PanelState* panel, int sort) {
+    if (sort / 2 == 2) return panel->folderColumn ? columnOfSubItem(panel, kFolderSubItem) : -1;
+    return columnOfSubItem(panel, sort / 2 == 1 ? kNameSubItem : kChangedSubItem);
+}
+int firstSortOfColumn(const PanelState* panel, int column) {
+    switch (subItemOfColumn(panel, column)) {
+    case kNameSubItem: return kPanelSortNameAscending;
+    case kChangedSubItem: return kPanelSortChangedNewestFirst;
+    case kFolderSubItem: return kPanelSortFolderAscending;
+    default: return -1;
     }
+}
+
+// The arrow on the header of the column the list is sorted by: up for
+// A to Z and oldest first, down for the other way.
+void showSortArrow(PanelState* panel) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETHEADER, 0, 0));
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    const bool up = panel->sort == kPanelSortNameAscending || panel->sort == kPanelSortFolderAscending ||
+                    panel->sort == kPanelSortChangedOldestFirst;
+    for (int column = 0; column < count; ++column) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == columnOfSort(panel, panel->sort)) item.fmt |= up ? HDF_SORTUP : HDF_SORTDOWN;
+        SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// A click on a column's header: sorts by it, a second click the other way
+// round; the choice is kept in the settings.
+void sortByColumn(PanelState* panel, int column) {
+    const int first = firstSortOfColumn(panel, column);
+    if (first < 0) return;
+    panel->sort = panel->sort / 2 == first / 2 ? panel->sort ^ 1 : first;
+    showSortArrow(panel);
+    sortRows(panel);
+    showRows(panel);
+    const int row = rowOfChosen(panel);
+    if (row >= 0) SendMessageW(panel->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    settings().PanelSort = panel->sort;
+    PostMessageW(panel->window, kSaveSortMessage, 0, 0);
 }
 
 // Characters that a dialog manager would have taken: in a control of their
@@ -405,8 +689,9 @@ void moveToList(PanelState* panel) {
 // the search box: Enter opens the note chosen (or the first found), Down
 // and Tab move to the list. In the list: Enter opens the note shown
 // selected, Delete deletes it (after asking), Tab and Shift+Tab move to the
-// search box. In both F5 lists the folder again and Esc does nothing. True
-// when the key was handled.
+// search box. In both F5 lists the folder again. Esc clears the search box;
+// in an empty one, and in the list, it returns to the document. True when
+// the key was handled.
 bool handleKey(PanelState* panel, HWND control, WPARAM key) {
     const bool inList = control == panel->list;
     switch (key) {
@@ -422,13 +707,17 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
         moveToList(panel);
         return true;
     case VK_RETURN:
-        PostMessageW(panel->window, kOpenNoteMessage, inList ? 0 : 1, 0);
+        if (!inList && GetKeyState(VK_CONTROL) < 0) PostMessageW(panel->window, kCreateNoteMessage, 0, 0);
+        else PostMessageW(panel->window, kOpenNoteMessage, inList ? 0 : 1, 0);
         return true;
     case VK_DELETE:
         if (!inList) return false;
         PostMessageW(panel->window, kDeleteNoteMessage, 0, 0);
         return true;
     case VK_ESCAPE:
+        // A search to clear first; then back to the document.
+        if (!inList && GetWindowTextLengthW(panel->search) > 0) SetWindowTextW(panel->search, L"");
+        else SetFocus(currentView());
         return true;
     default:
         return false;
@@ -470,6 +759,9 @@ bool handleNotify(PanelState* panel, NMHDR* header) {
         case NM_DBLCLK:
             PostMessageW(panel->window, kOpenNoteMessage, 0, 0);
             return true;
+        case LVN_COLUMNCLICK:
+            sortByColumn(panel, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+            return true;
         default:
             return false;
         }
@@ -494,6 +786,11 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
         SetWindowSubclass(panel->list, controlKeysProc, 1, 0);
         setUpList(panel->list);
+        // A value the settings file should not hold is the default order.
+        panel->sort = settings().PanelSort;
+        if (panel->sort < kPanelSortChangedNewestFirst || panel->sort > kPanelSortFolderDescending)
+            panel->sort = kPanelSortChangedNewestFirst;
+        showSortArrow(panel);
         layoutPanel(panel);
         return FALSE;
     }
@@ -503,8 +800,10 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         layoutPanel(panel);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown)
+        if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown) {
+            panel->enterPending = false;
             startScan(panel, false);
+        }
         return TRUE;
     case WM_NOTIFY: {
         const bool handled = handleNotify(panel, reinterpret_cast<NMHDR*>(lParam));
@@ -516,6 +815,12 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     case kDeleteNoteMessage:
         if (panel->shown) deleteChosenNote(panel);
+        return TRUE;
+    case kCreateNoteMessage:
+        if (panel->shown) createNoteFromSearch(panel);
+        return TRUE;
+    case kSaveSortMessage:
+        if (!saveSettings()) showSettingsNotSaved(hostWindow());
         return TRUE;
     case kScanProgressMessage:
         if (panel->scan && wParam == reinterpret_cast<WPARAM>(panel->scan)) takeScanResults(panel);
@@ -600,6 +905,15 @@ void dockPanel(int row) {
 
 void toggleNotesPanel(int row, int commandId) {
     g_commandId = commandId;
+    // Shown but the user is elsewhere in the editor: the command takes them
+    // to the search box, its text selected; once there (or with the editor
+    // not active, nothing focused), it hides the panel.
+    HWND focus = GetFocus();
+    if (g_panel && g_panel->shown && focus && !IsChild(g_panel->window, focus)) {
+        SetFocus(g_panel->search);
+        SendMessageW(g_panel->search, EM_SETSEL, 0, -1);
+        return;
+    }
     if (g_panel && g_panel->shown) {
         SendMessageW(hostWindow(), NPPM_DMMHIDE, 0, reinterpret_cast<LPARAM>(g_panel->window));
         panelHidden(g_panel);

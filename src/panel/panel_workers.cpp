@@ -76,6 +76,7 @@ void releaseListing(Listing* listing) {
 struct ScanJob {
     HWND panel;
     wchar_t folder[MAX_PATH];     // listed when the job lists anew
+    bool withSubfolders;
     wchar_t extension[MAX_PATH];
     NoteQuery query;
     Listing* listing;  // searched, a reference of the job's own; made by the worker when it lists anew
@@ -89,6 +90,7 @@ struct ScanJob {
     bool listingTaken;      // the panel took a reference to it
     IndexList matches;      // rows found since the panel last looked
     bool matchesLost;       // memory ran out for some
+    bool finished;          // the worker has listed and searched everything
     bool posted;            // a progress message is on its way
 };
 
@@ -116,7 +118,9 @@ Listing* listFolder(ScanJob* job) {
     listing->references = 1;
     StringCchCopyW(listing->folder, MAX_PATH, job->folder);
     StringCchCopyW(listing->extension, MAX_PATH, job->extension);
-    listing->readable = listNotes(job->folder, job->extension, &listing->notes, &job->cancel, &listing->trouble);
+    listing->withSubfolders = job->withSubfolders;
+    listing->readable = listNotes(job->folder, job->extension, &listing->notes, &job->cancel, &listing->trouble,
+                                  job->withSubfolders ? kSubfolderLevels : 0);
     return listing;
 }
 
@@ -153,6 +157,10 @@ DWORD WINAPI scanWorker(void* argument) {
         LeaveCriticalSection(&job->lock);
     }
     if (job->query.length > 0 && job->listing && job->listing->readable && !job->cancel) searchListing(job);
+    EnterCriticalSection(&job->lock);
+    job->finished = !job->cancel;
+    tellPanel(job);
+    LeaveCriticalSection(&job->lock);
     if (workerEnds(&job->state)) freeScanJob(job);
     leaveWorker();
     return 0;
@@ -160,12 +168,13 @@ DWORD WINAPI scanWorker(void* argument) {
 
 }  // namespace
 
-ScanJob* startScanJob(HWND panel, const wchar_t* folder, const wchar_t* extension, const wchar_t* query,
-                      Listing* listing) {
+ScanJob* startScanJob(HWND panel, const wchar_t* folder, bool withSubfolders, const wchar_t* extension,
+                      const wchar_t* query, Listing* listing) {
     ScanJob* job = allocateZeroed<ScanJob>();
     if (!job) return nullptr;
     job->panel = panel;
     StringCchCopyW(job->folder, MAX_PATH, folder);
+    job->withSubfolders = withSubfolders;
     StringCchCopyW(job->extension, MAX_PATH, extension);
     prepareQuery(query, &job->query);
     job->relist = listing == nullptr;
@@ -180,7 +189,7 @@ ScanJob* startScanJob(HWND panel, const wchar_t* folder, const wchar_t* extensio
     return job;
 }
 
-bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found) {
+bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found, bool* finished) {
     *listing = nullptr;
     bool complete = true;
     EnterCriticalSection(&job->lock);
@@ -196,6 +205,7 @@ bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found) {
     job->matches.count = 0;
     if (job->matchesLost) complete = false;
     job->matchesLost = false;
+    *finished = job->finished;
     job->posted = false;
     LeaveCriticalSection(&job->lock);
     return complete;
@@ -214,6 +224,7 @@ void stopScanJob(ScanJob* job, bool mayWait) {
 struct FolderWatch {
     HWND panel;
     wchar_t folder[MAX_PATH];
+    bool wholeTree;
     wchar_t extension[MAX_PATH];
     HANDLE stop;
     HANDLE thread;
@@ -237,7 +248,7 @@ void tellPanel(FolderWatch* watch, UINT message) {
 // this call on.
 bool askForChanges(HANDLE folder, FolderWatch* watch, OVERLAPPED* pending) {
     ResetEvent(pending->hEvent);
-    return ReadDirectoryChangesW(folder, watch->changes, sizeof watch->changes, FALSE,
+    return ReadDirectoryChangesW(folder, watch->changes, sizeof watch->changes, watch->wholeTree,
                                  FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
                                      FILE_NOTIFY_CHANGE_SIZE,
                                  nullptr, pending, nullptr) != 0;
@@ -314,11 +325,12 @@ DWORD WINAPI watchWorker(void* argument) {
 
 }  // namespace
 
-FolderWatch* startFolderWatch(HWND panel, const wchar_t* folder, const wchar_t* extension) {
+FolderWatch* startFolderWatch(HWND panel, const wchar_t* folder, bool withSubfolders, const wchar_t* extension) {
     FolderWatch* watch = allocateZeroed<FolderWatch>();
     if (!watch) return nullptr;
     watch->panel = panel;
     StringCchCopyW(watch->folder, MAX_PATH, folder);
+    watch->wholeTree = withSubfolders;
     StringCchCopyW(watch->extension, MAX_PATH, extension);
     watch->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (watch->stop) watch->thread = startWorker(watchWorker, watch);
@@ -330,8 +342,8 @@ FolderWatch* startFolderWatch(HWND panel, const wchar_t* folder, const wchar_t* 
     return watch;
 }
 
-bool watchesFolder(const FolderWatch* watch, const wchar_t* folder, const wchar_t* extension) {
-    return watch && !watch->failed && lstrcmpiW(watch->folder, folder) == 0 &&
+bool watchesFolder(const FolderWatch* watch, const wchar_t* folder, bool withSubfolders, const wchar_t* extension) {
+    return watch && !watch->failed && watch->wholeTree == withSubfolders && lstrcmpiW(watch->folder, folder) == 0 &&
            lstrcmpiW(watch->extension, extension) == 0;
 }
 

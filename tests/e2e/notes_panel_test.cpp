@@ -7,7 +7,10 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -127,7 +130,31 @@ protected:
     }
 
     void search(const std::wstring& text) { SetDlgItemTextW(panel(), kSearchBoxId, text.c_str()); }
+    // Handles the editor's messages until the dialog that future waits for
+    // was answered (it opens from a posted message).
+    static bool pumpUntilAnswered(std::future<SeenDialog>& seen) {
+        return pumpUntil([&seen] { return seen.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+    }
     HWND searchBox() const { return GetDlgItem(panel(), kSearchBoxId); }
+
+    // A click on a column's header, as the user's mouse gives it.
+    void clickHeader(int column) {
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
+        RECT place = {};
+        SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&place));
+        const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+        PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(header, WM_LBUTTONUP, 0, at);
+        pumpMessages();
+    }
+    // HDF_SORTUP, HDF_SORTDOWN or 0 on a column's header.
+    int sortArrow(int column) const {
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+    }
 
     void selectRow(int item) {
         LVITEMW state = {};
@@ -266,6 +293,83 @@ TEST_F(NotesPanel, EnterOpensTheNoteAndDeleteMovesItToTheRecycleBinAfterAsking) 
     EXPECT_EQ(before.i64NumItems + 1, after.i64NumItems);
 }
 
+TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "plan", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+
+    // Pressed at once: Enter waits for the search to end before it decides.
+    search(L"Call Ann: 3/4 caf\u00E9");
+    pressInList(VK_RETURN, searchBox());
+    const std::wstring made = notePath(L"Call Ann_ 3_4 caf\u00E9.note");
+    ASSERT_TRUE(pumpUntil([&made] { return fileExists(made); }));
+    EXPECT_EQ("Call Ann: 3/4 caf\xC3\xA9\r\n", readFileBytes(made));
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(made, requestsOf(NPPM_DOOPEN)[0].text);
+    // Open, the caret at the start of the second line, in view.
+    const Document& opened = activeDocument();
+    EXPECT_EQ(made, opened.path);
+    EXPECT_EQ(static_cast<INT_PTR>(opened.bytes.size()), opened.caret);
+    EXPECT_EQ(opened.caret, opened.anchor);
+    EXPECT_EQ(opened.caret, opened.scrolledTo);
+    // Listed (its first line matches the search) and selected.
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"Call Ann_ 3_4 caf\u00E9"}) && selectedName() == names()[0]; }))
+        << ::testing::PrintToString(names());
+
+    // Enter again opens it: it is found now.
+    pressInList(VK_RETURN, searchBox());
+    ASSERT_EQ(2u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(made, requestsOf(NPPM_DOOPEN)[1].text);
+    EXPECT_EQ(2u, documents().size()) << "opened twice";
+}
+
+TEST_F(NotesPanel, ANoteFoundByItsContentsOpensWithTheFirstMatchSelectedInTheViewThatShowsIt) {
+    ASSERT_TRUE(writeNote(notePath(L"ideas.note"), "first line\r\nbuy MILK later, milk", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"ideas"}); }));
+    activateDocument(activeDocument().bufferId, 1);  // the user works in the second view
+    clearRequests();
+    search(L"Milk");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"ideas"}); }));
+    pressInList(VK_RETURN, searchBox());
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    const Document& opened = activeDocument();
+    EXPECT_EQ(notePath(L"ideas.note"), opened.path);
+    EXPECT_EQ(16, std::min(opened.anchor, opened.caret));
+    EXPECT_EQ(20, std::max(opened.anchor, opened.caret));
+    EXPECT_EQ(opened.caret, opened.scrolledTo);
+    const std::vector<Request> selections = requestsOf(SCI_SETSEL);
+    ASSERT_EQ(1u, selections.size());
+    EXPECT_EQ(secondView(), selections[0].target);
+}
+
+TEST_F(NotesPanel, EnterOnASearchThatCannotNameANoteIsRefusedWithTheNotePathError) {
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return names().empty(); }));
+    const struct {
+        const wchar_t* typed;
+        const wchar_t* told;
+    } cases[] = {
+        {L"...", L"the note name is empty, or only dots and blanks"},
+        {L"con", L"\"con.note\" is the name of a device"},
+    };
+    for (const auto& c : cases) {
+        search(c.typed);
+        std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+        pressInList(VK_RETURN, searchBox());
+        ASSERT_TRUE(pumpUntilAnswered(error)) << ::testing::PrintToString(c.typed);
+        const SeenDialog told = error.get();
+        EXPECT_EQ(L"Quiblet Plugin", told.title);
+        EXPECT_EQ(hostWindow(), told.owner);
+        EXPECT_NE(std::wstring::npos, told.text.find(c.told)) << ::testing::PrintToString(told.text);
+    }
+    EXPECT_TRUE(requestsOf(NPPM_DOOPEN).empty());
+    EXPECT_TRUE(names().empty());
+}
+
 TEST_F(NotesPanel, WhereTheRecycleBinCannotTakeTheNoteDeleteAsksBeforeDeletingItForGood) {
     // Wine's Recycle Bin is the desktop trash under XDG_DATA_HOME, which it
     // takes from the environment the first time it is used: below a regular
@@ -381,6 +485,141 @@ TEST_F(NotesPanel, FilesOfOtherKindsWrittenInTheFolderDoNotListItAgain) {
         << ::testing::PrintToString(names());
 }
 
+TEST_F(NotesPanel, TheStatusLineSaysHowManyNotesTheListShows) {
+    ASSERT_NO_FATAL_FAILURE(showNotesABC());
+    EXPECT_TRUE(pumpUntil([this] { return statusLine() == L"3 notes"; })) << ::testing::PrintToString(statusLine());
+    search(L"B");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"b"}) && statusLine() == L"1 of 3 notes"; }))
+        << ::testing::PrintToString(statusLine());
+    search(L"");
+    EXPECT_TRUE(pumpUntil([this] { return statusLine() == L"3 notes"; })) << ::testing::PrintToString(statusLine());
+    ASSERT_TRUE(DeleteFileW(notePath(L"a.note").c_str()));
+    ASSERT_TRUE(DeleteFileW(notePath(L"b.note").c_str()));
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"c"}) && statusLine() == L"1 note"; }))
+        << ::testing::PrintToString(statusLine());
+}
+
+TEST_F(NotesPanel, TheColumnsShareThePanelsWidthWithTheDateWhole) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "Meeting with Ann about the plan for the next year", minutesAgo(5)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    for (int panelWidth : {340, 200, 700}) {
+        RECT place;
+        GetWindowRect(panel(), &place);
+        MapWindowPoints(nullptr, hostWindow(), reinterpret_cast<POINT*>(&place), 2);
+        MoveWindow(panel(), place.left, place.top, panelWidth, place.bottom - place.top, TRUE);
+        pumpMessages();
+        RECT area;
+        GetClientRect(list(), &area);
+        const int name = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 0, 0));
+        const int changed = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 1, 0));
+        const int firstLine = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 2, 0));
+        // Nothing beyond the right edge, the date not cut.
+        EXPECT_EQ(area.right, name + changed + firstLine) << panelWidth;
+        const std::wstring date = cell(0, 1);
+        EXPECT_GT(changed, static_cast<int>(SendMessageW(list(), LVM_GETSTRINGWIDTHW, 0,
+                                                         reinterpret_cast<LPARAM>(date.c_str()))))
+            << panelWidth;
+        EXPECT_GT(name, 0) << panelWidth;
+        if (panelWidth >= 340) EXPECT_GT(firstLine, name / 2) << panelWidth;
+    }
+}
+
+TEST_F(NotesPanel, AClickOnAHeaderSortsByItASecondTheOtherWayAndTheOrderIsKept) {
+    ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
+    ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(20)));
+    ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"b", L"c", L"a"}); }));
+    EXPECT_EQ(HDF_SORTDOWN, sortArrow(1));
+    selectRow(1);
+    const struct {
+        int column;
+        std::vector<std::wstring> names;
+        int arrow;
+        const wchar_t* stored;
+    } clicks[] = {
+        {0, {L"a", L"b", L"c"}, HDF_SORTUP, L"2"},
+        {0, {L"c", L"b", L"a"}, HDF_SORTDOWN, L"3"},
+        {1, {L"b", L"c", L"a"}, HDF_SORTDOWN, L"0"},
+        {1, {L"a", L"c", L"b"}, HDF_SORTUP, L"1"},
+        {2, {L"a", L"c", L"b"}, 0, L"1"},  // the first line does not sort
+        {0, {L"a", L"b", L"c"}, HDF_SORTUP, L"2"},
+    };
+    for (const auto& click : clicks) {
+        clickHeader(click.column);
+        EXPECT_TRUE(pumpUntil([&] { return showsNames(click.names); }))
+            << click.column << " " << ::testing::PrintToString(names());
+        EXPECT_EQ(click.arrow, sortArrow(click.column)) << click.column;
+        EXPECT_EQ(0, sortArrow(click.column == 0 ? 1 : 0)) << click.column;
+        EXPECT_EQ(L"c", selectedName()) << "the selection left the note";
+        EXPECT_EQ(click.stored, storedSetting(L"PanelSort"));
+    }
+    // A search keeps the order; so does the next start.
+    search(L"b");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"b"}); }));
+    search(L"");
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"a", L"b", L"c"}); }));
+    unloadPlugin();
+    loadPlugin();
+    showPanel();
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"a", L"b", L"c"}); })) << ::testing::PrintToString(names());
+    EXPECT_EQ(HDF_SORTUP, sortArrow(0));
+}
+
+TEST_F(NotesPanel, NotesOfDatedFoldersAreListedWithTheirFolderButNotThroughALink) {
+    storeSetting(L"Folder", L"%temp%\\notes\\$date$");
+    ASSERT_TRUE(writeNote(notePath(L"top.note"), "top", minutesAgo(50)));
+    ASSERT_TRUE(makeFolders(notePath(L"2026-12-07")));
+    ASSERT_TRUE(writeNote(notePath(L"2026-12-07\\old.note"), "old", minutesAgo(40)));
+    ASSERT_TRUE(makeFolders(notePath(L"a\\b\\c\\d")));
+    ASSERT_TRUE(writeNote(notePath(L"a\\b\\c\\deep.note"), "three levels down", minutesAgo(30)));
+    ASSERT_TRUE(writeNote(notePath(L"a\\b\\c\\d\\deeper.note"), "four levels down", minutesAgo(20)));
+    // A link to a folder elsewhere (a junction's kind): not followed.
+    const std::wstring elsewhere = joinPath(tempFolder(), L"elsewhere");
+    ASSERT_TRUE(makeFolders(elsewhere));
+    ASSERT_TRUE(writeNote(joinPath(elsewhere, L"linked.note"), "linked", minutesAgo(10)));
+    const bool linked = CreateSymbolicLinkW(notePath(L"link").c_str(), elsewhere.c_str(),
+                                            SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* unprivileged */) &&
+                        (GetFileAttributesW(notePath(L"link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    loadPlugin();
+    showPanel();
+
+    ASSERT_TRUE(pumpUntil([this] { return names().size() >= 3; })) << ::testing::PrintToString(names());
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"deep", L"old", L"top"}); })) << ::testing::PrintToString(names());
+    if (!linked) std::printf("no folder link could be made here: the link case was not tried\n");
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
+    ASSERT_EQ(4, SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    wchar_t title[64] = L"";
+    HDITEMW item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 64;
+    SendMessageW(header, HDM_GETITEMW, 2, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(L"Folder"), title);
+    EXPECT_EQ(L"a\\b\\c", cell(0, 3));
+    EXPECT_EQ(L"2026-12-07", cell(1, 3));
+    EXPECT_EQ(L"", cell(2, 3));
+    EXPECT_EQ(L"three levels down", cell(0, 2));
+
+    // Sorted by folder, the root's own first.
+    clickHeader(2);
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"top", L"old", L"deep"}); })) << ::testing::PrintToString(names());
+    EXPECT_EQ(HDF_SORTUP, sortArrow(2));
+    // Searched and opened where it is.
+    search(L"OLD");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"old"}); })) << ::testing::PrintToString(names());
+    pressInList(VK_RETURN, searchBox());
+    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(notePath(L"2026-12-07\\old.note"), requestsOf(NPPM_DOOPEN)[0].text);
+    // The whole tree is watched.
+    search(L"");
+    ASSERT_TRUE(writeFileBytes(notePath(L"2026-12-07\\new.note"), "new"));
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 4; })) << ::testing::PrintToString(names());
+}
+
 TEST_F(NotesPanel, AMissingFolderSaysSoInOneLine) {
     storeSetting(L"Folder", L"%temp%\\no such folder");
     loadPlugin();
@@ -402,7 +641,7 @@ TEST_F(NotesPanel, TheStatusLineSaysWhenNotesCannotBeListedForTheLengthOfTheirPa
     loadPlugin();
     showPanel();
     ASSERT_TRUE(pumpUntil([this] { return showsNames({L"short"}); })) << ::testing::PrintToString(names());
-    EXPECT_EQ(L"2 notes not listed: their paths are too long", statusLine());
+    EXPECT_EQ(L"1 note; 2 notes not listed: their paths are too long", statusLine());
 }
 
 TEST_F(NotesPanel, OkInOptionsWithAnotherExtensionListsTheNotesOfThatExtension) {
@@ -600,6 +839,61 @@ TEST_F(NotesPanelKeyboard, TheEditorsShortcutsWorkWithTheFocusInThePanelAndItsOw
     EXPECT_EQ(1, fileNewSeenByHost());
     ASSERT_TRUE(pressKeys('N', true, true, 5000, searchBox()));
     EXPECT_TRUE(fileExists(notePath(L"made_with_keys.note")));
+}
+
+TEST_F(NotesPanelKeyboard, CtrlEnterCreatesANoteEvenWhenNotesMatchAndOpensOneThatExists) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "the plan", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+
+    search(L"pla");
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    ASSERT_TRUE(pressKeys(VK_RETURN, true, false, 5000, searchBox()));
+    ASSERT_TRUE(pumpUntil([this] { return fileExists(notePath(L"pla.note")); }));
+    EXPECT_EQ("pla\r\n", readFileBytes(notePath(L"pla.note")));
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 2 && selectedName() == L"pla"; }))
+        << ::testing::PrintToString(names());
+
+    // A note of that name is there already: it is opened as it is.
+    search(L"plan");
+    ASSERT_TRUE(pressKeys(VK_RETURN, true, false, 5000, searchBox()));
+    ASSERT_TRUE(pumpUntil([this] { return requestsOf(NPPM_DOOPEN).size() == 2; }));
+    EXPECT_EQ(notePath(L"plan.note"), requestsOf(NPPM_DOOPEN)[1].text);
+    EXPECT_EQ("the plan", readFileBytes(notePath(L"plan.note")));
+}
+
+TEST_F(NotesPanelKeyboard, TheCommandReachesTheSearchBoxAndEscTwiceReturnsToTheDocument) {
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "plan", minutesAgo(10)));
+    loadPlugin();
+    ShowWindow(hostWindow(), SW_SHOW);
+    SetForegroundWindow(hostWindow());
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+
+    // Shown, the user in the document: the command takes them to the
+    // search box; there, it hides the panel.
+    SetFocus(mainView());
+    runCommand(kNotesPanel);
+    EXPECT_TRUE(shown());
+    EXPECT_EQ(searchBox(), GetFocus());
+    runCommand(kNotesPanel);
+    EXPECT_FALSE(shown());
+
+    // Esc clears the search; a second Esc returns to the document, in the
+    // view the user works in.
+    runCommand(kNotesPanel);
+    activateDocument(activeDocument().bufferId, 1);
+    SetFocus(searchBox());
+    search(L"zz");
+    ASSERT_TRUE(pumpUntil([this] { return names().empty(); }));
+    ASSERT_TRUE(pressKeys(VK_ESCAPE, false, false, 5000, searchBox()));
+    EXPECT_EQ(0, GetWindowTextLengthW(searchBox()));
+    EXPECT_EQ(searchBox(), GetFocus());
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    ASSERT_TRUE(pressKeys(VK_ESCAPE, false, false, 5000, searchBox()));
+    EXPECT_EQ(secondView(), GetFocus());
+    EXPECT_TRUE(shown());
 }
 
 TEST_F(NotesPanelKeyboard, AfterTheDeleteQuestionTheFocusIsBackInTheListOnTheNextNote) {

@@ -3,7 +3,9 @@
 // take the keyboard focus, and show the document's text.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "host_internal.h"
 #include "standin_host.h"
@@ -32,10 +34,93 @@ bool lineSpan(const std::string& bytes, WPARAM line, size_t* start, size_t* leng
     }
 }
 
+// Text of the document's bytes, decoded in its code page.
+std::wstring decoded(const Document& d, const char* bytes, size_t count) {
+    const UINT codePage = d.codePage == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
+    std::wstring text(count, L'\0');
+    const int chars = count ? MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(count), &text[0],
+                                                  static_cast<int>(count))
+                            : 0;
+    text.resize(chars > 0 ? chars : 0);
+    return text;
+}
+
+std::wstring folded(std::wstring text) {
+    if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool startsCharacter(const Document& d, size_t at) {
+    if (at >= d.bytes.size()) return at == d.bytes.size();
+    const unsigned char b = static_cast<unsigned char>(d.bytes[at]);
+    return d.codePage == SC_CP_UTF8 ? (b & 0xC0) != 0x80 : true;
+}
+
+// SCI_SEARCHINTARGET as Scintilla does it: the first place from the
+// target's start on where the bytes' text is the pattern's, ignoring case
+// unless SCFIND_MATCHCASE (4); the target becomes what was found.
+LRESULT searchInTarget(Document& d, size_t count, const char* pattern) {
+    const bool matchCase = (d.searchFlags & 4) != 0;
+    const std::wstring wanted = decoded(d, pattern, count);
+    const std::wstring key = matchCase ? wanted : folded(wanted);
+    const size_t end = std::min<size_t>(static_cast<size_t>(d.targetEnd), d.bytes.size());
+    for (size_t at = static_cast<size_t>(d.targetStart); at < end; ++at) {
+        if (!startsCharacter(d, at)) continue;
+        // Bytes of as many characters as the pattern has.
+        for (size_t stop = at + 1; stop <= end; ++stop) {
+            if (!startsCharacter(d, stop)) continue;
+            const std::wstring piece = decoded(d, d.bytes.data() + at, stop - at);
+            if (piece.size() < key.size()) continue;
+            if ((matchCase ? piece : folded(piece)) == key) {
+                d.targetStart = static_cast<INT_PTR>(at);
+                d.targetEnd = static_cast<INT_PTR>(stop);
+                return static_cast<LRESULT>(at);
+            }
+            break;
+        }
+    }
+    return -1;
+}
+
+INT_PTR clampedPosition(const Document& d, INT_PTR position) {
+    const INT_PTR size = static_cast<INT_PTR>(d.bytes.size());
+    return position < 0 || position > size ? size : position;
+}
+
 LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
-    const Document& d = activeDocument();
+    Document& d = activeDocument();
     size_t start = 0, length = 0;
     switch (msg) {
+    case SCI_GETLENGTH:
+        return static_cast<LRESULT>(d.bytes.size());
+    case SCI_SETSEL:
+        // Scintilla: a caret of -1 is the end; an anchor of -1 removes the selection.
+        d.caret = clampedPosition(d, static_cast<INT_PTR>(lParam));
+        d.anchor = static_cast<INT_PTR>(wParam) == -1 ? d.caret : clampedPosition(d, static_cast<INT_PTR>(wParam));
+        d.scrolledTo = d.caret;
+        return 0;
+    case SCI_GETSELECTIONSTART:
+        return std::min(d.anchor, d.caret);
+    case SCI_GETSELECTIONEND:
+        return std::max(d.anchor, d.caret);
+    case SCI_DOCUMENTEND:
+        d.anchor = d.caret = static_cast<INT_PTR>(d.bytes.size());
+        d.scrolledTo = d.caret;
+        return 0;
+    case SCI_SCROLLCARET:
+        d.scrolledTo = d.caret;
+        return 0;
+    case SCI_SETSEARCHFLAGS:
+        d.searchFlags = static_cast<int>(wParam);
+        return 0;
+    case SCI_SETTARGETRANGE:
+        d.targetStart = clampedPosition(d, static_cast<INT_PTR>(wParam));
+        d.targetEnd = clampedPosition(d, static_cast<INT_PTR>(lParam));
+        return 0;
+    case SCI_SEARCHINTARGET:
+        return lParam ? searchInTarget(d, wParam, reinterpret_cast<const char*>(lParam)) : -1;
+    case SCI_GETTARGETEND:
+        return d.targetEnd;
     case SCI_LINELENGTH:
         return lineSpan(d.bytes, wParam, &start, &length) ? static_cast<LRESULT>(length) : 0;
     case SCI_GETLINE:

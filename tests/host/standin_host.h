@@ -31,6 +31,14 @@ struct Document {
     bool dirty = false;      // changed since it was opened or saved
     std::string savedBytes;  // the text as last opened or saved
     bool readOnly = false;   // Edit > Read-Only: the views refuse changes
+    // The selection as the views keep it, in bytes (anchor and caret; both
+    // 0 in a document just opened), and the caret position last scrolled
+    // into view (-1: not scrolled since it was opened).
+    INT_PTR anchor = 0, caret = 0;
+    INT_PTR scrolledTo = -1;
+    // SCI_SETTARGETRANGE / SCI_SEARCHINTARGET, and SCI_SETSEARCHFLAGS.
+    INT_PTR targetStart = 0, targetEnd = 0;
+    int searchFlags = 0;
 };
 
 struct HostConfig {

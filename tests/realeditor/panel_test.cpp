@@ -269,7 +269,10 @@ TEST_F(PanelAtStart, ThePanelShownAtExitIsShownAtTheNextStartAndWorks) {
     ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
     EXPECT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == notePath(L"Ideas.note"); }))
         << utf8(activeDocumentPath(editor()));
-    // The command hides it, as the user would.
+    // The command, with the user in the document, first takes them to the
+    // panel's search box; used again there, it hides the panel.
+    ASSERT_NO_FATAL_FAILURE(runQuiblet(kNotesPanel));
+    EXPECT_TRUE(IsWindowVisible(panelList()));
     ASSERT_NO_FATAL_FAILURE(runQuiblet(kNotesPanel));
     EXPECT_TRUE(waitUntil([] { return !IsWindowVisible(panelList()); }));
     EXPECT_FALSE(quibletItemChecked(kNotesPanel));

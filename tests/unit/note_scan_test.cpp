@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <strsafe.h>
+
 #include "panel/panel.h"
 #include "sandbox.h"
 
@@ -205,6 +207,67 @@ TEST_F(NoteListing, NotesWhosePathIsTooLongAreCountedNotCut) {
     EXPECT_EQ(1, trouble.pathsTooLong);
     EXPECT_FALSE(trouble.outOfMemory);
     freeNoteList(&rows);
+}
+
+TEST(NoteListingWalk, GoesIntoRealSubFoldersOnlyNeverThroughAJunctionOrLink) {
+    const struct {
+        const wchar_t* name;
+        DWORD attributes;
+        bool entered;
+    } cases[] = {
+        {L"2026-12-08", FILE_ATTRIBUTE_DIRECTORY, true},
+        {L"archive", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY, true},
+        // A junction or a directory link, as Windows lists them.
+        {L"junction", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, false},
+        {L".", FILE_ATTRIBUTE_DIRECTORY, false},
+        {L"..", FILE_ATTRIBUTE_DIRECTORY, false},
+        {L"plan.note", FILE_ATTRIBUTE_ARCHIVE, false},
+    };
+    for (const auto& c : cases) {
+        WIN32_FIND_DATAW entry = {};
+        entry.dwFileAttributes = c.attributes;
+        StringCchCopyW(entry.cFileName, MAX_PATH, c.name);
+        EXPECT_EQ(c.entered, isSubfolderEntry(entry)) << ::testing::PrintToString(c.name);
+    }
+}
+
+TEST(NoteOrder, EachSortPutsTheRowsInItsOrderWithTiesByNameThenNewestFirst) {
+    // Newest first, as a listing gives them; names hold their sub-folder.
+    const struct {
+        const wchar_t* fileName;
+        int minutesOld;
+    } notes[] = {
+        {L"b.note", 1}, {L"2026-12-08\\C.note", 2}, {L"2026-12-07\\a.note", 3}, {L"2026-12-08\\a.note", 4},
+    };
+    NoteList list = {};
+    for (const auto& n : notes) {
+        NoteRow row = {};
+        StringCchCopyW(row.fileName, MAX_PATH, n.fileName);
+        ULARGE_INTEGER time;
+        time.QuadPart = 130000000000000000ULL - static_cast<ULONGLONG>(n.minutesOld) * 600000000ULL;
+        row.changed = FILETIME{time.LowPart, time.HighPart};
+        ASSERT_TRUE(appendRow(&list, row));
+    }
+    const struct {
+        int sort;
+        std::vector<int> order;
+    } cases[] = {
+        {0, {0, 1, 2, 3}},  // newest first
+        {1, {3, 2, 1, 0}},  // oldest first
+        {2, {2, 3, 0, 1}},  // by name, the newer "a" first; case ignored
+        {3, {1, 0, 2, 3}},  // by name backwards, ties still newest first
+        {4, {0, 2, 3, 1}},  // by folder, the root's first, then by name
+        {5, {3, 1, 2, 0}},
+    };
+    for (const auto& c : cases) {
+        IndexList visible = {};
+        // In another order before, as after an earlier sort.
+        for (int i : {2, 0, 3, 1}) ASSERT_TRUE(appendIndex(&visible, i));
+        sortVisibleRows(list, &visible, c.sort);
+        EXPECT_EQ(c.order, std::vector<int>(visible.items, visible.items + visible.count)) << c.sort;
+        freeIndexList(&visible);
+    }
+    freeNoteList(&list);
 }
 
 }  // namespace
