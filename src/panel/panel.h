@@ -35,6 +35,9 @@ void refreshNotesPanel();
 void closeNotesPanel(bool mayWait);
 // Whether the panel is shown.
 bool notesPanelShown();
+// F2 with the focus in the panel's list: starts renaming the selected note
+// in place; false (nothing done) when the focus is elsewhere.
+bool renameFromNotesPanelKey();
 // The panel's window (null before the first show or after closing).
 HWND notesPanelWindow();
 

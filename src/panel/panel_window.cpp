@@ -42,6 +42,9 @@ const wchar_t kNotes[] = L"%d notes";
 const wchar_t kFoundOfOne[] = L"%d of 1 note";
 const wchar_t kFoundOfNotes[] = L"%d of %d notes";
 const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
+const wchar_t kNameCannotHold[] = L"A note name cannot hold any of \\ / : * ? \" < > | or control characters:\n\"%s\"";
+const wchar_t kNoteNameTaken[] = L"A note of that name is there already:\n\"%s\"";
+const wchar_t kNoteNotRenamed[] = L"The note could not be renamed to:\n\"%s\"";
 
 // Keys handled after the key's own message: the question and the editor's
 // open can run a modal loop, which must not run inside a control's handling
@@ -49,6 +52,7 @@ const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
 const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
 const UINT kDeleteNoteMessage = WM_APP + 11;
 const UINT kCreateNoteMessage = WM_APP + 12;
+const UINT kRenameNoteMessage = WM_APP + 19;  // wParam the row; the name in renamedTo
 const UINT kSaveSortMessage = WM_APP + 13;  // its box, if any, is not shown inside the list's click
 const UINT_PTR kRefreshTimer = 1;
 // Changes come in bursts (a save writes a file several times): one listing
@@ -84,6 +88,7 @@ struct PanelState {
     bool enterPending;         // Enter in the search box waits for the search to end
     bool outOfMemory;          // not every row found could be shown
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
+    wchar_t renamedTo[MAX_PATH];  // the name an in-place edit ended with, until it is taken
     bool selecting;            // the panel itself sets the selection
     ScanJob* scan;
     FolderWatch* watch;
@@ -528,6 +533,70 @@ void deleteChosenNote(PanelState* panel) {
     SetFocus(panel->list);
 }
 
+// F2, or a slow second click: the name of the note is about to be edited
+// in place. A note open in the editor is renamed by the editor itself (its
+// File > Rename, on that note's tab), so that the tab, its undo history and
+// the file stay together: the panel never renames behind its back. True
+// when the in-place edit may start.
+bool inPlaceRenameMayStart(PanelState* panel, int item) {
+    const NoteRow* note = noteAtRow(panel, item);
+    wchar_t path[MAX_PATH];
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return false;
+    // NPPM_SWITCHTOFILE brings an open note's tab to the front, and says so.
+    if (SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(path))) {
+        PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
+        return false;
+    }
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETEDITCONTROL, 0, 0));
+    if (edit) SendMessageW(edit, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    return true;
+}
+
+// The in-place edit ended with a new name: the note's file is renamed in
+// its folder, its extension kept. A name that cannot be a note's, or that
+// another note has, is refused with a box, and the old name stays.
+void renameChosenNote(PanelState* panel, int item, const wchar_t* typed) {
+    const NoteRow* note = noteAtRow(panel, item);
+    wchar_t oldPath[MAX_PATH], folder[MAX_PATH], oldName[MAX_PATH], name[MAX_PATH];
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, oldPath) ||
+        FAILED(StringCchCopyW(name, MAX_PATH, typed)))
+        return;
+    noteNameOf(note->fileName, panel->listing->extension, oldName, MAX_PATH);
+    if (lstrcmpW(name, oldName) == 0) return;
+    // Characters a file name cannot hold would put the note elsewhere.
+    wchar_t safe[MAX_PATH];
+    StringCchCopyW(safe, MAX_PATH, name);
+    makeFileNameSafe(safe);
+    if (lstrcmpW(safe, name) != 0) {
+        showNoteError(kNameCannotHold, name);
+        return;
+    }
+    StringCchCopyW(folder, MAX_PATH, oldPath);
+    PathRemoveFileSpecW(folder);
+    NotePathFault fault = NotePathFault::None;
+    wchar_t newPath[kExpansionCapacity];
+    if (!joinNotePath(folder, name, newPath, &fault)) {
+        showNotePathError(fault, name);
+        return;
+    }
+    // Opened meanwhile: the editor renames it, as above.
+    if (SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(oldPath))) {
+        PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
+        return;
+    }
+    // Without MOVEFILE_REPLACE_EXISTING: another note is never overwritten.
+    if (!MoveFileExW(oldPath, newPath, 0)) {
+        const DWORD error = GetLastError();
+        showNoteError(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kNoteNameTaken : kNoteNotRenamed,
+                      newPath);
+        return;
+    }
+    panel = g_panel;
+    if (!panel || !panel->window || !panel->shown) return;
+    rowNameOf(panel, newPath, panel->chosen);
+    startScan(panel, true);
+}
+
 // ---- The window ------------------------------------------------------------------
 
 // Where a sub-item's column is: name 0, changed 1, then folder (when
@@ -620,6 +689,7 @@ void layoutPanel(PanelState* panel) {
 void setUpList(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_EDITLABELS);
     insertColumn(list, 0, kNameSubItem, kColumnName);
     insertColumn(list, 1, kChangedSubItem, kColumnChanged);
     insertColumn(list, 2, kFirstLineSubItem, kColumnFirstLine);
@@ -714,6 +784,9 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
         if (!inList) return false;
         PostMessageW(panel->window, kDeleteNoteMessage, 0, 0);
         return true;
+    case VK_F2:
+        // Where the editor has no shortcut on F2 (see renameFromNotesPanelKey).
+        return inList && renameFromNotesPanelKey();
     case VK_ESCAPE:
         // A search to clear first; then back to the document.
         if (!inList && GetWindowTextLengthW(panel->search) > 0) SetWindowTextW(panel->search, L"");
@@ -747,9 +820,20 @@ void panelHidden(PanelState* panel, bool mayWait = true) {
     if (g_commandId) SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(g_commandId), FALSE);
 }
 
-bool handleNotify(PanelState* panel, NMHDR* header) {
+bool handleNotify(PanelState* panel, NMHDR* header, LRESULT* result) {
     if (header->hwndFrom == panel->list) {
         switch (header->code) {
+        case LVN_BEGINLABELEDITW:
+            *result = !inPlaceRenameMayStart(panel, reinterpret_cast<NMLVDISPINFOW*>(header)->item.iItem);
+            return true;
+        case LVN_ENDLABELEDITW: {
+            // The list keeps no text of its own: the new name shows once the
+            // folder is listed again.
+            const LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+            if (item.pszText && SUCCEEDED(StringCchCopyW(panel->renamedTo, MAX_PATH, item.pszText)))
+                PostMessageW(panel->window, kRenameNoteMessage, static_cast<WPARAM>(item.iItem), 0);
+            return true;
+        }
         case LVN_GETDISPINFOW:
             fillCell(panel, reinterpret_cast<NMLVDISPINFOW*>(header));
             return true;
@@ -806,10 +890,14 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         return TRUE;
     case WM_NOTIFY: {
-        const bool handled = handleNotify(panel, reinterpret_cast<NMHDR*>(lParam));
-        SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
+        LRESULT result = 0;
+        const bool handled = handleNotify(panel, reinterpret_cast<NMHDR*>(lParam), &result);
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
         return handled;
     }
+    case kRenameNoteMessage:
+        if (panel->shown) renameChosenNote(panel, static_cast<int>(wParam), panel->renamedTo);
+        return TRUE;
     case kOpenNoteMessage:
         if (panel->shown) openChosenNote(panel, wParam != 0);
         return TRUE;
@@ -946,6 +1034,14 @@ void refreshNotesPanel() {
 }
 
 bool notesPanelShown() { return g_panel && g_panel->shown; }
+
+bool renameFromNotesPanelKey() {
+    PanelState* panel = g_panel;
+    if (!panel || !panel->shown || !panel->list || GetFocus() != panel->list) return false;
+    const int row = selectedRow(panel);
+    if (row >= 0) SendMessageW(panel->list, LVM_EDITLABELW, static_cast<WPARAM>(row), 0);
+    return true;
+}
 
 HWND notesPanelWindow() { return g_panel ? g_panel->window : nullptr; }
 

@@ -134,6 +134,11 @@ void removeHostWindowHook() {
 
 LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     autoSaveHostMessage(message, wParam);
+    // The editor's accelerators see keys before its panels do: F2 pressed in
+    // the Notes panel's list renames the note there instead of running the
+    // editor's command for F2 (Next Bookmark, unless the user moved it).
+    if (message == WM_COMMAND && HIWORD(wParam) == 1 && GetKeyState(VK_F2) < 0 && renameFromNotesPanelKey())
+        return 0;
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();

@@ -324,6 +324,67 @@ TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
     EXPECT_EQ(2u, documents().size()) << "opened twice";
 }
 
+TEST_F(NotesPanel, F2RenamesAClosedNoteRefusesANameThatCannotBeOneAndHandsAnOpenNoteToTheEditor) {
+    showNotesABC();
+    // F2 is the editor's own shortcut too: its accelerator sees the key
+    // first, which the key's state held down tells apart.
+    auto pressF2 = [this] {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_F2] = 0x80;
+        SetKeyboardState(keys);
+        pressInList(VK_F2);
+        keys[VK_F2] = 0;
+        SetKeyboardState(keys);
+    };
+    // Edits the top row's name in place and ends the edit with Enter.
+    auto renameTopRow = [&](const wchar_t* name) {
+        selectRow(0);
+        pressF2();
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETEDITCONTROL, 0, 0));
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextW(edit, name);
+        pressInList(VK_RETURN, edit);
+    };
+    ASSERT_NO_FATAL_FAILURE(renameTopRow(L"chores"));
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"chores", L"b", L"a"}) && selectedName() == L"chores"; }))
+        << ::testing::PrintToString(names());
+    EXPECT_EQ("c", readFileBytes(notePath(L"chores.note")));
+    EXPECT_FALSE(fileExists(notePath(L"c.note")));
+
+    const struct {
+        const wchar_t* typed;
+        const wchar_t* told;
+    } refused[] = {
+        {L"b", L"A note of that name is there already"},
+        {L"a/b", L"cannot hold"},
+        {L"con", L"is the name of a device"},
+        {L" . ", L"only dots and blanks"},
+    };
+    for (const auto& c : refused) {
+        std::future<SeenDialog> box = answerNextMessageBox(IDOK);
+        ASSERT_NO_FATAL_FAILURE(renameTopRow(c.typed));
+        ASSERT_TRUE(pumpUntilAnswered(box)) << ::testing::PrintToString(c.typed);
+        const SeenDialog told = box.get();
+        EXPECT_EQ(hostWindow(), told.owner);
+        EXPECT_NE(std::wstring::npos, told.text.find(c.told)) << ::testing::PrintToString(told.text);
+        EXPECT_EQ("c", readFileBytes(notePath(L"chores.note")));
+        EXPECT_EQ("b", readFileBytes(notePath(L"b.note")));
+    }
+
+    // An open note goes to the editor's own rename, on its tab; the panel
+    // leaves the file alone.
+    const INT_PTR open = newDocument("b", SC_CP_UTF8, notePath(L"b.note")).bufferId;
+    newDocument();
+    selectRow(1);
+    pressF2();
+    EXPECT_TRUE(pumpUntil([] { return renameAskedOfHost().size() == 1; }));
+    EXPECT_EQ(std::vector<std::wstring>{notePath(L"b.note")}, renameAskedOfHost());
+    EXPECT_EQ(open, activeDocument().bufferId);
+    EXPECT_EQ(0, SendMessageW(list(), LVM_GETEDITCONTROL, 0, 0));
+    EXPECT_TRUE(showsNames({L"chores", L"b", L"a"}));
+}
+
 TEST_F(NotesPanel, ANoteFoundByItsContentsOpensWithTheFirstMatchSelectedInTheViewThatShowsIt) {
     ASSERT_TRUE(writeNote(notePath(L"ideas.note"), "first line\r\nbuy MILK later, milk", minutesAgo(10)));
     loadPlugin();

@@ -59,6 +59,7 @@ struct HostState {
     std::vector<DockedPanel> docked;
     std::vector<HWND> modeless;
     int fileNewSeen = 0;
+    std::vector<std::wstring> renamedByHost;  // the documents File > Rename was asked for
     int closeSeen = 0;
     bool exited = false;
     bool quitOnDestroy = false;
@@ -464,6 +465,15 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
     case NPPM_DOOPEN:
         request->text = path ? path : L"";
         return path ? openFile(request->text) : FALSE;
+    case NPPM_SWITCHTOFILE: {
+        // An open document of that path becomes the active one (TRUE);
+        // otherwise nothing happens (FALSE).
+        request->text = path ? path : L"";
+        const Document* d = path ? documentAt(path) : nullptr;
+        if (!d) return FALSE;
+        activateDocument(d->bufferId);
+        return TRUE;
+    }
     case NPPM_ADDTOOLBARICON:
         return addToolbarButton(wParam, lParam, false);
     case NPPM_GETNPPVERSION:
@@ -548,6 +558,9 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == IDM_FILE_NEW) {
             ++g.fileNewSeen;
             newDocument();
+        } else if (LOWORD(wParam) == IDM_FILE_RENAME) {
+            // The editor's own rename dialog, for the active document.
+            g.renamedByHost.push_back(fullPathOf(activeDocument()));
         } else {
             runPluginCommandId(LOWORD(wParam));
         }
@@ -782,6 +795,7 @@ void runOnHostThread(const std::function<void()>& work) {
 
 bool darkModeOn() { return g.config.darkMode; }
 int fileNewSeenByHost() { return g.fileNewSeen; }
+std::vector<std::wstring> renameAskedOfHost() { return g.renamedByHost; }
 int closeSeenByHost() { return g.closeSeen; }
 bool editorExited() { return g.exited; }
 

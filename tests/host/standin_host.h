@@ -248,6 +248,9 @@ void runOnHostThread(const std::function<void()>& work);
 bool themedDark(HWND window);
 // The editor's own window procedure: counts of what reached it.
 int fileNewSeenByHost();     // WM_COMMAND IDM_FILE_NEW handled by the host itself
+// The documents whose File > Rename (WM_COMMAND IDM_FILE_RENAME) the host
+// was asked for; the editor then shows its own dialog, not played here.
+std::vector<std::wstring> renameAskedOfHost();
 int closeSeenByHost();       // WM_CLOSE handled by the host itself, cancelled or not
 
 // WM_CLOSE as the editor handles it: NPPN_BEFORESHUTDOWN; then the editor

@@ -167,6 +167,55 @@ TEST_F(NotesPanel, TheEditorsShortcutsWorkWhileThePanelHasTheFocus) {
     })) << utf8(activeDocumentPath(editor()));
 }
 
+// F2 edits a closed note's name in place; Enter renames its file.
+TEST_F(NotesPanel, F2AndANewNameRenameTheNote) {
+    ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"Ideas"));
+    ASSERT_TRUE(pressKeys(editor(), VK_F2));
+    ASSERT_TRUE(waitUntil([] { return findDescendant(panelList(), L"Edit") != nullptr; }))
+        << withOutput(L"F2 started no edit");
+    ASSERT_TRUE(typeText(L"Thoughts"));
+    ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
+    EXPECT_TRUE(waitUntil([] {
+        return standin::fileExists(notePath(L"Thoughts.note")) && !standin::fileExists(notePath(L"Ideas.note"));
+    })) << joined(notesOnDisk());
+    EXPECT_TRUE(waitUntil([] { return contains(panelNames(), L"Thoughts") && !contains(panelNames(), L"Ideas"); }))
+        << joined(panelNames());
+}
+
+// A note found by its text opens with the words searched for selected.
+TEST_F(NotesPanel, ANoteFoundByItsTextOpensAtTheMatch) {
+    ASSERT_TRUE(clickWindow(panelSearchBox()));
+    ASSERT_TRUE(waitUntil([] { return focusedWindow() == panelSearchBox(); }));
+    ASSERT_TRUE(typeText(L"LATER"));
+    ASSERT_TRUE(panelShows({L"Thoughts"})) << joined(panelNames());
+    ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
+    EXPECT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == notePath(L"Thoughts.note"); }))
+        << utf8(activeDocumentPath(editor()));
+    HWND view = findDescendant(editor().main, L"Scintilla");
+    const int kGetSelectionStart = 2143, kGetSelectionEnd = 2145;
+    // "garden\r\nbuy MILK later": "later" is bytes 17 to 22.
+    EXPECT_TRUE(waitUntil([view] {
+        return SendMessageW(view, kGetSelectionStart, 0, 0) == 17 && SendMessageW(view, kGetSelectionEnd, 0, 0) == 22;
+    })) << SendMessageW(view, kGetSelectionStart, 0, 0) << "-" << SendMessageW(view, kGetSelectionEnd, 0, 0);
+}
+
+// Enter on a search that finds nothing makes a note of that name, holding
+// the text as its first line, and opens it.
+TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesTheNoteAndOpensIt) {
+    // From the document, the panel's command puts the focus in its search box.
+    ASSERT_EQ(L"Scintilla", className(focusedWindow()));
+    runQuiblet(kNotesPanel);
+    ASSERT_TRUE(waitUntil([] { return focusedWindow() == panelSearchBox(); })) << utf8(className(focusedWindow()));
+    ASSERT_TRUE(typeText(L"Call Ann: 3/4"));
+    ASSERT_TRUE(panelShows({})) << joined(panelNames());
+    ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
+    const std::wstring note = notePath(L"Call Ann_ 3_4.note");
+    EXPECT_TRUE(waitUntil([&note] { return activeDocumentPath(editor()) == note; }))
+        << utf8(activeDocumentPath(editor()));
+    EXPECT_EQ("Call Ann: 3/4\r\n", standin::readFileBytes(note));
+    EXPECT_TRUE(panelShows({L"Call Ann_ 3_4"})) << joined(panelNames());
+}
+
 namespace {
 
 // A Recycle Bin that takes nothing: Wine's trash lies below a plain file.
