@@ -52,7 +52,7 @@ const wchar_t kNoteNotRenamed[] = L"The note could not be renamed to:\n\"%s\"";
 const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
 const UINT kDeleteNoteMessage = WM_APP + 11;
 const UINT kCreateNoteMessage = WM_APP + 12;
-const UINT kRenameNoteMessage = WM_APP + 19;  // wParam the row; the name in renamedTo
+const UINT kRenameNoteMessage = WM_APP + 19;  // renaming to renamedTo
 const UINT kSaveSortMessage = WM_APP + 13;  // its box, if any, is not shown inside the list's click
 const UINT_PTR kRefreshTimer = 1;
 // Changes come in bursts (a save writes a file several times): one listing
@@ -88,7 +88,8 @@ struct PanelState {
     bool enterPending;         // Enter in the search box waits for the search to end
     bool outOfMemory;          // not every row found could be shown
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
-    wchar_t renamedTo[MAX_PATH];  // the name an in-place edit ended with, until it is taken
+    wchar_t renaming[MAX_PATH];   // file name of the note whose name is being edited
+    wchar_t renamedTo[MAX_PATH];  // the name the edit ended with, until it is taken
     bool selecting;            // the panel itself sets the selection
     ScanJob* scan;
     FolderWatch* watch;
@@ -547,6 +548,8 @@ bool inPlaceRenameMayStart(PanelState* panel, int item) {
         PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
         return false;
     }
+    // Kept by file name: the list may be read again before the edit ends.
+    if (FAILED(StringCchCopyW(panel->renaming, MAX_PATH, note->fileName))) return false;
     HWND edit = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETEDITCONTROL, 0, 0));
     if (edit) SendMessageW(edit, EM_LIMITTEXT, MAX_PATH - 1, 0);
     return true;
@@ -555,13 +558,12 @@ bool inPlaceRenameMayStart(PanelState* panel, int item) {
 // The in-place edit ended with a new name: the note's file is renamed in
 // its folder, its extension kept. A name that cannot be a note's, or that
 // another note has, is refused with a box, and the old name stays.
-void renameChosenNote(PanelState* panel, int item, const wchar_t* typed) {
-    const NoteRow* note = noteAtRow(panel, item);
+void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t* typed) {
     wchar_t oldPath[MAX_PATH], folder[MAX_PATH], oldName[MAX_PATH], name[MAX_PATH];
-    if (!note || !notePathOf(panel->listing->folder, note->fileName, oldPath) ||
+    if (!panel->listing || !fileName[0] || !notePathOf(panel->listing->folder, fileName, oldPath) ||
         FAILED(StringCchCopyW(name, MAX_PATH, typed)))
         return;
-    noteNameOf(note->fileName, panel->listing->extension, oldName, MAX_PATH);
+    noteNameOf(fileName, panel->listing->extension, oldName, MAX_PATH);
     if (lstrcmpW(name, oldName) == 0) return;
     // Characters a file name cannot hold would put the note elsewhere.
     wchar_t safe[MAX_PATH];
@@ -831,7 +833,7 @@ bool handleNotify(PanelState* panel, NMHDR* header, LRESULT* result) {
             // folder is listed again.
             const LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
             if (item.pszText && SUCCEEDED(StringCchCopyW(panel->renamedTo, MAX_PATH, item.pszText)))
-                PostMessageW(panel->window, kRenameNoteMessage, static_cast<WPARAM>(item.iItem), 0);
+                PostMessageW(panel->window, kRenameNoteMessage, 0, 0);
             return true;
         }
         case LVN_GETDISPINFOW:
@@ -896,7 +898,9 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return handled;
     }
     case kRenameNoteMessage:
-        if (panel->shown) renameChosenNote(panel, static_cast<int>(wParam), panel->renamedTo);
+        if (panel->shown) renameChosenNote(panel, panel->renaming, panel->renamedTo);
+        // Its boxes ran a message loop: the panel is read afresh.
+        if (g_panel) g_panel->renaming[0] = L'\0';
         return TRUE;
     case kOpenNoteMessage:
         if (panel->shown) openChosenNote(panel, wParam != 0);
