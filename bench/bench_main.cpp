@@ -518,7 +518,7 @@ int runBenchmarks() {
     NoteList datedListing = {};
     rows.push_back(compare("panel: listing 10,000 notes in 100 dated folders", 1.5, "ms", 1e3, 1, 9,
                            [&] { listNotes(datedRoot.c_str(), L".note", &datedListing, &notCancelled, nullptr,
-                                           kSubfolderLevels); },
+                                           kNoteSubfolderLevels); },
                            [&] { bareTreeListing(datedRoot); }));
     if (datedListing.count != static_cast<size_t>(kNoteCount)) {
         fprintf(stderr, "bench: the dated listing found %u notes\n", static_cast<unsigned>(datedListing.count));

@@ -90,12 +90,6 @@ static TrackedDocument* trackDocument(INT_PTR id) {
     return nullptr;
 }
 
-static int currentView() {
-    int view = 0;
-    SendMessageW(hostWindow(), NPPM_GETCURRENTSCINTILLA, 0, reinterpret_cast<LPARAM>(&view));
-    return view == 1 ? 1 : 0;
-}
-
 static int viewIndex(HWND view) {
     if (view && view == mainView()) return 0;
     if (view && view == secondView()) return 1;
@@ -108,7 +102,7 @@ static int viewIndex(HWND view) {
 static INT_PTR documentInView(int view) {
     if (g_viewDocument[view] == kNotLearned)
         g_viewDocument[view] =
-            currentView() == view ? SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0) : kCannotLearn;
+            currentViewIndex() == view ? SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0) : kCannotLearn;
     return g_viewDocument[view] == kCannotLearn ? 0 : g_viewDocument[view];
 }
 
@@ -151,8 +145,6 @@ static bool isNote(TrackedDocument& d) {
     return d.kind == NoteKind::Note;
 }
 
-static HWND currentViewWindow() { return currentView() == 1 ? secondView() : mainView(); }
-
 static void saveDocument(TrackedDocument& d, INT_PTR active) {
     if (!isNote(d)) {
         d.changed = false;
@@ -164,7 +156,7 @@ static void saveDocument(TrackedDocument& d, INT_PTR active) {
         // a read-only file), and whether it still differs from its file (a
         // reload from disk changes the text too); the editor refuses to save
         // either with a box or a FALSE.
-        HWND view = currentViewWindow();
+        HWND view = currentView();
         d.readOnly = SendMessageW(view, SCI_GETREADONLY, 0, 0) != 0;
         if (!SendMessageW(view, SCI_GETMODIFY, 0, 0)) d.changed = false;
     }
@@ -279,6 +271,8 @@ void autoSaveNotified(const SCNotification& notification) {
     }
     const bool fromEditor = header.hwndFrom == hostWindow();
     const INT_PTR id = static_cast<INT_PTR>(header.idFrom);
+    // The editor's notifications about a document name it in idFrom.
+    TrackedDocument* named = fromEditor ? findDocument(id) : nullptr;
     switch (header.code) {
     case SCN_MODIFIED:
         if (notification.modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) documentChanged(header.hwndFrom);
@@ -302,15 +296,15 @@ void autoSaveNotified(const SCNotification& notification) {
         if (fromEditor) documentSaved(id);
         break;
     case NPPN_FILERENAMED:
-        if (fromEditor && findDocument(id)) findDocument(id)->kind = NoteKind::Unknown;
+        if (named) named->kind = NoteKind::Unknown;
         break;
     case NPPN_FILEBEFORECLOSE:
         // The editor asks about unsaved changes itself when it closes one.
-        if (fromEditor && findDocument(id)) findDocument(id)->changed = false;
+        if (named) named->changed = false;
         break;
     case NPPN_FILECLOSED:
         // The id may come back for another document.
-        if (fromEditor && findDocument(id) && id != g_savingId) ZeroMemory(findDocument(id), sizeof(TrackedDocument));
+        if (named && id != g_savingId) ZeroMemory(named, sizeof *named);
         break;
     case NPPN_READONLYCHANGED: {
         // This one names the document in hwndFrom.

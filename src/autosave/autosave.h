@@ -21,6 +21,5 @@ void stopAutoSave();
 // Whether a document at this full path is a note: its name ends in the note
 // extension, and it lies in the note folder or, when the Folder template
 // has a placeholder in its path, under the fixed part before it, at most
-// kNoteSubfolderDepth folders down. Expands the Folder template.
-const int kNoteSubfolderDepth = 3;
+// kNoteSubfolderLevels folders down. Expands the Folder template.
 bool isNoteDocumentPath(const wchar_t* path);

@@ -28,5 +28,5 @@ bool isNoteDocumentPath(const wchar_t* path) {
     int folders = 0;  // between the root and the name
     for (const wchar_t* at = path + rootLength + 1; at < name; ++at)
         if (isSeparator(*at)) ++folders;
-    return withSubfolders ? folders <= kNoteSubfolderDepth : folders == 0;
+    return withSubfolders ? folders <= kNoteSubfolderLevels : folders == 0;
 }

@@ -13,6 +13,14 @@ HWND hostWindow() { return g_nppData._nppHandle; }
 HWND mainView() { return g_nppData._scintillaMainHandle; }
 HWND secondView() { return g_nppData._scintillaSecondHandle; }
 
+int currentViewIndex() {
+    int view = 0;
+    SendMessageW(hostWindow(), NPPM_GETCURRENTSCINTILLA, 0, reinterpret_cast<LPARAM>(&view));
+    return view == 1 ? 1 : 0;
+}
+
+HWND currentView() { return currentViewIndex() == 1 ? secondView() : mainView(); }
+
 int versionFromAnswer(LRESULT answer) {
     const int major = HIWORD(static_cast<DWORD>(answer));
     int digits = LOWORD(static_cast<DWORD>(answer));

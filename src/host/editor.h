@@ -12,6 +12,10 @@ HINSTANCE moduleHandle();
 HWND hostWindow();
 HWND mainView();
 HWND secondView();
+// The view the user works in, as the editor says (0 main, 1 second), and
+// its window.
+int currentViewIndex();
+HWND currentView();
 
 // The editor's version as major * 1000 + the numbers after it as three
 // digits: 8.5.4 gives 8540, 8.0 gives 8000, 7.9.5 gives 7950; 0 when the

@@ -69,6 +69,9 @@ bool expandNoteFolder(wchar_t* folder);
 // folder alone. False when that is no full path either. root holds
 // kExpansionCapacity characters.
 bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders);
+// How many folders below that root notes still belong to the user: the
+// Notes panel lists them and they save themselves.
+const int kNoteSubfolderLevels = 3;
 
 // Tests read a fixed clock through this; the product reads GetLocalTime.
 typedef void (WINAPI* LocalClock)(LPSYSTEMTIME);

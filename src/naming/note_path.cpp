@@ -157,8 +157,13 @@ static wchar_t g_devicePart[kExpansionCapacity];
 
 const wchar_t* notePathDevicePart() { return g_devicePart; }
 
-static const wchar_t* refuse(NotePathFault* fault, NotePathFault why) {
+static bool refused(NotePathFault* fault, NotePathFault why) {
     if (fault) *fault = why;
+    return false;
+}
+
+static const wchar_t* refuse(NotePathFault* fault, NotePathFault why) {
+    refused(fault, why);
     g_notePath[0] = L'\0';
     return g_notePath;
 }
@@ -173,38 +178,24 @@ static bool joinChecked(const wchar_t* folder, const wchar_t* name, wchar_t* pat
     if (fault) *fault = NotePathFault::None;
     g_devicePart[0] = L'\0';
     path[0] = L'\0';
-    NotePathFault why = NotePathFault::None;
-    if (!isFullFolderPath(folder)) why = NotePathFault::FolderNotFull;
-    else if (!isRealName(name)) why = NotePathFault::NoRealName;
-    if (why != NotePathFault::None) {
-        if (fault) *fault = why;
-        return false;
-    }
+    if (!isFullFolderPath(folder)) return refused(fault, NotePathFault::FolderNotFull);
+    if (!isRealName(name)) return refused(fault, NotePathFault::NoRealName);
     // Joined as they are: the folder stays the note folder. A path that
     // does not fit would be cut somewhere the user never chose.
     wchar_t joined[kExpansionCapacity];
-    StringCchCopyW(joined, kExpansionCapacity, folder);
-    const size_t folderLength = wcslen(joined);
-    size_t nameAt = 0;
-    bool fits = folderLength > 0 &&
-                (isSeparator(joined[folderLength - 1]) || SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, L"\\")));
-    if (fits) {
-        nameAt = wcslen(joined);
-        fits = SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, name));
-        if (fits && ownExtension)
-            fits = PathAddExtensionW(joined, s.Extension) || PathFindExtensionW(joined)[0] != L'\0';
-        else if (fits)
-            fits = SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, s.Extension));
-    }
-    if (!fits) why = NotePathFault::TooLong;
+    if (FAILED(StringCchCopyW(joined, kExpansionCapacity, folder)) ||
+        (!isSeparator(joined[wcslen(joined) - 1]) && FAILED(StringCchCatW(joined, kExpansionCapacity, L"\\"))))
+        return refused(fault, NotePathFault::TooLong);
+    const size_t nameAt = wcslen(joined);
+    if (FAILED(StringCchCatW(joined, kExpansionCapacity, name))) return refused(fault, NotePathFault::TooLong);
+    const bool extended = ownExtension
+                              ? PathAddExtensionW(joined, s.Extension) || PathFindExtensionW(joined)[0] != L'\0'
+                              : SUCCEEDED(StringCchCatW(joined, kExpansionCapacity, s.Extension));
+    if (!extended) return refused(fault, NotePathFault::TooLong);
     // The extension must not lead out of the folder either.
-    else if (!isRealName(joined + nameAt)) why = NotePathFault::NoRealName;
+    if (!isRealName(joined + nameAt)) return refused(fault, NotePathFault::NoRealName);
     // The editor would write the note into the device (NUL: nowhere).
-    else if (findDevicePart(joined, g_devicePart)) why = NotePathFault::DeviceName;
-    if (why != NotePathFault::None) {
-        if (fault) *fault = why;
-        return false;
-    }
+    if (findDevicePart(joined, g_devicePart)) return refused(fault, NotePathFault::DeviceName);
     StringCchCopyW(path, kExpansionCapacity, joined);
     return true;
 }

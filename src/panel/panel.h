@@ -106,8 +106,6 @@ bool readNoteRow(const wchar_t* folder, const WIN32_FIND_DATAW& entry, NoteRow* 
 // not "." or "..", and not a junction or link (which may lead anywhere,
 // even back up the tree).
 bool isSubfolderEntry(const WIN32_FIND_DATAW& entry);
-// Sub-folder levels the panel lists below the root of dated folders.
-const int kSubfolderLevels = 3;
 // Lists the notes in folder (real name ends in extension, not a folder)
 // and, subfolderLevels deep, in its sub-folders (never through a junction
 // or link), into rows, newest change first, reading each one's first line.

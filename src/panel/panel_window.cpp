@@ -420,13 +420,6 @@ bool writeNewNote(const wchar_t* path, const wchar_t* firstLine) {
     return whole;
 }
 
-// The view showing the active document.
-HWND currentView() {
-    int view = 0;
-    SendMessageW(hostWindow(), NPPM_GETCURRENTSCINTILLA, 0, reinterpret_cast<LPARAM>(&view));
-    return view == 1 ? secondView() : mainView();
-}
-
 // Selects the first place of the document shown in the current view that
 // holds text, ignoring case as the list does, and scrolls it into view:
 // the user is at the words they searched for. Nothing when only the name
@@ -534,20 +527,24 @@ void deleteChosenNote(PanelState* panel) {
     SetFocus(panel->list);
 }
 
+// A note open in the editor is renamed by the editor itself (its File >
+// Rename, on that note's tab), so that the tab, its undo history and the
+// file stay together: the panel never renames behind its back.
+// NPPM_SWITCHTOFILE brings an open note's tab to the front, and says so.
+bool renameInEditorIfOpen(const wchar_t* path) {
+    if (!SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(path))) return false;
+    PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
+    return true;
+}
+
 // F2, or a slow second click: the name of the note is about to be edited
-// in place. A note open in the editor is renamed by the editor itself (its
-// File > Rename, on that note's tab), so that the tab, its undo history and
-// the file stay together: the panel never renames behind its back. True
-// when the in-place edit may start.
+// in place, unless the editor renames it. True when the in-place edit may
+// start.
 bool inPlaceRenameMayStart(PanelState* panel, int item) {
     const NoteRow* note = noteAtRow(panel, item);
     wchar_t path[MAX_PATH];
-    if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return false;
-    // NPPM_SWITCHTOFILE brings an open note's tab to the front, and says so.
-    if (SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(path))) {
-        PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path) || renameInEditorIfOpen(path))
         return false;
-    }
     // Kept by file name: the list may be read again before the edit ends.
     if (FAILED(StringCchCopyW(panel->renaming, MAX_PATH, note->fileName))) return false;
     HWND edit = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETEDITCONTROL, 0, 0));
@@ -581,11 +578,8 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
         showNotePathError(fault, name);
         return;
     }
-    // Opened meanwhile: the editor renames it, as above.
-    if (SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(oldPath))) {
-        PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
-        return;
-    }
+    // Opened meanwhile: the editor renames it.
+    if (renameInEditorIfOpen(oldPath)) return;
     // Without MOVEFILE_REPLACE_EXISTING: another note is never overwritten.
     if (!MoveFileExW(oldPath, newPath, 0)) {
         const DWORD error = GetLastError();

@@ -23,6 +23,7 @@
 
 #include "../commands/commands.h"
 #include "../host/editor.h"
+#include "../naming/naming.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ Listing* listFolder(ScanJob* job) {
     StringCchCopyW(listing->extension, MAX_PATH, job->extension);
     listing->withSubfolders = job->withSubfolders;
     listing->readable = listNotes(job->folder, job->extension, &listing->notes, &job->cancel, &listing->trouble,
-                                  job->withSubfolders ? kSubfolderLevels : 0);
+                                  job->withSubfolders ? kNoteSubfolderLevels : 0);
     return listing;
 }
 
