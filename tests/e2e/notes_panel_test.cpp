@@ -562,9 +562,23 @@ TEST_F(NotesPanel, TheStatusLineSaysHowManyNotesTheListShows) {
 
 TEST_F(NotesPanel, TheColumnsShareThePanelsWidthWithTheDateWhole) {
     ASSERT_TRUE(writeNote(notePath(L"plan.note"), "Meeting with Ann about the plan for the next year", minutesAgo(5)));
+    // Dates with every digit in most places, whatever the clock says now:
+    // the column is as wide as the widest date the format can give.
+    const SYSTEMTIME kWideDates[] = {{2000, 10, 0, 20, 20, 0, 0, 0},  {2008, 8, 0, 28, 8, 8, 0, 0},
+                                     {2009, 9, 0, 29, 9, 59, 0, 0},   {2026, 12, 0, 28, 22, 46, 0, 0},
+                                     {2024, 4, 0, 24, 14, 44, 0, 0},  {2006, 6, 0, 26, 16, 56, 0, 0},
+                                     {2003, 3, 0, 23, 23, 33, 0, 0},  {2005, 5, 0, 25, 15, 55, 0, 0},
+                                     {2007, 7, 0, 27, 17, 57, 0, 0},  {2011, 11, 0, 11, 11, 11, 0, 0}};
+    for (size_t i = 0; i < ARRAYSIZE(kWideDates); ++i) {
+        SYSTEMTIME utc;
+        FILETIME changed;
+        ASSERT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &kWideDates[i], &utc) &&
+                    SystemTimeToFileTime(&utc, &changed));
+        ASSERT_TRUE(writeNote(notePath(L"date" + std::to_wstring(i) + L".note"), "x", changed));
+    }
     loadPlugin();
     showPanel();
-    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"plan"}); }));
+    ASSERT_TRUE(pumpUntil([this] { return names().size() == 1 + ARRAYSIZE(kWideDates); }));
     for (int panelWidth : {340, 200, 700}) {
         RECT place;
         GetWindowRect(panel(), &place);
@@ -578,10 +592,12 @@ TEST_F(NotesPanel, TheColumnsShareThePanelsWidthWithTheDateWhole) {
         const int firstLine = static_cast<int>(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 2, 0));
         // Nothing beyond the right edge, the date not cut.
         EXPECT_EQ(area.right, name + changed + firstLine) << panelWidth;
-        const std::wstring date = cell(0, 1);
-        EXPECT_GT(changed, static_cast<int>(SendMessageW(list(), LVM_GETSTRINGWIDTHW, 0,
-                                                         reinterpret_cast<LPARAM>(date.c_str()))))
-            << panelWidth;
+        for (int row = 0; row < static_cast<int>(names().size()); ++row) {
+            const std::wstring date = cell(row, 1);
+            EXPECT_GT(changed, static_cast<int>(SendMessageW(list(), LVM_GETSTRINGWIDTHW, 0,
+                                                             reinterpret_cast<LPARAM>(date.c_str()))))
+                << panelWidth << " row " << row;
+        }
         EXPECT_GT(name, 0) << panelWidth;
         if (panelWidth >= 340) EXPECT_GT(firstLine, name / 2) << panelWidth;
     }

@@ -1,0 +1,227 @@
+// The Notes panel's note actions: open the note shown selected (at the
+// words searched for), make a note from the search text, rename a note in
+// place, and delete one after asking.
+#include "panel_internal.h"
+
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include "../commands/commands.h"
+#include "../commands/messages.h"
+#include "../host/editor.h"
+#include "../naming/naming.h"
+
+namespace {
+
+const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
+const wchar_t kNameCannotHold[] = L"A note name cannot hold any of \\ / : * ? \" < > | or control characters:\n\"%s\"";
+const wchar_t kNoteNameTaken[] = L"A note of that name is there already:\n\"%s\"";
+const wchar_t kNoteNotRenamed[] = L"The note could not be renamed to:\n\"%s\"";
+
+// A note's file name as its row holds it: its path below the folder
+// listed, or its file name when it is not below it.
+void rowNameOf(const PanelState* panel, const wchar_t* path, wchar_t* name) {
+    size_t length = wcslen(panel->folder);
+    if (length > 0 && panel->folder[length - 1] == L'\\') --length;
+    const bool below = length > 0 && wcslen(path) > length + 1 && path[length] == L'\\' &&
+                       CompareStringOrdinal(path, static_cast<int>(length), panel->folder, static_cast<int>(length),
+                                            TRUE) == CSTR_EQUAL;
+    StringCchCopyW(name, MAX_PATH, below ? path + length + 1 : PathFindFileNameW(path));
+}
+
+// Writes a new note holding its first line and a line break, as UTF-8;
+// false (GetLastError saying why) when it cannot, an existing file
+// included.
+bool writeNewNote(const wchar_t* path, const wchar_t* firstLine) {
+    char bytes[3 * kQueryCapacity + 2];
+    const int length = WideCharToMultiByte(CP_UTF8, 0, firstLine, -1, bytes, 3 * kQueryCapacity, nullptr, nullptr);
+    if (length <= 0) return false;
+    StringCchCatA(bytes, ARRAYSIZE(bytes), "\r\n");
+    const DWORD size = static_cast<DWORD>(lstrlenA(bytes));
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!whole) {
+        DeleteFileW(path);
+        SetLastError(error ? error : ERROR_WRITE_FAULT);
+    }
+    return whole;
+}
+
+// Selects the first place of the document shown in the current view that
+// holds text, ignoring case as the list does, and scrolls it into view:
+// the user is at the words they searched for. Nothing when only the name
+// matched.
+void selectFirstMatch(const wchar_t* text) {
+    HWND view = currentView();
+    const UINT codePage = SendMessageW(view, SCI_GETCODEPAGE, 0, 0) == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
+    char bytes[4 * kQueryCapacity];
+    BOOL unmapped = FALSE;
+    const int written = WideCharToMultiByte(codePage, 0, text, -1, bytes, sizeof bytes, nullptr,
+                                            codePage == CP_UTF8 ? nullptr : &unmapped);
+    // A character the document's code page cannot hold is not in it.
+    if (written <= 1 || unmapped) return;
+    SendMessageW(view, SCI_SETSEARCHFLAGS, 0, 0);
+    SendMessageW(view, SCI_SETTARGETRANGE, 0, SendMessageW(view, SCI_GETLENGTH, 0, 0));
+    const LRESULT start = SendMessageW(view, SCI_SEARCHINTARGET, static_cast<WPARAM>(written - 1),
+                                       reinterpret_cast<LPARAM>(bytes));
+    if (start < 0) return;
+    SendMessageW(view, SCI_SETSEL, static_cast<WPARAM>(start), SendMessageW(view, SCI_GETTARGETEND, 0, 0));
+    SendMessageW(view, SCI_SCROLLCARET, 0, 0);
+}
+
+}  // namespace
+
+// Enter with nothing found, or Ctrl+Enter: a note named from the search
+// text (made safe for a file name as a first line is) in the note folder,
+// holding the text as its first line, opened with the caret on the line
+// after it; the list shows it selected. A note of that name that is there
+// already is opened as it is, never overwritten.
+void createNoteFromSearch(PanelState* panel) {
+    wchar_t text[kQueryCapacity], name[kQueryCapacity];
+    GetWindowTextW(panel->search, text, kQueryCapacity);
+    if (!text[0]) return;
+    StringCchCopyW(name, kQueryCapacity, text);
+    makeFileNameSafe(name);
+    NotePathFault fault = NotePathFault::None;
+    wchar_t path[kExpansionCapacity];
+    StringCchCopyW(path, kExpansionCapacity, composeNamedNotePath(name, &fault));
+    if (!path[0]) {
+        showNotePathError(fault, name);
+        return;
+    }
+    const bool created = writeNewNote(path, text);
+    if (!created && GetLastError() != ERROR_FILE_EXISTS) {
+        showNoteError(kNoteNotCreated, path);
+        return;
+    }
+    rowNameOf(panel, path, panel->chosen);
+    startScan(panel, true);
+    // The panel is not touched after the open (see openChosenNote).
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
+        SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
+}
+
+// Enter or a double-click: opens the note shown selected (from the search
+// box with none chosen, the first one found; with none found, once the
+// search has ended, a new note named from the search text).
+void openChosenNote(PanelState* panel, bool fromSearch) {
+    if (fromSearch && !selectedNote(panel)) {
+        if (panel->readable && panel->visible.count > 0) {
+            chooseRow(panel, 0);
+        } else if (panel->scanFinished) {
+            createNoteFromSearch(panel);
+            return;
+        } else {
+            panel->enterPending = true;
+            return;
+        }
+    }
+    const NoteRow* note = selectedNote(panel);
+    wchar_t path[MAX_PATH], text[kQueryCapacity] = L"";
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path)) return;
+    if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
+    // The editor may ask whether to create a note that has just gone; the
+    // panel is not touched after this.
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && text[0])
+        selectFirstMatch(text);
+}
+
+// Delete: asks, naming the note shown selected, then moves it to the Recycle
+// Bin; the focus comes back to the list, on the next note.
+void deleteChosenNote(PanelState* panel) {
+    const int item = selectedRow(panel);
+    const NoteRow* note = noteAtRow(panel, item);
+    wchar_t path[MAX_PATH], name[MAX_PATH];
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path) ||
+        FAILED(StringCchCopyW(name, MAX_PATH, note->fileName)))
+        return;
+    wchar_t next[MAX_PATH] = L"";
+    const NoteRow* after = noteAtRow(panel, item + 1);
+    if (!after) after = noteAtRow(panel, item - 1);
+    if (after) StringCchCopyW(next, MAX_PATH, after->fileName);
+
+    const bool deleted = deleteNoteAsked(hostWindow(), path, name, kPanelName);
+    // The question ran a message loop: the editor may have hidden the panel
+    // or closed it (a WM_CLOSE it dispatched frees it), so its state is read
+    // afresh.
+    panel = currentPanel();
+    if (!panel || !panel->window || !panel->shown) return;
+    if (deleted) {
+        StringCchCopyW(panel->chosen, MAX_PATH, next);
+        startScan(panel, true);
+    }
+    const int row = rowOfChosen(panel);
+    showChosen(panel);
+    if (row >= 0) SendMessageW(panel->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    SetFocus(panel->list);
+}
+
+// A note open in the editor is renamed by the editor itself (its File >
+// Rename, on that note's tab), so that the tab, its undo history and the
+// file stay together: the panel never renames behind its back.
+// NPPM_SWITCHTOFILE brings an open note's tab to the front, and says so.
+static bool renameInEditorIfOpen(const wchar_t* path) {
+    if (!SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(path))) return false;
+    PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
+    return true;
+}
+
+// F2, or a slow second click: the name of the note is about to be edited
+// in place, unless the editor renames it. True when the in-place edit may
+// start.
+bool inPlaceRenameMayStart(PanelState* panel, int item) {
+    const NoteRow* note = noteAtRow(panel, item);
+    wchar_t path[MAX_PATH];
+    if (!note || !notePathOf(panel->listing->folder, note->fileName, path) || renameInEditorIfOpen(path))
+        return false;
+    // Kept by file name: the list may be read again before the edit ends.
+    if (FAILED(StringCchCopyW(panel->renaming, MAX_PATH, note->fileName))) return false;
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETEDITCONTROL, 0, 0));
+    if (edit) SendMessageW(edit, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    return true;
+}
+
+// The in-place edit ended with a new name: the note's file is renamed in
+// its folder, its extension kept. A name that cannot be a note's, or that
+// another note has, is refused with a box, and the old name stays.
+void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t* typed) {
+    wchar_t oldPath[MAX_PATH], folder[MAX_PATH], oldName[MAX_PATH], name[MAX_PATH];
+    if (!panel->listing || !fileName[0] || !notePathOf(panel->listing->folder, fileName, oldPath) ||
+        FAILED(StringCchCopyW(name, MAX_PATH, typed)))
+        return;
+    noteNameOf(fileName, panel->listing->extension, oldName, MAX_PATH);
+    if (lstrcmpW(name, oldName) == 0) return;
+    // Characters a file name cannot hold would put the note elsewhere.
+    wchar_t safe[MAX_PATH];
+    StringCchCopyW(safe, MAX_PATH, name);
+    makeFileNameSafe(safe);
+    if (lstrcmpW(safe, name) != 0) {
+        showNoteError(kNameCannotHold, name);
+        return;
+    }
+    StringCchCopyW(folder, MAX_PATH, oldPath);
+    PathRemoveFileSpecW(folder);
+    NotePathFault fault = NotePathFault::None;
+    wchar_t newPath[kExpansionCapacity];
+    if (!joinNotePath(folder, name, newPath, &fault)) {
+        showNotePathError(fault, name);
+        return;
+    }
+    // Opened meanwhile: the editor renames it.
+    if (renameInEditorIfOpen(oldPath)) return;
+    // Without MOVEFILE_REPLACE_EXISTING: another note is never overwritten.
+    if (!MoveFileExW(oldPath, newPath, 0)) {
+        const DWORD error = GetLastError();
+        showNoteError(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kNoteNameTaken : kNoteNotRenamed,
+                      newPath);
+        return;
+    }
+    panel = currentPanel();
+    if (!panel || !panel->window || !panel->shown) return;
+    rowNameOf(panel, newPath, panel->chosen);
+    startScan(panel, true);
+}

@@ -1,0 +1,112 @@
+// What the Notes panel's own files share: the panel's state and the steps
+// each file offers the others. The window (panel_window.cpp) drives the
+// workers and handles the keys; the list (panel_list.cpp) shows rows,
+// columns, the selection and the status line; the note actions
+// (note_actions.cpp) open, create, rename and delete notes. Not for use
+// outside the panel.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "panel.h"
+
+// The panel's caption, also the title of its questions.
+extern const wchar_t kPanelName[];
+
+// Messages the panel posts to itself: a key's work runs after the key's own
+// message (the question and the editor's open run a modal loop, which must
+// not run inside a control's handling of the key).
+const UINT kOpenNoteMessage = WM_APP + 10;    // wParam 1: from the search box
+const UINT kDeleteNoteMessage = WM_APP + 11;
+const UINT kCreateNoteMessage = WM_APP + 12;
+const UINT kSaveSortMessage = WM_APP + 13;    // its box, if any, is not shown inside the list's click
+const UINT kRenameNoteMessage = WM_APP + 19;  // renaming to renamedTo
+
+const int kCellTextCapacity = 1024;
+
+struct PanelState {
+    HWND window;
+    HWND search;
+    HWND list;
+    HWND status;
+    bool shown;
+    wchar_t folder[MAX_PATH];  // the folder listed as last expanded: the note folder, or the root of dated ones
+    bool withSubfolders;       // the folder's sub-folders are listed too
+    bool folderColumn;         // the list shows the Folder column
+    bool readable;             // the folder is a full path and could be read
+    Listing* listing;          // what the list shows, newest first
+    IndexList visible;         // rows of the listing the list shows
+    bool searching;            // the search box held text when the scan started
+    bool scanFinished;         // the last scan has found all it will
+    bool enterPending;         // Enter in the search box waits for the search to end
+    bool outOfMemory;          // not every row found could be shown
+    wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
+    wchar_t renaming[MAX_PATH];   // file name of the note whose name is being edited
+    wchar_t renamedTo[MAX_PATH];  // the name the edit ended with, until it is taken
+    bool selecting;            // the panel itself sets the selection
+    ScanJob* scan;
+    FolderWatch* watch;
+    bool listAfterWatchReady;  // the next listing waits for the new watch
+    bool refreshPending;       // the refresh timer runs
+    ULONGLONG lastWatchRelist;
+    wchar_t cell[kCellTextCapacity];  // text handed to the list view
+    int changedWidth;          // of the Changed column: a date and time as the locale writes them
+    int sizedForWidth;         // the list's width the columns were last sized for
+    int sort;                  // the list's order, a kPanelSort value
+};
+
+// ---- The window (panel_window.cpp) ----------------------------------------------
+
+// The panel's state now: null once the editor closed the panel. Read again
+// after anything that runs a message loop (a box, the editor's open).
+PanelState* currentPanel();
+// Lists the note folder anew (relist) and/or searches the listing,
+// stopping the run before.
+void startScan(PanelState* panel, bool relist);
+
+// ---- The list (panel_list.cpp) ----------------------------------------------------
+
+// The note a row of the list shows, or null.
+const NoteRow* noteAtRow(const PanelState* panel, int item);
+int selectedRow(const PanelState* panel);
+const NoteRow* selectedNote(const PanelState* panel);
+// The row that shows the chosen note, or -1.
+int rowOfChosen(const PanelState* panel);
+// Selects the chosen note's row, or nothing when it is not shown.
+void showChosen(PanelState* panel);
+// What the user does: chooses the note of this row.
+void chooseRow(PanelState* panel, int item);
+// The user changed the selection: the note now selected is the one chosen.
+void selectionChanged(PanelState* panel, const NMLISTVIEW* change);
+// The status line: how many notes the list shows, and what kept some out.
+void showStatus(PanelState* panel);
+// Shows the visible rows, the chosen note selected, and the status line.
+void showRows(PanelState* panel);
+// Every note of the listing visible; in the order the user chose.
+void showWholeListing(PanelState* panel);
+void sortRows(PanelState* panel);
+void dropListing(PanelState* panel);
+// The text of one cell, asked for by the list view.
+void fillCell(PanelState* panel, NMLVDISPINFOW* info);
+// The Folder column comes with dated folders and goes without them.
+void showFolderColumn(PanelState* panel, bool show);
+void layoutPanel(PanelState* panel);
+void setUpList(HWND list);
+void showSortArrow(PanelState* panel);
+// A click on a column's header: sorts by it, a second click the other way.
+void sortByColumn(PanelState* panel, int column);
+
+// ---- The note actions (note_actions.cpp) -----------------------------------------
+
+// Enter with nothing found, or Ctrl+Enter: a note named from the search text.
+void createNoteFromSearch(PanelState* panel);
+// Enter or a double-click: opens the note shown selected.
+void openChosenNote(PanelState* panel, bool fromSearch);
+// Delete: asks, then moves the note shown selected to the Recycle Bin.
+void deleteChosenNote(PanelState* panel);
+// F2 or a slow second click: whether the in-place edit of a row's name may
+// start (the editor renames a note that is open in it).
+bool inPlaceRenameMayStart(PanelState* panel, int item);
+// The in-place edit ended with a new name for the note fileName.
+void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t* typed);
