@@ -108,7 +108,7 @@ void createNewNote() {
         showNoteError(kNoNewDocumentError, path);
         return;
     }
-    saveActiveDocumentAs(path);
+    if (saveActiveDocumentAs(path)) rememberNote(path);
 }
 
 void saveAsNote() {
@@ -116,7 +116,9 @@ void saveAsNote() {
     if (!prepareNotePath(path)) return;
     // Only a note that was saved is the last note; a path with a control
     // character (say from an environment variable) is no setting.
-    if (!saveActiveDocumentAs(path) || holdsControlCharacter(path)) return;
+    if (!saveActiveDocumentAs(path)) return;
+    rememberNote(path);
+    if (holdsControlCharacter(path)) return;
     // Written at once, so that it outlives a crash of the editor.
     StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
     if (!saveSettings()) showSettingsNotSaved(hostWindow());
