@@ -2,38 +2,51 @@
 // the quiet period; the work (asking the editor for the document's path,
 // expanding the note folder, the save itself) happens when a save is due:
 // on the timer, on a switch, when the editor loses the focus or shuts down.
+//
+// A note is saved over its file only while the file is as the editor last
+// loaded, saved or looked at it (its size and last write): when another
+// program wrote, renamed or deleted it meanwhile, the note waits until the
+// editor has looked at the file again (it does when the note's tab or the
+// editor is activated, and asks the user), so nothing is overwritten or
+// written back unseen.
 #include "autosave.h"
 
 #include <strsafe.h>
 
 #include "../commands/messages.h"
 #include "../host/editor.h"
+#include "../host/file_identity.h"
 #include "../settings/settings.h"
 
 // How long a note must stay unchanged before it is saved.
 const DWORD kQuietMilliseconds = 1500;
-// Documents followed at once. Switching saves the document left, so only
-// the documents of the two views are ever changed and unsaved together.
+// Documents followed at once: those changed and not saved yet, and, for
+// their files' state, those last activated.
 const int kTrackedCapacity = 32;
 
 static const wchar_t kSaveFailedText[] =
     L"Quiblet could not save this note:\n\"%s\"\n\n"
-    L"Your changes are still in the editor. Quiblet tries again after your next change.";
+    L"Your changes are still in the editor. Quiblet tries again when you switch to another document or "
+    L"leave Notepad++.";
 
 enum class NoteKind { Unknown, Note, NotNote };
 
 struct TrackedDocument {
     INT_PTR id;               // the editor's buffer id; 0: a free place
+    ULONGLONG lastUse;        // when it was last activated or changed
     bool changed;             // changed since it was last saved
     bool readOnly;            // as the editor last said
+    bool failed;              // its last save failed: tried again only on a switch, a focus loss or at exit
     bool failureShown;        // a failed save was shown: not again until a save succeeds
     bool failureToShow;       // a failed save waits to be shown
+    bool stamped;             // file holds its file as the editor last loaded, saved or looked at it
+    bool held;                // its file is no longer so: not saved until the editor looks at it again
+    DiskStamp file;
     NoteKind kind;            // worked out when a save is first due
-    wchar_t path[kHostPathCapacity];  // its full path, known with kind
+    wchar_t path[kHostPathCapacity];  // as the editor spells it
 };
 
 static TrackedDocument g_documents[kTrackedCapacity];
-static bool g_tracking;          // some place is in use
 // What the main and the second view show, once learned since the last switch.
 static INT_PTR g_viewDocument[2];
 const INT_PTR kNotLearned = 0;
@@ -48,6 +61,23 @@ static INT_PTR g_savingId;       // the document Quiblet is having the editor sa
 
 static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD);
 
+DiskStamp diskStampOf(const wchar_t* path) {
+    DiskStamp stamp = {};
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    // "new 1" is no file; a relative path would be looked for in the current folder.
+    if (!isFullFolderPath(path) || !GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return stamp;
+    stamp.exists = true;
+    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.written = data.ftLastWriteTime;
+    return stamp;
+}
+
+bool fileIsAsKnown(const DiskStamp& known, const DiskStamp& now) {
+    return known.exists && now.exists && known.size == now.size && CompareFileTime(&known.written, &now.written) == 0;
+}
+
 static void armTimer(DWORD delay) {
     if (g_timer) KillTimer(nullptr, g_timer);
     // A thread timer: its id cannot clash with the editor's own timers. If
@@ -60,14 +90,6 @@ static void stopTimer() {
     g_timer = 0;
 }
 
-static void forgetAll() {
-    stopTimer();
-    if (!g_tracking) return;
-    ZeroMemory(g_documents, sizeof g_documents);
-    g_viewDocument[0] = g_viewDocument[1] = kNotLearned;
-    g_tracking = false;
-}
-
 static TrackedDocument* findDocument(INT_PTR id) {
     // (An id is an address: on x86 it may be negative.)
     if (id == kNotLearned || id == kCannotLearn) return nullptr;
@@ -76,18 +98,33 @@ static TrackedDocument* findDocument(INT_PTR id) {
     return nullptr;
 }
 
-// The document's place, taken when it has none: a free one, or one whose
-// document has nothing waiting (what it knew is worked out again).
+static bool hasWork(const TrackedDocument& d) { return d.changed || d.failureToShow || d.id == g_savingId; }
+
+// The document's place, taken when it has none: a free one, or the one
+// least recently used whose document has nothing waiting (what it knew is
+// worked out again).
 static TrackedDocument* trackDocument(INT_PTR id) {
-    if (TrackedDocument* known = findDocument(id)) return known;
-    for (TrackedDocument& d : g_documents) {
-        if (d.id && (d.changed || d.failureToShow || d.id == g_savingId)) continue;
-        ZeroMemory(&d, sizeof d);
-        d.id = id;
-        g_tracking = true;
-        return &d;
+    TrackedDocument* place = findDocument(id);
+    if (!place) {
+        for (TrackedDocument& d : g_documents) {
+            if (d.id && hasWork(d)) continue;
+            if (!place || !d.id || (place->id && d.lastUse < place->lastUse)) place = &d;
+        }
+        if (!place) return nullptr;
+        ZeroMemory(place, sizeof *place);
+        place->id = id;
     }
-    return nullptr;
+    place->lastUse = GetTickCount64();
+    return place;
+}
+
+// The document's file as the editor knows it now: it has just loaded,
+// saved or looked at it.
+static void stampFile(TrackedDocument& d) {
+    documentPath(d.id, d.path);
+    d.file = diskStampOf(d.path);
+    d.stamped = true;
+    d.held = false;
 }
 
 static int viewIndex(HWND view) {
@@ -112,9 +149,13 @@ static void documentChanged(HWND view) {
     const INT_PTR id = documentInView(index);
     TrackedDocument* d = id ? trackDocument(id) : nullptr;
     if (!d) return;
+    // Not known since its activation (its place was given up): as good as
+    // it gets, the file as it is at the first change.
+    if (!d->stamped) stampFile(*d);
     d->changed = true;
     g_lastChange = GetTickCount();
-    if (!g_timer) armTimer(kQuietMilliseconds);
+    // Followed while auto-save is off too: turned on, it saves these.
+    if (!g_timer && settings().AutoSaveNotes) armTimer(kQuietMilliseconds);
 }
 
 // Settings changed since the kinds were worked out: work them out again.
@@ -128,28 +169,19 @@ static void followNoteRule() {
 
 static bool isNote(TrackedDocument& d) {
     if (d.kind != NoteKind::Unknown) return d.kind == NoteKind::Note;
-    d.kind = NoteKind::NotNote;
-    d.path[0] = L'\0';
-    HWND host = hostWindow();
-    // The editor copies the whole path without a limit: ask its length first.
-    // -1: the document is gone.
-    const LRESULT length = SendMessageW(host, NPPM_GETFULLPATHFROMBUFFERID, static_cast<WPARAM>(d.id), 0);
-    if (length <= 0 || length >= kHostPathCapacity) return false;
-    if (SendMessageW(host, NPPM_GETFULLPATHFROMBUFFERID, static_cast<WPARAM>(d.id), reinterpret_cast<LPARAM>(d.path)) !=
-        length) {
-        d.path[0] = L'\0';
-        return false;
-    }
-    d.path[length] = L'\0';
-    if (isNoteDocumentPath(d.path)) d.kind = NoteKind::Note;
+    d.kind = documentPath(d.id, d.path) && isNoteDocumentPath(d.path) ? NoteKind::Note : NoteKind::NotNote;
     return d.kind == NoteKind::Note;
 }
 
-static void saveDocument(TrackedDocument& d, INT_PTR active) {
+// Saves one changed note. A note whose last save failed waits for a
+// moment when the user is not typing (retryFailed: a switch, a focus loss,
+// the exit), so that no box of the editor takes the keys being typed.
+static void saveDocument(TrackedDocument& d, INT_PTR active, bool retryFailed) {
     if (!isNote(d)) {
         d.changed = false;
         return;
     }
+    if (d.failed && !retryFailed) return;
     const bool isActive = d.id == active;
     if (isActive) {
         // Its view knows best: whether it is read-only (set by the user, or
@@ -162,19 +194,29 @@ static void saveDocument(TrackedDocument& d, INT_PTR active) {
     }
     // Kept as changed: saved once it is writable again.
     if (d.readOnly || !d.changed) return;
+    // Another program wrote, renamed or deleted the file since the editor
+    // last looked: kept as changed until the editor has looked again.
+    if (d.held || !fileIsAsKnown(d.file, diskStampOf(d.path))) {
+        d.held = true;
+        return;
+    }
     d.changed = false;
     g_savingId = d.id;
     // The editor shows its own box when it cannot write the file. For the
     // active document it also answers FALSE; for another one it answers TRUE
-    // whenever the document is open, so its box is all the user gets.
-    const LRESULT saved = isActive ? SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0)
-                                   : SendMessageW(hostWindow(), NPPM_SAVEFILE, 0, reinterpret_cast<LPARAM>(d.path));
+    // whenever the document is open: there a file left as it was tells.
+    const DiskStamp before = d.file;
+    const bool saved = isActive ? SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0) != FALSE
+                                : SendMessageW(hostWindow(), NPPM_SAVEFILE, 0, reinterpret_cast<LPARAM>(d.path)) &&
+                                      !fileIsAsKnown(before, diskStampOf(d.path));
     g_savingId = 0;
+    // The file is the editor's now (or as it was, when the save failed).
+    d.file = diskStampOf(d.path);
     if (saved) {
-        d.failureShown = false;
+        d.failed = d.failureShown = false;
         return;
     }
-    // Not tried again until the next change, and told once.
+    d.changed = d.failed = true;
     if (!d.failureShown) d.failureShown = d.failureToShow = true;
 }
 
@@ -188,9 +230,16 @@ static void showFailures() {
     g_busy = false;
 }
 
-static bool anyChanged() {
+// Whether a save may be tried now: a changed note that is not waiting for
+// the editor to look at its file (nor, unless retryFailed, for a moment to
+// try a failed save again).
+static bool isDue(const TrackedDocument& d, bool retryFailed) {
+    return d.id && d.changed && !d.held && (retryFailed || !d.failed);
+}
+
+static bool anyDue(bool retryFailed) {
     for (const TrackedDocument& d : g_documents)
-        if (d.id && d.changed) return true;
+        if (isDue(d, retryFailed)) return true;
     return false;
 }
 
@@ -203,10 +252,12 @@ static bool anyFailureToShow() {
 // Saves the changed notes, the active one too unless `except` is it. A box
 // about a failure is shown now, or, inside the editor's switch or its focus
 // change, from the message loop right after.
-static void saveChangedNotes(INT_PTR except, bool boxesNow) {
-    if (!anyChanged()) return;
-    if (g_busy) {
-        // Inside a save's or a box's own message loop: later.
+static void saveChangedNotes(INT_PTR except, bool boxesNow, bool retryFailed) {
+    if (!settings().AutoSaveNotes || !anyDue(retryFailed)) return;
+    // Inside a save's or a box's own message loop (the editor disables its
+    // window while one of its boxes is open, such as its question about a
+    // file changed on disk): later.
+    if (g_busy || !IsWindowEnabled(hostWindow())) {
         if (!g_timer) armTimer(kQuietMilliseconds);
         return;
     }
@@ -214,7 +265,7 @@ static void saveChangedNotes(INT_PTR except, bool boxesNow) {
     followNoteRule();
     const INT_PTR active = SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0);
     for (TrackedDocument& d : g_documents)
-        if (d.id && d.changed && d.id != except) saveDocument(d, active);
+        if (isDue(d, retryFailed) && d.id != except) saveDocument(d, active, retryFailed);
     g_busy = false;
     if (!anyFailureToShow()) return;
     if (boxesNow) showFailures();
@@ -224,28 +275,33 @@ static void saveChangedNotes(INT_PTR except, bool boxesNow) {
 static void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (id == g_timer) g_timer = 0;
-    if (!settings().AutoSaveNotes) {
-        forgetAll();
-        return;
-    }
+    if (!settings().AutoSaveNotes) return;
     if (g_busy) {
         if (!g_timer) armTimer(kQuietMilliseconds);
         return;
     }
     if (anyFailureToShow()) showFailures();
-    if (!anyChanged()) return;
+    if (!anyDue(false)) return;
     const DWORD quiet = GetTickCount() - g_lastChange;
     if (quiet < kQuietMilliseconds) {
         if (!g_timer) armTimer(kQuietMilliseconds - quiet);
         return;
     }
-    saveChangedNotes(0, true);
+    saveChangedNotes(0, true, false);
+}
+
+// The editor has looked at the document's file (it does when a document is
+// activated, and asks the user about a change it did not make): from now on
+// that file is the one the note may be saved over.
+static void fileLookedAt(INT_PTR id) {
+    if (TrackedDocument* d = trackDocument(id)) stampFile(*d);
 }
 
 static void documentActivated(INT_PTR id) {
     // Which view shows it is learned on its first change.
     g_viewDocument[0] = g_viewDocument[1] = kNotLearned;
-    saveChangedNotes(id, false);
+    saveChangedNotes(id, false, true);
+    fileLookedAt(id);
 }
 
 // The editor saved a document, or tried to: it says so also when the file
@@ -254,19 +310,28 @@ static void documentSaved(INT_PTR id) {
     TrackedDocument* d = findDocument(id);
     if (!d || id == g_savingId) return;
     // The user, or another plug-in; Save As may have given it another path.
+    const DiskStamp before = d->file;
+    stampFile(*d);
     d->changed = false;
     d->kind = NoteKind::Unknown;
+    // Written: saves of it are tried as usual again.
+    if (!fileIsAsKnown(before, d->file)) d->failed = false;
+}
+
+// The editor renamed a document's file (File > Rename): a note Quiblet made
+// stays one under its new name.
+static void documentRenamed(TrackedDocument& d) {
+    wchar_t oldPath[kHostPathCapacity];
+    StringCchCopyW(oldPath, kHostPathCapacity, d.path);
+    stampFile(d);
+    d.kind = NoteKind::Unknown;
+    if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0 && isRememberedNote(oldPath)) rememberNote(d.path, oldPath);
 }
 
 void autoSaveNotified(const SCNotification& notification) {
     const NMHDR& header = notification.nmhdr;
     if (header.code == NPPN_SHUTDOWN) {
         stopAutoSave();
-        return;
-    }
-    // Read at every event, so that the Options check box takes effect at once.
-    if (!settings().AutoSaveNotes) {
-        forgetAll();
         return;
     }
     const bool fromEditor = header.hwndFrom == hostWindow();
@@ -296,7 +361,7 @@ void autoSaveNotified(const SCNotification& notification) {
         if (fromEditor) documentSaved(id);
         break;
     case NPPN_FILERENAMED:
-        if (named) named->kind = NoteKind::Unknown;
+        if (named) documentRenamed(*named);
         break;
     case NPPN_FILEBEFORECLOSE:
         // The editor asks about unsaved changes itself when it closes one.
@@ -313,7 +378,7 @@ void autoSaveNotified(const SCNotification& notification) {
         break;
     }
     case NPPN_BEFORESHUTDOWN:
-        if (fromEditor) saveChangedNotes(0, true);
+        if (fromEditor) saveChangedNotes(0, true, true);
         break;
     default:
         break;
@@ -323,12 +388,19 @@ void autoSaveNotified(const SCNotification& notification) {
 void autoSaveHostMessage(UINT message, WPARAM wParam) {
     const bool losingFocus = (message == WM_ACTIVATEAPP && !wParam) ||
                              (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE);
-    if (!losingFocus) return;
-    if (!settings().AutoSaveNotes) {
-        forgetAll();
-        return;
-    }
-    saveChangedNotes(0, false);
+    if (losingFocus) saveChangedNotes(0, false, true);
 }
 
-void stopAutoSave() { forgetAll(); }
+void autoSaveEditorActivated() {
+    fileLookedAt(SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0));
+}
+
+void autoSaveSettingsChanged() {
+    if (settings().AutoSaveNotes && anyDue(false) && !g_timer) armTimer(kQuietMilliseconds);
+}
+
+void stopAutoSave() {
+    stopTimer();
+    ZeroMemory(g_documents, sizeof g_documents);
+    g_viewDocument[0] = g_viewDocument[1] = kNotLearned;
+}

@@ -2,7 +2,10 @@
 // after its last change, and at once when the user switches to another
 // document, when the editor loses the focus and before it shuts down. Only
 // notes (see isNoteDocumentPath) are saved; never a read-only document or
-// one that was never saved; nothing when AutoSaveNotes is 0.
+// one that was never saved, nor over a file that another program changed,
+// renamed or deleted since the editor last loaded, saved or looked at it;
+// nothing when AutoSaveNotes is 0. A save that failed is tried again on a
+// switch, a focus loss or at exit, not after each pause in typing.
 #pragma once
 
 #include "../host/host.h"
@@ -11,15 +14,36 @@
 // switches, saves, renames, closes and the editor's shutdown. Cheap for a
 // change: it only notes which document changed and when.
 void autoSaveNotified(const SCNotification& notification);
-// A message to the editor's main window (the hook): the editor losing the
-// focus saves the changed notes.
+// A message to the editor's main window (the hook), before the editor
+// handles it: the editor losing the focus saves the changed notes.
 void autoSaveHostMessage(UINT message, WPARAM wParam);
+// The editor has become the active program again and has looked at the
+// active document's file (WM_ACTIVATEAPP, after the editor handled it).
+void autoSaveEditorActivated();
+// The settings changed (Options): turned on, auto-save saves the notes
+// changed while it was off, at the next pause.
+void autoSaveSettingsChanged();
 // Stops the timer and forgets every document (the editor exits, or the
 // library is unloaded).
 void stopAutoSave();
 
-// Whether a document at this full path is a note: its name ends in the note
-// extension, and it lies in the note folder or, when the Folder template
-// has a placeholder in its path, under the fixed part before it, at most
-// kNoteSubfolderLevels folders down. Expands the Folder template.
+// Whether a document at this full path is a note: Quiblet made or saved it
+// as one (rememberNote), or its name ends in the note extension and it lies
+// in the note folder or, when the Folder template has a placeholder in its
+// path, under the fixed part before it, at most kNoteSubfolderLevels
+// folders down; compared as files, not spellings. A note folder that comes
+// from the document itself ($dir$...) makes no document a note. Expands the
+// Folder template.
 bool isNoteDocumentPath(const wchar_t* path);
+
+// A file's state on disk, as far as saving over it goes.
+struct DiskStamp {
+    bool exists;
+    ULONGLONG size;
+    FILETIME written;  // last write
+};
+// The state of the file at a full path (a folder or "new 1" does not exist).
+DiskStamp diskStampOf(const wchar_t* path);
+// Whether a note may be saved over its file: the file is there, with the
+// size and last write known.
+bool fileIsAsKnown(const DiskStamp& known, const DiskStamp& now);

@@ -1,32 +1,30 @@
-// Whether an open document is a note, from its full path.
+// Whether an open document is a note, from its full path. The document's
+// path and the note folder are compared as files (canonical paths), never
+// as spellings: the editor keeps the 8.3 parts of a path it saved to but
+// gives a file it opens its long names, and a Folder template may write
+// '/' or '..'.
 #include "autosave.h"
 
 #include <shlwapi.h>
 
 #include "../commands/commands.h"
+#include "../host/file_identity.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
 
-static bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 bool isNoteDocumentPath(const wchar_t* path) {
-    const wchar_t* name = PathFindFileNameW(path);
     // "new 1", a document never saved, has no folder.
-    if (name == path || !hasNoteExtension(name, settings().Extension)) return false;
+    if (!isFullFolderPath(path)) return false;
+    if (isRememberedNote(path)) return true;
+    if (!hasNoteExtension(PathFindFileNameW(path), settings().Extension)) return false;
 
     wchar_t root[kExpansionCapacity];
-    bool withSubfolders = false;
-    if (!expandNoteListingRoot(root, &withSubfolders)) return false;
-    size_t rootLength = wcslen(root);
-    while (rootLength > 0 && isSeparator(root[rootLength - 1])) --rootLength;  // "C:\" becomes "C:"
-    if (rootLength == 0 || wcslen(path) <= rootLength) return false;
-    if (CompareStringOrdinal(path, static_cast<int>(rootLength), root, static_cast<int>(rootLength), TRUE) !=
-            CSTR_EQUAL ||
-        !isSeparator(path[rootLength]))
-        return false;
-
-    int folders = 0;  // between the root and the name
-    for (const wchar_t* at = path + rootLength + 1; at < name; ++at)
-        if (isSeparator(*at)) ++folders;
-    return withSubfolders ? folders <= kNoteSubfolderLevels : folders == 0;
+    bool withSubfolders = false, followsDocument = false;
+    // A folder that comes from the document holds the document itself:
+    // only the notes Quiblet made count then.
+    if (!expandNoteListingRoot(root, &withSubfolders, &followsDocument) || followsDocument) return false;
+    wchar_t canonicalRoot[kCanonicalPathCapacity], canonicalDocument[kCanonicalPathCapacity];
+    if (!canonicalPath(root, canonicalRoot) || !canonicalPath(path, canonicalDocument)) return false;
+    const int depth = depthBelowFolder(canonicalDocument, canonicalRoot);
+    return depth == 0 || (withSubfolders && depth > 0 && depth <= kNoteSubfolderLevels);
 }

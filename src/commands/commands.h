@@ -18,7 +18,9 @@ void cleanNoteFolder();
 void showNoteFolderRefused();
 // Asks (owned by owner, under title), naming the note, then moves the note at
 // path (a full path to a file) to the Recycle Bin; where the bin cannot take
-// it, asks instead whether to delete it permanently (No the default). True
+// it, asks instead whether to delete it permanently (No the default). A
+// note open in the editor is closed there first, as the question says; the
+// editor asks about its unsaved changes, and Cancel keeps the note. True
 // when the note is gone.
 bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const wchar_t* title);
 

@@ -7,13 +7,17 @@
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../host/editor.h"
 #include "../naming/naming.h"
+#include "../settings/settings.h"
 
 static const wchar_t kRecycleQuestion[] = L"Move the note \"%s\" to the Recycle Bin?";
 static const wchar_t kPermanentQuestion[] =
     L"The note \"%s\" cannot be moved to the Recycle Bin. Delete it permanently?";
 static const wchar_t kRecycleFailed[] = L"The note \"%s\" could not be moved to the Recycle Bin.";
 static const wchar_t kDeleteFailed[] = L"The note \"%s\" could not be deleted.";
+static const wchar_t kOpenNoteClosedFirst[] =
+    L"\n\nThe note is open in Notepad++: its tab is closed first (Notepad++ asks about unsaved changes).";
 
 // Whether the Recycle Bin of the note's drive takes files. A network share,
 // a mapped or removable drive has none (the shell would delete for good);
@@ -67,9 +71,17 @@ bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
         return false;
     const bool recyclable = recycleBinTakes(path);
+    OpenDocument open;
+    const bool isOpen = findOpenDocument(path, &open);
     wchar_t text[kMessageCapacity];
     StringCchPrintfW(text, kMessageCapacity, recyclable ? kRecycleQuestion : kPermanentQuestion, name);
+    if (isOpen) StringCchCatW(text, kMessageCapacity, kOpenNoteClosedFirst);
     const UINT icon = recyclable ? MB_ICONQUESTION : MB_ICONWARNING;
     if (MessageBoxW(owner, text, title, MB_YESNO | icon | MB_DEFBUTTON2) != IDYES) return false;
-    return recyclable ? moveToRecycleBin(owner, path, title) : deletePermanently(owner, path, title);
+    // An open tab would write the note again at its next save. Cancel at
+    // the editor's question keeps the note.
+    if (isOpen && !closeInEditor(path)) return false;
+    const bool deleted = recyclable ? moveToRecycleBin(owner, path, title) : deletePermanently(owner, path, title);
+    if (deleted) forgetNote(path);
+    return deleted;
 }

@@ -66,8 +66,14 @@ bool expandNoteFolder(wchar_t* folder);
 // the root, its sub-folders included (*withSubfolders). Otherwise, or when
 // those parts are no full path below a drive's or share's root, the note
 // folder alone. False when that is no full path either. root holds
-// kExpansionCapacity characters.
-bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders);
+// kExpansionCapacity characters. *followsDocument (when given): the root
+// is the folder a template expanded with the active document or the
+// editor's working folder ($dir$, $name$, $wdir$...), so it tells nothing
+// about which documents are notes.
+bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders, bool* followsDocument = nullptr);
+// Whether a template holds a placeholder whose value comes from the
+// active document or the editor's working folder, in any letter case.
+bool holdsDocumentPlaceholder(const wchar_t* text);
 // How many folders below that root notes still belong to the user: the
 // Notes panel lists them and they save themselves.
 const int kNoteSubfolderLevels = 3;

@@ -35,9 +35,14 @@ bool expandNoteFolder(wchar_t* folder) {
 static const wchar_t* const kPlaceholders[] = {L"$fullpath$", L"$dir$",   L"$name$", L"$ext$",
                                                L"$word$",     L"$firstline$", L"$nppdir$", L"$pdir$",
                                                L"$cdir$",     L"$wdir$",  L"$date$", L"$time$"};
+// The placeholders whose value comes from the active document or from the
+// editor's working folder, which changes as the user works.
+static const wchar_t* const kDocumentPlaceholders[] = {L"$fullpath$", L"$dir$",       L"$name$", L"$ext$",
+                                                       L"$word$",     L"$firstline$", L"$wdir$"};
 
-static bool holdsPlaceholder(const wchar_t* text, size_t length) {
-    for (const wchar_t* token : kPlaceholders) {
+template <size_t count>
+static bool holdsOneOf(const wchar_t* const (&tokens)[count], const wchar_t* text, size_t length) {
+    for (const wchar_t* token : tokens) {
         const size_t tokenLength = wcslen(token);
         for (size_t at = 0; at + tokenLength <= length; ++at) {
             if (CompareStringOrdinal(text + at, static_cast<int>(tokenLength), token, static_cast<int>(tokenLength),
@@ -48,6 +53,10 @@ static bool holdsPlaceholder(const wchar_t* text, size_t length) {
     return false;
 }
 
+static bool holdsPlaceholder(const wchar_t* text, size_t length) { return holdsOneOf(kPlaceholders, text, length); }
+
+bool holdsDocumentPlaceholder(const wchar_t* text) { return holdsOneOf(kDocumentPlaceholders, text, wcslen(text)); }
+
 // Whether a full path names a folder below its drive's or share's root
 // (C:\notes, \\server\share\notes), not the root itself.
 static bool isBelowRoot(const wchar_t* path) {
@@ -56,8 +65,9 @@ static bool isBelowRoot(const wchar_t* path) {
     return *rest != L'\0';
 }
 
-bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders) {
+bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders, bool* followsDocument) {
     *withSubfolders = false;
+    if (followsDocument) *followsDocument = false;
     const wchar_t* folderTemplate = settings().Folder;
     // The parts before the first one that holds a placeholder.
     size_t fixedLength = 0;
@@ -85,6 +95,7 @@ bool expandNoteListingRoot(wchar_t* root, bool* withSubfolders) {
             return true;
         }
     }
+    if (followsDocument) *followsDocument = holdsDocumentPlaceholder(folderTemplate);
     return expandNoteFolder(root);
 }
 

@@ -1,6 +1,6 @@
-// The Options dialog: edits the settings. OK stores every control and
-// writes the settings file, once the texts are ones a setting can hold;
-// Cancel stores nothing.
+// The Options dialog: edits the settings, as the settings file holds them
+// when it opens. OK stores every control and writes the settings file, once
+// the texts are ones a setting can hold; Cancel stores nothing.
 #include <windows.h>
 #include <shlobj.h>
 #include <strsafe.h>
@@ -248,6 +248,9 @@ static void showHelp(HWND dialog) {
 
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
+        // What another instance wrote meanwhile is what is in force, and
+        // what OK keeps: the dialog shows it.
+        reloadSettings();
         showSettings(dialog);
         g_openOptions = dialog;
         // The editor themes the dialog and its controls like its own

@@ -10,6 +10,7 @@
 #include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
+#include "../settings/settings.h"
 
 namespace {
 
@@ -49,6 +50,33 @@ bool writeNewNote(const wchar_t* path, const wchar_t* firstLine) {
         SetLastError(error ? error : ERROR_WRITE_FAULT);
     }
     return whole;
+}
+
+// Whether the file's name on disk is the one newPath gives it, in its
+// letter case.
+bool nameOnDiskIs(const wchar_t* newPath) {
+    WIN32_FIND_DATAW entry;
+    HANDLE found = FindFirstFileW(newPath, &entry);
+    if (found == INVALID_HANDLE_VALUE) return false;
+    FindClose(found);
+    return lstrcmpW(entry.cFileName, PathFindFileNameW(newPath)) == 0;
+}
+
+// Renames a note to a name that differs only in letter case. Windows does
+// that in place; a file system that takes the new name for the note itself
+// (Wine's) does nothing, so the note then goes by a name of its own on the
+// way. False (GetLastError saying why) when the name on disk is unchanged.
+bool renameLetterCase(const wchar_t* oldPath, const wchar_t* newPath) {
+    if (MoveFileExW(oldPath, newPath, 0) && nameOnDiskIs(newPath)) return true;
+    wchar_t passing[MAX_PATH];
+    if (FAILED(StringCchPrintfW(passing, MAX_PATH, L"%s.%lu.renaming", oldPath, GetTickCount())) ||
+        !MoveFileExW(oldPath, passing, 0))
+        return false;
+    if (MoveFileExW(passing, newPath, 0)) return true;
+    const DWORD error = GetLastError();
+    MoveFileExW(passing, oldPath, 0);
+    SetLastError(error);
+    return false;
 }
 
 // Selects the first place of the document shown in the current view that
@@ -98,11 +126,11 @@ void createNoteFromSearch(PanelState* panel) {
         showNoteError(kNoteNotCreated, path);
         return;
     }
+    if (created) rememberNote(path);
     rowNameOf(panel, path, panel->chosen);
     startScan(panel, true);
     // The panel is not touched after the open (see openChosenNote).
-    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
-        SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
+    if (openInEditor(path) && created) SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
 }
 
 // Enter or a double-click: opens the note shown selected (from the search
@@ -126,8 +154,7 @@ void openChosenNote(PanelState* panel, bool fromSearch) {
     if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
     // The editor may ask whether to create a note that has just gone; the
     // panel is not touched after this.
-    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && text[0])
-        selectFirstMatch(text);
+    if (openInEditor(path) && text[0]) selectFirstMatch(text);
 }
 
 // Delete: asks, naming the note shown selected, then moves it to the Recycle
@@ -162,10 +189,12 @@ void deleteChosenNote(PanelState* panel) {
 
 // A note open in the editor is renamed by the editor itself (its File >
 // Rename, on that note's tab), so that the tab, its undo history and the
-// file stay together: the panel never renames behind its back.
-// NPPM_SWITCHTOFILE brings an open note's tab to the front, and says so.
+// file stay together: the panel never renames behind its back. The note is
+// found open by its identity, whatever the spelling of the tab's path.
 static bool renameInEditorIfOpen(const wchar_t* path) {
-    if (!SendMessageW(hostWindow(), NPPM_SWITCHTOFILE, 0, reinterpret_cast<LPARAM>(path))) return false;
+    OpenDocument open;
+    if (!findOpenDocument(path, &open)) return false;
+    activateOpenDocument(open);
     PostMessageW(hostWindow(), WM_COMMAND, IDM_FILE_RENAME, 0);
     return true;
 }
@@ -214,12 +243,15 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
     // Opened meanwhile: the editor renames it.
     if (renameInEditorIfOpen(oldPath)) return;
     // Without MOVEFILE_REPLACE_EXISTING: another note is never overwritten.
-    if (!MoveFileExW(oldPath, newPath, 0)) {
+    const bool renamed =
+        sameFile(oldPath, newPath) ? renameLetterCase(oldPath, newPath) : MoveFileExW(oldPath, newPath, 0) != 0;
+    if (!renamed) {
         const DWORD error = GetLastError();
         showNoteError(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kNoteNameTaken : kNoteNotRenamed,
                       newPath);
         return;
     }
+    rememberNote(newPath, oldPath);
     panel = currentPanel();
     if (!panel || !panel->window || !panel->shown) return;
     rowNameOf(panel, newPath, panel->chosen);

@@ -44,6 +44,9 @@ struct PanelState {
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
     wchar_t renaming[MAX_PATH];   // file name of the note whose name is being edited
     wchar_t renamedTo[MAX_PATH];  // the name the edit ended with, until it is taken
+    bool renameAsked;          // F2: the in-place edit about to start is the user's
+    bool slowSecondClick;      // the click that may start the edit was on the row clicked before, selected
+    int clickedRow;            // the row the user last clicked while the list had the focus (-1: none)
     bool selecting;            // the panel itself sets the selection
     ScanJob* scan;
     FolderWatch* watch;

@@ -207,11 +207,33 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
     }
 }
 
+// The list view starts editing a name on any click on a selected row, even
+// the click that brings the focus back to the list (after the editor's own
+// Rename dialog, say): the panel lets it start only on a slow second click,
+// on the row the user clicked before while the list had the focus.
+void listClicked(PanelState* panel, UINT message, LPARAM lParam) {
+    if (message == WM_KILLFOCUS || message == WM_LBUTTONDBLCLK) {
+        panel->slowSecondClick = false;
+        if (message == WM_KILLFOCUS) panel->clickedRow = -1;
+        return;
+    }
+    LVHITTESTINFO hit = {};
+    hit.pt.x = static_cast<short>(LOWORD(lParam));
+    hit.pt.y = static_cast<short>(HIWORD(lParam));
+    const int row = static_cast<int>(SendMessageW(panel->list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    const bool focused = GetFocus() == panel->list;
+    panel->slowSecondClick = focused && row >= 0 && row == panel->clickedRow && row == selectedRow(panel);
+    panel->clickedRow = row;
+}
+
 LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
     PanelState* panel = g_panel;
     if (panel && (control == panel->search || control == panel->list)) {
         if (message == WM_KEYDOWN && handleKey(panel, control, wParam)) return 0;
         if (message == WM_CHAR && isDialogCharacter(wParam)) return 0;
+        if (control == panel->list &&
+            (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK || message == WM_KILLFOCUS))
+            listClicked(panel, message, lParam);
     }
     if (message == WM_NCDESTROY) RemoveWindowSubclass(control, controlKeysProc, id);
     return DefSubclassProc(control, message, wParam, lParam);
@@ -233,9 +255,12 @@ void panelHidden(PanelState* panel, bool mayWait = true) {
 bool handleNotify(PanelState* panel, NMHDR* header, LRESULT* result) {
     if (header->hwndFrom == panel->list) {
         switch (header->code) {
-        case LVN_BEGINLABELEDITW:
-            *result = !inPlaceRenameMayStart(panel, reinterpret_cast<NMLVDISPINFOW*>(header)->item.iItem);
+        case LVN_BEGINLABELEDITW: {
+            const bool asked = panel->renameAsked || panel->slowSecondClick;
+            panel->slowSecondClick = false;
+            *result = !asked || !inPlaceRenameMayStart(panel, reinterpret_cast<NMLVDISPINFOW*>(header)->item.iItem);
             return true;
+        }
         case LVN_ENDLABELEDITW: {
             // The list keeps no text of its own: the new name shows once the
             // folder is listed again.
@@ -374,6 +399,7 @@ bool createPanel() {
     g_panel = allocateZeroed<PanelState>();
     if (!g_panel) return false;
     g_panel->readable = true;
+    g_panel->clickedRow = -1;
     // Not registered as a modeless dialog: see the top of this file.
     HWND window = CreateDialogParamW(moduleHandle(), MAKEINTRESOURCEW(IDD_NOTES_PANEL), hostWindow(), panelProc, 0);
     if (!window) {
@@ -453,7 +479,9 @@ bool renameFromNotesPanelKey() {
     PanelState* panel = g_panel;
     if (!panel || !panel->shown || !panel->list || GetFocus() != panel->list) return false;
     const int row = selectedRow(panel);
+    panel->renameAsked = true;
     if (row >= 0) SendMessageW(panel->list, LVM_EDITLABELW, static_cast<WPARAM>(row), 0);
+    panel->renameAsked = false;
     return true;
 }
 

@@ -52,7 +52,13 @@ const int kNotSavedCapacity = 1024;
 static const wchar_t kNotSavedError[] =
     L"The settings could not be saved to:\n\"%s\"\n\n"
     L"The file was left as it was. The settings stay in force until Notepad++ closes.";
+static const wchar_t kNotReadError[] =
+    L"The settings could not be read from:\n\"%s\"\n\n"
+    L"Another program may be holding the file. Quiblet uses its default settings until Notepad++ starts "
+    L"again, and leaves the file as it is.";
 
+// The file could not be read at load: the user is told once.
+static bool g_notReadToTell;
 static wchar_t g_settingsPath[MAX_PATH];
 static bool g_settingsPathKnown;
 static wchar_t g_baseName[MAX_PATH];
@@ -295,14 +301,30 @@ static void scanSection(const SettingsText& text, SectionScan* scan, Settings* v
 
 void loadSettings() {
     SettingsText text;
-    if (readSettingsText(settingsFilePath(), &text)) {
+    g_notReadToTell = !readSettingsText(settingsFilePath(), &text);
+    if (!g_notReadToTell) {
         SectionScan scan;
         scanSection(text, &scan, &g_settings);
         freeSettingsText(&text);
     } else {
+        // Nothing is written over the file unless a write has read it
+        // again: only the keys changed here would then be written.
         setDefaults(&g_settings);
     }
     g_written = g_settings;
+}
+
+static void copyValue(const KeyRow& row, const Settings& from, Settings* to) {
+    if (row.kind == KeyKind::Text) StringCchCopyW(to->*(row.text), kSettingTextCapacity, from.*(row.text));
+    else to->*(row.number) = from.*(row.number);
+}
+
+void tellSettingsNotRead(HWND owner) {
+    if (!g_notReadToTell) return;
+    g_notReadToTell = false;
+    wchar_t text[kNotSavedCapacity];
+    StringCchPrintfW(text, kNotSavedCapacity, kNotReadError, settingsFilePath());
+    MessageBoxW(owner, text, readPluginName(), MB_OK | MB_ICONERROR);
 }
 
 // ---- Writing -----------------------------------------------------------------
@@ -322,6 +344,24 @@ static bool canBeWritten(const KeyRow& row, const Settings& values) {
 static bool changedSinceWritten(const KeyRow& row) {
     if (row.kind == KeyKind::Text) return wcscmp(g_settings.*(row.text), g_written.*(row.text)) != 0;
     return g_settings.*(row.number) != g_written.*(row.number);
+}
+
+bool reloadSettings() {
+    SettingsText text;
+    if (!readSettingsText(settingsFilePath(), &text)) return false;
+    SectionScan scan;
+    static Settings values;
+    scanSection(text, &scan, &values);
+    freeSettingsText(&text);
+    // A change this instance could not write yet stays in force (and still
+    // to be written); every other key as the file has it now.
+    for (const KeyRow& row : kKeys) {
+        if (changedSinceWritten(row)) continue;
+        copyValue(row, values, &g_settings);
+        copyValue(row, values, &g_written);
+    }
+    g_notReadToTell = false;
+    return true;
 }
 
 static bool anyChangedSinceWritten() {
@@ -427,11 +467,8 @@ static bool appendSection(TextBuilder* out, const SectionScan& scan, const Setti
 static bool mergeChanges(const SettingsText& old, Settings* values, SettingsText* merged) {
     SectionScan scan;
     scanSection(old, &scan, values);
-    for (const KeyRow& row : kKeys) {
-        if (!changedSinceWritten(row) || !canBeWritten(row, g_settings)) continue;
-        if (row.kind == KeyKind::Text) StringCchCopyW(values->*(row.text), kSettingTextCapacity, g_settings.*(row.text));
-        else values->*(row.number) = g_settings.*(row.number);
-    }
+    for (const KeyRow& row : kKeys)
+        if (changedSinceWritten(row) && canBeWritten(row, g_settings)) copyValue(row, g_settings, values);
     // Every old line may gain a CR, the header and every key may be added.
     if (old.length > (static_cast<size_t>(-1) / sizeof(wchar_t) - kSectionWriteCapacity) / 2) return false;
     TextBuilder out = {{nullptr, 0}, old.length * 2 + kSectionWriteCapacity};

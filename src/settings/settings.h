@@ -46,7 +46,16 @@ Settings& settings();
 const wchar_t* settingsFilePath();
 // Reads the settings file (missing keys take their defaults; values are
 // read as the profile functions read them, whatever the file's encoding).
+// A file another program holds is tried again for a second; one that still
+// cannot be read leaves the defaults in force (see tellSettingsNotRead).
 void loadSettings();
+// Tells the user, once and in a box owned by owner, that the settings file
+// could not be read at load; nothing when it was.
+void tellSettingsNotRead(HWND owner);
+// Reads the file again and takes what it holds (another instance may have
+// written it), keeping this instance's changes it could not write yet.
+// False, with nothing changed, when it cannot be read.
+bool reloadSettings();
 // Writes the settings this instance changed since it last read or wrote
 // the file, creating its folder if needed: the file is read again, only
 // those keys take this instance's values, the others keep (and this

@@ -22,6 +22,11 @@ const DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 // The largest file read: MultiByteToWideChar counts in int.
 const DWORD kLargestFile = 0x7FFFFFFF;
+// A backup or sync tool may hold the file for a moment: a file that cannot
+// be opened or read for that reason is tried again, this often, this far
+// apart (a second in all).
+const int kBusyRetries = 20;
+const DWORD kBusyRetryMs = 50;
 
 void freeSettingsText(SettingsText* text) {
     if (text->chars) HeapFree(GetProcessHeap(), 0, text->chars);
@@ -31,9 +36,9 @@ void freeSettingsText(SettingsText* text) {
 
 // ---- Reading -----------------------------------------------------------------
 
-// The whole file's bytes, or none for a file that is not there. False when
-// a file that is there cannot be read.
-static bool readWholeFile(const wchar_t* path, BYTE** bytes, DWORD* size) {
+// The whole file's bytes, or none for a file that is not there. False
+// (GetLastError saying why) when a file that is there cannot be read.
+static bool readWholeFileOnce(const wchar_t* path, BYTE** bytes, DWORD* size) {
     *bytes = nullptr;
     *size = 0;
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -50,8 +55,28 @@ static bool readWholeFile(const wchar_t* path, BYTE** bytes, DWORD* size) {
         read = *bytes && ReadFile(file, *bytes, length.LowPart, &got, nullptr) && got == length.LowPart;
         *size = got;
     }
+    const DWORD error = GetLastError();
     CloseHandle(file);
+    if (!read && *bytes) {
+        HeapFree(GetProcessHeap(), 0, *bytes);
+        *bytes = nullptr;
+    }
+    SetLastError(error);
     return read;
+}
+
+static bool isBusyError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// The whole file's bytes: tried again for a moment while another program
+// holds the file (only then: a file read at once costs nothing more).
+static bool readWholeFile(const wchar_t* path, BYTE** bytes, DWORD* size) {
+    for (int retry = 0;; ++retry) {
+        if (readWholeFileOnce(path, bytes, size)) return true;
+        if (retry == kBusyRetries || !isBusyError(GetLastError())) return false;
+        Sleep(kBusyRetryMs);
+    }
 }
 
 static bool allocateText(size_t length, SettingsText* text) {
@@ -84,17 +109,42 @@ static bool isValidUtf8(const BYTE* bytes, DWORD size) {
                                static_cast<int>(size), nullptr, 0) > 0;
 }
 
+// 8-bit text without a byte-order mark, a line at a time: a line that is
+// valid UTF-8 as UTF-8 (what today's editors write), another in the ANSI
+// code page. A line another tool added in its code page (a comment with an
+// accent) then leaves the other lines' UTF-8 as it is. Each byte gives at
+// most one UTF-16 code unit either way, so the text fits in size units.
+static bool decodeLines(const BYTE* bytes, DWORD size, SettingsText* text) {
+    if (!allocateText(size, text)) return false;
+    text->length = 0;
+    for (DWORD begin = 0; begin < size;) {
+        DWORD end = begin;
+        while (end < size && bytes[end] != '\n') ++end;
+        if (end < size) ++end;  // the line feed goes with its line
+        const BYTE* line = bytes + begin;
+        const DWORD lineSize = end - begin;
+        const UINT codePage = isValidUtf8(line, lineSize) ? CP_UTF8 : CP_ACP;
+        const int count = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(line),
+                                              static_cast<int>(lineSize), text->chars + text->length,
+                                              static_cast<int>(size - text->length));
+        if (count <= 0) return false;
+        text->length += static_cast<size_t>(count);
+        begin = end;
+    }
+    return true;
+}
+
 // The file's text, whatever encoding a user's editor or an earlier version
 // left it in: UTF-16 (either byte order) or UTF-8 by their byte-order
-// marks, UTF-8 without one when the bytes are valid UTF-8 (what today's
-// editors write), otherwise the ANSI code page. The profile functions of
-// Windows read neither UTF-8 nor big-endian files, so they are not used.
+// marks, otherwise each line as UTF-8 when it is valid UTF-8, else in the
+// ANSI code page. The profile functions of Windows read neither UTF-8 nor
+// big-endian files, so they are not used.
 static bool decodeSettingsBytes(const BYTE* bytes, DWORD size, SettingsText* text) {
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return decodeUtf16(bytes + 2, size - 2, false, text);
     if (size >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) return decodeUtf16(bytes + 2, size - 2, true, text);
     if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
         return decodeNarrow(CP_UTF8, bytes + 3, size - 3, text);
-    return decodeNarrow(isValidUtf8(bytes, size) ? CP_UTF8 : CP_ACP, bytes, size, text);
+    return decodeLines(bytes, size, text);
 }
 
 bool readSettingsText(const wchar_t* path, SettingsText* text) {

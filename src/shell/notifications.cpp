@@ -145,7 +145,10 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
         refreshNotesPanel();
         return 1;
     }
-    return CallWindowProcW(g_savedHostProcedure, window, message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(g_savedHostProcedure, window, message, wParam, lParam);
+    // The editor looks at the active document's file when it is activated.
+    if (message == WM_ACTIVATEAPP && wParam) autoSaveEditorActivated();
+    return result;
 }
 
 extern "C" void beNotified(SCNotification* notification) {
@@ -154,6 +157,8 @@ extern "C" void beNotified(SCNotification* notification) {
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
+        // Read at load, before the editor had a window to own a box.
+        tellSettingsNotRead(hostWindow());
         break;
     case NPPN_SHUTDOWN:
         if (notification->nmhdr.hwndFrom != hostWindow()) break;

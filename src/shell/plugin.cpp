@@ -37,7 +37,8 @@ static void cleanNoteFolderCommand() {
 
 // Options may change the note folder or the extension: the Notes panel then
 // lists the new folder's notes at once (it would still show the old ones,
-// their names cut by the new extension).
+// their names cut by the new extension). Auto-save turned on saves what
+// changed while it was off.
 static void optionsCommand() {
     wchar_t folder[kSettingTextCapacity], extension[kSettingTextCapacity];
     StringCchCopyW(folder, kSettingTextCapacity, settings().Folder);
@@ -45,6 +46,7 @@ static void optionsCommand() {
     showOptions();
     if (lstrcmpW(folder, settings().Folder) != 0 || lstrcmpW(extension, settings().Extension) != 0)
         refreshNotesPanel();
+    autoSaveSettingsChanged();
 }
 
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }

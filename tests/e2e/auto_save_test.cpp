@@ -1,7 +1,8 @@
 // Notes that save themselves, with the real Quiblet.dll in the stand-in
 // editor: a note is on disk a moment after the last key, at once on a switch,
-// when the editor loses the focus or starts closing; other documents never;
-// a failed save is told once and not tried again until the next change.
+// when the editor loses the focus or starts closing; other documents never,
+// nor over a file another program changed; a failed save is told once and
+// tried again on a switch, not after each pause.
 #include <windows.h>
 
 #include <functional>
@@ -75,11 +76,22 @@ TEST_F(AutoSave, SwitchingDocumentsOrLeavingTheEditorSavesTheNoteAtOnce) {
 
 TEST_F(AutoSave, OnlyNotesAreSavedNeverAReadOnlyOrUnsavedDocumentOrOneUndoneToItsText) {
     const std::wstring dated = L"%temp%\\notes\\$date$";
+    // A note folder of a long name, written with its 8.3 name, as %TEMP%
+    // often is on Windows (C:\Users\ADMINI~1\...); the editor gives an
+    // opened note its long name.
+    const std::wstring longFolder = inTemp(L"Notes of a Long Name");
+    ASSERT_TRUE(makeFolders(longFolder));
+    wchar_t shortFolder[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(longFolder.c_str(), shortFolder, MAX_PATH), 0u);
     struct Case {
         const char* what;
         std::wstring folder, name;  // name in %temp%; empty: "new 1"
         bool readOnly, undone, turnedOff, saved;
+        const wchar_t* extension;   // null: .note
     } cases[] = {
+        {"a note folder written with its 8.3 name", shortFolder, L"Notes of a Long Name\\n.note", false, false, false, true},
+        {"a note folder written with / and ..", L"%temp%/sub/..", L"n.note", false, false, false, true},
+        {"a text file where the note folder is $dir$", L"$dir$", L"n.txt", false, false, false, false, L".txt"},
         {"a note in the note folder", L"", L"n.note", false, false, false, true},
         {"the extension in capitals", L"", L"N.NOTE", false, false, false, true},
         {"another extension", L"", L"n.txt", false, false, false, false},
@@ -98,6 +110,7 @@ TEST_F(AutoSave, OnlyNotesAreSavedNeverAReadOnlyOrUnsavedDocumentOrOneUndoneToIt
         DeleteFileW(settingsFilePath().c_str());
         if (!c.folder.empty()) storeSetting(L"Folder", c.folder);
         if (c.turnedOff) storeSetting(L"AutoSaveNotes", L"0");
+        if (c.extension) storeSetting(L"Extension", c.extension);
         loadPlugin();
         // "new 1" holds unsaved text: the editor asks about it at exit, and
         // Cancel keeps it running.
@@ -122,7 +135,12 @@ TEST_F(AutoSave, OnlyNotesAreSavedNeverAReadOnlyOrUnsavedDocumentOrOneUndoneToIt
     }
 }
 
-TEST_F(AutoSave, ADocumentSavedAsANoteIsSavedFromThenOn) {
+TEST_F(AutoSave, ADocumentSavedAsANoteIsSavedFromThenOnAlsoWhereTheNoteFolderIsItsOwn) {
+    // With $dir$ every document lies in the note folder it gives: only the
+    // notes Quiblet made count, also after a restart.
+    storeSetting(L"Folder", L"$dir$");
+    storeSetting(L"Extension", L".txt");
+    storeSetting(L"FileMask", L"$name$ note");
     loadPlugin();
     const INT_PTR draft = openFile(inTemp(L"draft.txt"));
     typeText("Draft");
@@ -131,13 +149,22 @@ TEST_F(AutoSave, ADocumentSavedAsANoteIsSavedFromThenOn) {
     activateDocument(draft);
     EXPECT_TRUE(e2e::runCommandWithDialogs(kSaveAsNote).empty());
     const std::wstring note = activeDocument().path;
+    EXPECT_EQ(inTemp(L"draft note.txt"), note);
     typeText(", now a note");
     newDocument();
     EXPECT_EQ("Draft, now a note", readFileBytes(note));
     EXPECT_EQ(1u, saves());
+
+    unloadPlugin();
+    ASSERT_TRUE(startHost());
+    loadPlugin();
+    newDocument(readFileBytes(note), SC_CP_UTF8, note);
+    typeText("!");
+    newDocument();
+    EXPECT_EQ("Draft, now a note!", readFileBytes(note));
 }
 
-TEST_F(AutoSave, TheOptionsCheckBoxTakesEffectAtOnce) {
+TEST_F(AutoSave, TheOptionsCheckBoxTakesEffectAtOnceAndTurnedOnSavesWhatChangedMeanwhile) {
     loadPlugin();
     const std::wstring note = inTemp(L"n.note");
     const INT_PTR id = openFile(note);
@@ -148,15 +175,56 @@ TEST_F(AutoSave, TheOptionsCheckBoxTakesEffectAtOnce) {
         });
         runCommand(kOptions);
         ASSERT_NE(nullptr, options.get().hwnd);
-        typeText(on ? "on" : "off");
+        if (on) {
+            // What was typed while it was off, at the next pause.
+            EXPECT_TRUE(pumpMessagesUntil([&] { return readFileBytes(note) == "off"; }, 4000));
+            break;
+        }
+        typeText("off");
         newDocument();
         activateDocument(id);
+        EXPECT_EQ("", readFileBytes(note));
     }
+    typeText("on");
+    newDocument();
     EXPECT_EQ("offon", readFileBytes(note));
+    EXPECT_EQ(2u, saves());
+}
+
+TEST_F(AutoSave, AFileAnotherProgramChangedOrRemovedIsNeverSavedOverUnseen) {
+    loadPlugin();
+    const std::wstring note = inTemp(L"synced.note"), gone = inTemp(L"gone.note");
+    const INT_PTR goneId = openFile(gone);
+    const INT_PTR id = openFile(note);
+    typeText("mine");
+    // A sync client writes the note meanwhile: the pause, a switch and the
+    // editor losing the focus leave its text alone.
+    ASSERT_TRUE(writeFileBytes(note, "theirs"));
+    pumpMessagesUntil([] { return false; }, 2500);
+    SendMessageW(hostWindow(), WM_ACTIVATEAPP, FALSE, 0);
+    activateDocument(goneId);
+    EXPECT_EQ("theirs", readFileBytes(note));
+    EXPECT_EQ(0u, saves());
+    // Back on the note, the editor asks; kept as it is in the editor, the
+    // note is the user's again and saves itself.
+    std::future<SeenDialog> reload = answerNextMessageBox(IDNO);
+    activateDocument(id);
+    EXPECT_EQ(kReloadTitle, reload.get().title);
+    newDocument();
+    EXPECT_EQ("mine", readFileBytes(note));
+
+    // Deleted (or renamed) by another program while it has changes: not
+    // written again under its old name.
+    activateDocument(goneId);
+    typeText("unsaved");
+    ASSERT_TRUE(DeleteFileW(gone.c_str()));
+    pumpMessagesUntil([] { return false; }, 2500);
+    activateDocument(id);
+    EXPECT_FALSE(fileExists(gone));
     EXPECT_EQ(1u, saves());
 }
 
-TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
+TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnASwitchNotAfterEachPause) {
     loadPlugin();
     const std::wstring note = inTemp(L"n.note");
     openFile(note);
@@ -175,14 +243,20 @@ TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
     EXPECT_EQ(hostWindow(), told.owner);
     EXPECT_NE(std::wstring::npos, told.text.find(note));
 
-    // Tried again after a change (the editor says so again), told no more,
-    // and no further try without a change.
-    std::future<SeenDialog> editorAgain = answerNextMessageBox(IDOK);
+    // Not tried again at the next pause in typing, where the editor's box
+    // would take the keys; tried again on a switch (the editor says so
+    // again), and told no more.
     std::future<SeenDialog> none = answerNextMessageBox(IDOK, 4000);
     typeText(" second");
     ASSERT_TRUE(pumpMessagesUntil([&] { return none.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
-    EXPECT_EQ(L"Save failed", editorAgain.get().title);
     EXPECT_EQ(nullptr, none.get().hwnd);
+    EXPECT_EQ(1u, saves());
+    std::future<SeenDialog> editorAgain = answerNextMessageBox(IDOK);
+    std::future<SeenDialog> noneMore = answerNextMessageBox(IDOK, 2000);
+    newDocument();
+    EXPECT_EQ(L"Save failed", editorAgain.get().title);
+    EXPECT_TRUE(pumpMessagesUntil([&] { return noneMore.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 6000));
+    EXPECT_EQ(nullptr, noneMore.get().hwnd);
     EXPECT_EQ(2u, saves());
     CloseHandle(holder);
 }

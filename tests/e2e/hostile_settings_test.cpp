@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <future>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin_fixture.h"
@@ -235,4 +237,40 @@ TEST_F(HostileSettings, ATenMegabyteFileLoadsAndItsOptionsSurviveTheSave) {
     // One value of ten megabytes.
     loadAndSave("[Options]\r\nFileMask=" + std::string(10 * 1024 * 1024, 'x') + "\r\nExtension=.big\r\n");
     expectEveryKey({{L"FileMask", std::wstring(kMaxText, L'x')}, {L"Extension", L".big"}});
+}
+
+TEST_F(HostileSettings, AFileAnotherProgramHoldsIsReadOnceItLetsGoElseTheUserIsToldAndItIsLeftAlone) {
+    ASSERT_TRUE(makeFolders(settingsFolder()));
+    const std::string bytes = utf16File(L"[Options]\r\nFolder=%temp%\\held\r\nFileMask=n\r\n");
+    ASSERT_TRUE(writeFileBytes(settingsFilePath(), bytes));
+    for (const DWORD heldMs : {300u, 0u}) {
+        SCOPED_TRACE(heldMs ? "let go of in a moment" : "held on");
+        // A backup or sync tool holds the file without sharing it.
+        HANDLE holder = CreateFileW(settingsFilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        std::thread letGo;
+        if (heldMs) letGo = std::thread([holder, heldMs] {
+            Sleep(heldMs);
+            CloseHandle(holder);
+        });
+        std::future<SeenDialog> told = answerNextMessageBox(IDOK, heldMs ? 2000 : 10000);
+        loadPlugin();
+        if (letGo.joinable()) letGo.join();
+        const SeenDialog box = told.get();
+        if (!heldMs) CloseHandle(holder);
+        runCommand(kCreateNewNote);
+        if (heldMs) {
+            EXPECT_EQ(nullptr, box.hwnd);
+            EXPECT_EQ(joinPath(tempFolder(), L"held\\n.note"), activeDocument().path);
+        } else {
+            // Told once, naming the file; the defaults in force; the file
+            // left as it was.
+            EXPECT_EQ(hostWindow(), box.owner);
+            EXPECT_NE(std::wstring::npos, box.text.find(settingsFilePath()));
+            EXPECT_EQ(tempFolder(), activeDocument().path.substr(0, activeDocument().path.find_last_of(L'\\')));
+        }
+        unloadPlugin();
+        EXPECT_TRUE(readFileBytes(settingsFilePath()) == bytes);
+        ASSERT_TRUE(startHost());
+    }
 }

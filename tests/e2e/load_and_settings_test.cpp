@@ -341,10 +341,12 @@ TEST_F(PluginTest, TwoEditorsOnOneSettingsFileKeepEachOthersChanges) {
     HANDLE changedOrGone[2] = {changed, second.hProcess};
     const DWORD woke = WaitForMultipleObjects(2, changedOrGone, FALSE, kPeerDeadlineMs);
     EXPECT_EQ(WAIT_OBJECT_0, woke) << "the second editor did not change its setting";
-    std::wstring extensionShown;
+    std::wstring extensionAtOpen, extensionShown;
     if (woke == WAIT_OBJECT_0) {
-        // The first editor, which loaded before the second one's change.
-        runOptions([](HWND dialog) {
+        // The first editor, which loaded before the second one's change:
+        // its Options show what is in force, the second one's change too.
+        runOptions([&extensionAtOpen](HWND dialog) {
+            extensionAtOpen = itemText(dialog, kExtensionBox);
             setItemText(dialog, kFolderBox, L"C:\\first");
             clickButton(dialog, IDOK);
         });
@@ -365,6 +367,7 @@ TEST_F(PluginTest, TwoEditorsOnOneSettingsFileKeepEachOthersChanges) {
     CloseHandle(firstGone);
 
     // Its write took the second editor's setting, so both agreed.
+    EXPECT_EQ(L".second", extensionAtOpen);
     EXPECT_EQ(L".second", extensionShown);
     EXPECT_EQ(L"C:\\first", storedSetting(L"Folder"));
     EXPECT_EQ(L".second", storedSetting(L"Extension"));
@@ -466,6 +469,13 @@ TEST_F(PluginTest, ASettingsFileInAnyEncodingIsReadFromItsBytesAndRewrittenAsUtf
         {"UTF-16BE with BOM", true, L"\r\n", [](const std::wstring& t) { return utf16Bytes(t, true); }},
         {"UTF-8 with BOM", true, L"\r\n", [](const std::wstring& t) { return "\xEF\xBB\xBF" + narrowBytes(t, CP_UTF8); }},
         {"UTF-8 without BOM", true, L"\n", [](const std::wstring& t) { return narrowBytes(t, CP_UTF8); }},
+        // A comment an old tool added in its ANSI code page leaves the other
+        // lines' UTF-8 alone.
+        {"UTF-8 without BOM, one line in ANSI", true, L"\n",
+         [](const std::wstring& t) {
+             const size_t lineEnd = t.find(L'\n');
+             return narrowBytes(t.substr(0, lineEnd), CP_ACP) + narrowBytes(t.substr(lineEnd), CP_UTF8);
+         }},
         {"ANSI", false, L"\r\n", [](const std::wstring& t) { return narrowBytes(t, CP_ACP); }},
     };
     for (const auto& c : cases) {

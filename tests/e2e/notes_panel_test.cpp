@@ -317,10 +317,10 @@ TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
     EXPECT_TRUE(pumpUntil([this] { return showsNames({L"Call Ann_ 3_4 caf\u00E9"}) && selectedName() == names()[0]; }))
         << ::testing::PrintToString(names());
 
-    // Enter again opens it: it is found now.
+    // Enter again brings it to the front: it is found now, and open.
     pressInList(VK_RETURN, searchBox());
-    ASSERT_EQ(2u, requestsOf(NPPM_DOOPEN).size());
-    EXPECT_EQ(made, requestsOf(NPPM_DOOPEN)[1].text);
+    EXPECT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    EXPECT_EQ(made, activeDocument().path);
     EXPECT_EQ(2u, documents().size()) << "opened twice";
 }
 
@@ -351,6 +351,14 @@ TEST_F(NotesPanel, F2RenamesAClosedNoteRefusesANameThatCannotBeOneAndHandsAnOpen
         << ::testing::PrintToString(names());
     EXPECT_EQ("c", readFileBytes(notePath(L"chores.note")));
     EXPECT_FALSE(fileExists(notePath(L"c.note")));
+    // Only the letter case: renamed all the same.
+    ASSERT_NO_FATAL_FAILURE(renameTopRow(L"Chores"));
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"Chores", L"b", L"a"}); })) << ::testing::PrintToString(names());
+    WIN32_FIND_DATAW onDisk;
+    HANDLE found = FindFirstFileW(notePath(L"chores.note").c_str(), &onDisk);
+    ASSERT_NE(INVALID_HANDLE_VALUE, found);
+    FindClose(found);
+    EXPECT_STREQ(L"Chores.note", onDisk.cFileName);
 
     const struct {
         const wchar_t* typed;
@@ -368,7 +376,7 @@ TEST_F(NotesPanel, F2RenamesAClosedNoteRefusesANameThatCannotBeOneAndHandsAnOpen
         const SeenDialog told = box.get();
         EXPECT_EQ(hostWindow(), told.owner);
         EXPECT_NE(std::wstring::npos, told.text.find(c.told)) << ::testing::PrintToString(told.text);
-        EXPECT_EQ("c", readFileBytes(notePath(L"chores.note")));
+        EXPECT_EQ("c", readFileBytes(notePath(L"Chores.note")));
         EXPECT_EQ("b", readFileBytes(notePath(L"b.note")));
     }
 
@@ -382,7 +390,69 @@ TEST_F(NotesPanel, F2RenamesAClosedNoteRefusesANameThatCannotBeOneAndHandsAnOpen
     EXPECT_EQ(std::vector<std::wstring>{notePath(L"b.note")}, renameAskedOfHost());
     EXPECT_EQ(open, activeDocument().bufferId);
     EXPECT_EQ(0, SendMessageW(list(), LVM_GETEDITCONTROL, 0, 0));
-    EXPECT_TRUE(showsNames({L"chores", L"b", L"a"}));
+    EXPECT_TRUE(showsNames({L"Chores", L"b", L"a"}));
+}
+
+// The editor spells a note it opens with long names and keeps the 8.3 parts
+// of a path it saved to (a short %TEMP% on Windows): the panel finds an open
+// note by its file, whatever the spelling.
+TEST_F(NotesPanel, ANoteOpenUnderAnotherSpellingOfItsPathIsFoundByItsFile) {
+    const std::wstring longFolder = joinPath(tempFolder(), L"Notes of a Long Name");
+    ASSERT_TRUE(makeFolders(longFolder));
+    wchar_t shortFolder[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(longFolder.c_str(), shortFolder, MAX_PATH), 0u);
+    storeSetting(L"Folder", shortFolder);
+    storeSetting(L"FileMask", L"made");
+    ASSERT_TRUE(writeNote(joinPath(longFolder, L"opened.note"), "o", minutesAgo(10)));
+    loadPlugin();
+    runCommand(kCreateNewNote);
+    const INT_PTR made = activeDocument().bufferId;
+    EXPECT_EQ(joinPath(shortFolder, L"made.note"), activeDocument().path);
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"made", L"opened"}); }));
+
+    // Enter on the note made (spelled short): its tab, not a second one.
+    selectRow(0);
+    pressInList(VK_RETURN);
+    EXPECT_EQ(made, activeDocument().bufferId);
+    EXPECT_TRUE(requestsOf(NPPM_DOOPEN).empty());
+    // Opened from the panel (spelled long), F2 hands it to the editor.
+    selectRow(1);
+    pressInList(VK_RETURN);
+    const INT_PTR opened = activeDocument().bufferId;
+    newDocument();
+    selectRow(1);
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_F2] = 0x80;
+    SetKeyboardState(keys);
+    pressInList(VK_F2);
+    keys[VK_F2] = 0;
+    SetKeyboardState(keys);
+    EXPECT_TRUE(pumpUntil([] { return renameAskedOfHost().size() == 1; }));
+    EXPECT_EQ(opened, activeDocument().bufferId);
+
+    // The editor's Rename dialog took the focus. A click on the row, still
+    // selected, only brings the focus back; a slow second one is a rename.
+    SetFocus(mainView());
+    RECT row = {LVIR_LABEL};
+    SendMessageW(list(), LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    const LPARAM at = MAKELPARAM(row.left + 4, (row.top + row.bottom) / 2);
+    for (size_t asked : {1u, 2u}) {
+        PostMessageW(list(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(list(), WM_LBUTTONUP, 0, at);
+        pumpUntil([] { return false; }, GetDoubleClickTime() + 400);
+        EXPECT_EQ(0, SendMessageW(list(), LVM_GETEDITCONTROL, 0, 0));
+        EXPECT_EQ(asked, renameAskedOfHost().size());
+    }
+
+    // Delete of an open note says so and closes its tab first.
+    selectRow(0);
+    std::future<SeenDialog> yes = answerNextMessageBox(IDYES);
+    pressInList(VK_DELETE);
+    EXPECT_NE(std::wstring::npos, yes.get().text.find(L"open in Notepad++"));
+    EXPECT_FALSE(fileExists(joinPath(longFolder, L"made.note")));
+    for (const Document& d : documents()) EXPECT_NE(made, d.bufferId);
 }
 
 TEST_F(NotesPanel, ANoteFoundByItsContentsOpensWithTheFirstMatchSelectedInTheViewThatShowsIt) {

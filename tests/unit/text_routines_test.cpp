@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "autosave/autosave.h"
 #include "commands/commands.h"
 #include "naming/naming.h"
 #include "options/options.h"
@@ -105,6 +106,32 @@ TEST(NoteExtension, OnlyNamesThatReallyEndInTheExtension) {
     EXPECT_FALSE(hasNoteExtension(L"a.note.txt", L".note"));
     EXPECT_FALSE(hasNoteExtension(L"a.note", L""));
     EXPECT_FALSE(hasNoteExtension(L"ote", L".note"));
+}
+
+TEST(DocumentPlaceholder, AFolderFromTheDocumentOrTheWorkingFolderInAnyLetterCase) {
+    for (const wchar_t* text : {L"$dir$", L"C:\\x\\$Name$", L"$FULLPATH$\\..", L"%temp%\\$ext$", L"$word$",
+                                L"$firstline$", L"$wdir$\\notes"})
+        EXPECT_TRUE(holdsDocumentPlaceholder(text)) << text;
+    for (const wchar_t* text : {L"%temp%", L"C:\\notes\\$date$", L"$nppdir$\\notes", L"$pdir$", L"$cdir$", L"$time$",
+                                L"$di r$"})
+        EXPECT_FALSE(holdsDocumentPlaceholder(text)) << text;
+}
+
+TEST(SavingOverAFile, OnlyWhenItIsThereWithTheSizeAndLastWriteKnown) {
+    const DiskStamp known = {true, 10, {100, 7}};
+    struct Case {
+        const char* what;
+        DiskStamp now;
+        bool may;
+    } cases[] = {
+        {"as known", {true, 10, {100, 7}}, true},
+        {"written meanwhile", {true, 10, {101, 7}}, false},
+        {"grown", {true, 11, {100, 7}}, false},
+        {"gone", {false, 0, {0, 0}}, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.may, fileIsAsKnown(known, c.now)) << c.what;
+    // A file that was not there when last looked at is not written either.
+    EXPECT_FALSE(fileIsAsKnown(DiskStamp{false, 0, {0, 0}}, DiskStamp{false, 0, {0, 0}}));
 }
 
 TEST(AgeText, ReadsASignedNumberLikeTheDialogStoresIt) {
