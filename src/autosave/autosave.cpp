@@ -58,6 +58,7 @@ static UINT_PTR g_timer;
 static DWORD g_lastChange;       // GetTickCount of the last change
 static bool g_busy;              // saving, or showing a failure
 static INT_PTR g_savingId;       // the document Quiblet is having the editor save
+static INT_PTR g_activeId;       // the document the editor last activated
 
 static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD);
 
@@ -173,15 +174,12 @@ static bool isNote(TrackedDocument& d) {
     return d.kind == NoteKind::Note;
 }
 
-// Saves one changed note. A note whose last save failed waits for a
-// moment when the user is not typing (retryFailed: a switch, a focus loss,
-// the exit), so that no box of the editor takes the keys being typed.
-static void saveDocument(TrackedDocument& d, INT_PTR active, bool retryFailed) {
+// Saves one changed note that is due (see isDue).
+static void saveDocument(TrackedDocument& d, INT_PTR active) {
     if (!isNote(d)) {
         d.changed = false;
         return;
     }
-    if (d.failed && !retryFailed) return;
     const bool isActive = d.id == active;
     if (isActive) {
         // Its view knows best: whether it is read-only (set by the user, or
@@ -231,8 +229,9 @@ static void showFailures() {
 }
 
 // Whether a save may be tried now: a changed note that is not waiting for
-// the editor to look at its file (nor, unless retryFailed, for a moment to
-// try a failed save again).
+// the editor to look at its file. A note whose last save failed waits for
+// a moment when the user is not typing (retryFailed: a switch, a focus
+// loss, the exit), so that no box of the editor takes the keys typed.
 static bool isDue(const TrackedDocument& d, bool retryFailed) {
     return d.id && d.changed && !d.held && (retryFailed || !d.failed);
 }
@@ -265,7 +264,7 @@ static void saveChangedNotes(INT_PTR except, bool boxesNow, bool retryFailed) {
     followNoteRule();
     const INT_PTR active = SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0);
     for (TrackedDocument& d : g_documents)
-        if (isDue(d, retryFailed) && d.id != except) saveDocument(d, active, retryFailed);
+        if (isDue(d, retryFailed) && d.id != except) saveDocument(d, active);
     g_busy = false;
     if (!anyFailureToShow()) return;
     if (boxesNow) showFailures();
@@ -298,6 +297,7 @@ static void fileLookedAt(INT_PTR id) {
 }
 
 static void documentActivated(INT_PTR id) {
+    g_activeId = id;
     // Which view shows it is learned on its first change.
     g_viewDocument[0] = g_viewDocument[1] = kNotLearned;
     saveChangedNotes(id, false, true);
@@ -392,7 +392,7 @@ void autoSaveHostMessage(UINT message, WPARAM wParam) {
 }
 
 void autoSaveEditorActivated() {
-    fileLookedAt(SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0));
+    if (g_activeId) fileLookedAt(g_activeId);
 }
 
 void autoSaveSettingsChanged() {
@@ -401,6 +401,7 @@ void autoSaveSettingsChanged() {
 
 void stopAutoSave() {
     stopTimer();
+    g_activeId = 0;
     ZeroMemory(g_documents, sizeof g_documents);
     g_viewDocument[0] = g_viewDocument[1] = kNotLearned;
 }

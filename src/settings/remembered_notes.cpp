@@ -116,22 +116,21 @@ static bool buildList(const SettingsText& old, const wchar_t* dropped, const wch
     return true;
 }
 
-// One change of the file: read again, changed, put in place in one step.
-static bool changeList(const wchar_t* drop, const wchar_t* drop2, const wchar_t* added) {
+// One change of the list: the file read again, changed and put in place in
+// one step. The change is in force for this run, written or not; a file
+// that cannot be read is not written over.
+static bool changeList(const wchar_t* dropped, const wchar_t* dropped2, const wchar_t* added) {
     const wchar_t* path = listPath();
     if (!path[0]) return false;
     createSettingsFolder(path);
     HANDLE lock = lockSettingsFile(path);
-    SettingsText old, list = {nullptr, 0};
-    bool written = readSettingsText(path, &old);
-    if (written) {
-        written = buildList(old, drop, drop2, added, &list);
-        if (written) written = replaceSettingsFile(path, list);
-        freeSettingsText(&old);
-    }
+    SettingsText old = {nullptr, 0}, list = {nullptr, 0};
+    const bool read = readSettingsText(path, &old);
+    const bool built = buildList(read ? old : g_list, dropped, dropped2, added, &list);
+    const bool written = read && built && replaceSettingsFile(path, list);
+    freeSettingsText(&old);
     unlockSettingsFile(lock);
-    if (list.chars) {
-        // In force for this run, written or not.
+    if (built) {
         freeSettingsText(&g_list);
         g_list = list;
         g_listRead = true;

@@ -163,6 +163,17 @@ protected:
         SendMessageW(list(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
         SetFocus(list());
     }
+    // F2 in the list. It is the editor's own shortcut too: its accelerator
+    // sees the key first, which the key's state held down tells apart.
+    void pressF2() {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_F2] = 0x80;
+        SetKeyboardState(keys);
+        pressInList(VK_F2);
+        keys[VK_F2] = 0;
+        SetKeyboardState(keys);
+    }
     // A key pressed in the list (or another control), through the editor's
     // message loop.
     void pressInList(UINT key, HWND control = nullptr) {
@@ -326,17 +337,6 @@ TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
 
 TEST_F(NotesPanel, F2RenamesAClosedNoteRefusesANameThatCannotBeOneAndHandsAnOpenNoteToTheEditor) {
     showNotesABC();
-    // F2 is the editor's own shortcut too: its accelerator sees the key
-    // first, which the key's state held down tells apart.
-    auto pressF2 = [this] {
-        BYTE keys[256];
-        GetKeyboardState(keys);
-        keys[VK_F2] = 0x80;
-        SetKeyboardState(keys);
-        pressInList(VK_F2);
-        keys[VK_F2] = 0;
-        SetKeyboardState(keys);
-    };
     // Edits the top row's name in place and ends the edit with Enter.
     auto renameTopRow = [&](const wchar_t* name) {
         selectRow(0);
@@ -422,13 +422,7 @@ TEST_F(NotesPanel, ANoteOpenUnderAnotherSpellingOfItsPathIsFoundByItsFile) {
     const INT_PTR opened = activeDocument().bufferId;
     newDocument();
     selectRow(1);
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_F2] = 0x80;
-    SetKeyboardState(keys);
-    pressInList(VK_F2);
-    keys[VK_F2] = 0;
-    SetKeyboardState(keys);
+    pressF2();
     EXPECT_TRUE(pumpUntil([] { return renameAskedOfHost().size() == 1; }));
     EXPECT_EQ(opened, activeDocument().bufferId);
 
