@@ -7,6 +7,8 @@
 
 // Title of the note commands' questions and errors.
 extern const wchar_t kNoteCommandTitle[];
+// "The note could not be created at: <path>".
+extern const wchar_t kNoteNotCreatedError[];
 // Capacity of a formatted message, terminator included.
 const int kMessageCapacity = 4096;
 

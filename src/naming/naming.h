@@ -14,6 +14,22 @@ const wchar_t* expandTemplate(const wchar_t* templateText);
 // False when the last expansion had to be cut to fit its 259 characters.
 bool expansionFitted();
 
+// A new note's body from a template's text (length characters): the
+// placeholders filled in as expandTemplate fills them, but with the
+// document's and the editor's values as they are (nothing made safe for a
+// file name) and no %environment% references expanded; $firstline$ stays
+// as written (a new note has no first line yet). Every $cursor$ (any
+// letter case) is removed, the first marking where the caret goes. False
+// when memory ran out.
+struct NoteBody {
+    wchar_t* text;   // heap block, terminated
+    size_t length;   // characters
+    size_t cursor;   // characters before the caret's place, when hasCursor
+    bool hasCursor;
+};
+bool expandNoteBody(const wchar_t* text, size_t length, NoteBody* body);
+void freeNoteBody(NoteBody* body);  // an empty body is fine
+
 // Replaces every occurrence of token in text, ignoring letter case, within a
 // buffer of capacity characters. Always ends; never writes past the buffer
 // (a result that does not fit is cut, and *cut says so). Null for a null
@@ -41,6 +57,8 @@ enum class NotePathFault {
 // one, a part of the path names a device, or the path does not fit in 259
 // characters. The result lives until the next call.
 const wchar_t* composeNotePath(NotePathFault* fault = nullptr);
+// The same with another name template (DailyNote) in place of FileMask.
+const wchar_t* composeNotePathFrom(const wchar_t* nameTemplate, NotePathFault* fault = nullptr);
 // The same with a name of the caller's (no placeholders): the note folder,
 // name and Extension (always added, whatever dots the name holds), the
 // folder made when CreateDir allows.

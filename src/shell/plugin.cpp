@@ -47,6 +47,11 @@ static void optionsCommand() {
         refreshNotesPanel();
 }
 
+static void todaysNoteCommand() {
+    openTodaysNote();
+    refreshNotesPanel();
+}
+
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
 struct CommandRow {
@@ -72,6 +77,11 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Notes panel", notesPanelCommand},
     {L"Search in notes...", searchInNotes},
+    // Kept for the Notes panel's "Next match" and "Previous match".
+    {L"", nullptr},
+    {L"", nullptr},
+    {L"", nullptr},
+    {L"Today's note", todaysNoteCommand},
 };
 
 static void buildCommandTable() {

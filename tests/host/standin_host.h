@@ -39,6 +39,7 @@ struct Document {
     // SCI_SETTARGETRANGE / SCI_SEARCHINTARGET, and SCI_SETSEARCHFLAGS.
     INT_PTR targetStart = 0, targetEnd = 0;
     int searchFlags = 0;
+    int eolMode = SC_EOL_CRLF;  // what SCI_GETEOLMODE answers (the editor's default on Windows)
 };
 
 struct HostConfig {
