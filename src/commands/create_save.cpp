@@ -122,10 +122,9 @@ void createNewNote() {
     if (prepareNotePath(path)) saveNewNote(path);
 }
 
-// Makes an empty file at path, unless something is there already (then
-// *taken). Taking the name first means that a note another instance makes
-// meanwhile is opened, never overwritten by the editor's save.
-static bool claimNewFile(const wchar_t* path, bool* taken) {
+// Taking the name first means that a note another instance makes meanwhile
+// is never overwritten by the editor's save.
+bool claimNewFile(const wchar_t* path, bool* taken) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
     *taken = file == INVALID_HANDLE_VALUE && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
@@ -134,8 +133,7 @@ static bool claimNewFile(const wchar_t* path, bool* taken) {
     return true;
 }
 
-// A claimed file the editor did not save over goes again (it is still empty).
-static void releaseClaim(const wchar_t* path) {
+void releaseClaim(const wchar_t* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (GetFileAttributesExW(path, GetFileExInfoStandard, &data) && data.nFileSizeLow == 0 && data.nFileSizeHigh == 0)
         DeleteFileW(path);

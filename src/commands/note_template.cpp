@@ -3,6 +3,7 @@
 // new document (its encoding, its undo history) and saves it.
 #include "commands.h"
 
+#include <limits.h>
 #include <strsafe.h>
 
 #include "messages.h"

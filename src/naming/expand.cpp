@@ -133,15 +133,14 @@ static void replaceInWork(wchar_t* work, const wchar_t* token, wchar_t* value) {
     if (cut) g_resultFitted = false;
 }
 
-// Reads the first line of the view in use and decodes it in the document's
-// own code page. The result stays held until the next read.
-static wchar_t* readFirstLine() {
+// Reads the first line of the document a view shows and decodes it in the
+// document's own code page. The result stays held until the next read.
+static wchar_t* readFirstLine(HWND view) {
     HANDLE heap = GetProcessHeap();
     if (g_firstLine) {
         HeapFree(heap, 0, g_firstLine);
         g_firstLine = nullptr;
     }
-    HWND view = (secondView() && GetFocus() == secondView()) ? secondView() : mainView();
     LRESULT lineLength = SendMessageW(view, SCI_LINELENGTH, 0, 0);
     // A line too long to decode in one piece counts as empty.
     if (lineLength < 0 || lineLength > kMaxFirstLineBytes) lineLength = 0;
@@ -248,7 +247,7 @@ const wchar_t* expandTemplate(const wchar_t* templateText) {
         // The document's own texts are asked for only when the template names them.
         if (placeholder.lowerCaseOnly && !StrStrW(work, placeholder.token)) continue;
         if (placeholder.value == Value::FirstLine) {
-            wchar_t* line = readFirstLine();
+            wchar_t* line = readFirstLine((secondView() && GetFocus() == secondView()) ? secondView() : mainView());
             wchar_t none[1] = L"";
             replaceInWork(work, placeholder.token, line ? line : none);
             continue;
@@ -259,6 +258,11 @@ const wchar_t* expandTemplate(const wchar_t* templateText) {
     }
     expandEnvironment(work);
     return g_result;
+}
+
+void readDocumentFirstLine(HWND view, wchar_t* line) {
+    const wchar_t* read = readFirstLine(view);
+    if (!read || FAILED(StringCchCopyW(line, kExpansionCapacity, read))) line[0] = L'\0';
 }
 
 // ---- A note's body from a template ------------------------------------------

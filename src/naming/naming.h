@@ -37,6 +37,11 @@ void freeNoteBody(NoteBody* body);  // an empty body is fine
 wchar_t* replaceAllNoCase(wchar_t* text, size_t capacity, const wchar_t* token,
                           const wchar_t* replacement, bool* cut = nullptr);
 
+// The first line of the document a view shows, as $firstline$ gives it
+// (decoded in the document's code page, made safe for a file name), into
+// line (kExpansionCapacity characters); "" when it does not fit there.
+void readDocumentFirstLine(HWND view, wchar_t* line);
+
 // Replaces every character a Windows file name cannot hold (control
 // characters and \ / : * ? " < > |) with '_', in place.
 void makeFileNameSafe(wchar_t* text);
@@ -63,6 +68,10 @@ const wchar_t* composeNotePathFrom(const wchar_t* nameTemplate, NotePathFault* f
 // name and Extension (always added, whatever dots the name holds), the
 // folder made when CreateDir allows.
 const wchar_t* composeNamedNotePath(const wchar_t* name, NotePathFault* fault = nullptr);
+// The path of the next note of a name already taken: " (number)" before
+// the extension of path ("C:\n\plan.note", 2: "C:\n\plan (2).note"), into
+// numbered (kExpansionCapacity characters). False when it does not fit.
+bool numberedNotePath(const wchar_t* path, int number, wchar_t* numbered);
 // The checks of both for a name in a given folder (a full path), without
 // making anything: path (kExpansionCapacity characters) gets the folder,
 // name and Extension joined. False, with *fault telling why, when they

@@ -241,4 +241,10 @@ const wchar_t* composeNotePathFrom(const wchar_t* nameTemplate, NotePathFault* f
     return composeIn(folder, name, fault, true);
 }
 
+bool numberedNotePath(const wchar_t* path, int number, wchar_t* numbered) {
+    const wchar_t* extension = PathFindExtensionW(path);
+    return SUCCEEDED(StringCchPrintfW(numbered, kExpansionCapacity, L"%.*s (%d)%s",
+                                      static_cast<int>(extension - path), path, number, extension));
+}
+
 const wchar_t* composeNotePath(NotePathFault* fault) { return composeNotePathFrom(settings().FileMask, fault); }
