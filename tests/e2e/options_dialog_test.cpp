@@ -879,6 +879,35 @@ TEST_F(OptionsDialog, FolderBrowserOpensOnTheExpandedFolderBoxAndAChoiceChangesO
     EXPECT_EQ(L".ext", storedSetting(L"Extension"));
 }
 
+// "..." beside the note template opens the open-file dialog (owned by the
+// Options dialog); the file chosen there goes into the box, and only there.
+TEST_F(OptionsDialog, TheTemplatePickerPutsTheChosenFileInTheTemplateBoxOnly) {
+    const std::wstring chosen = joinPath(tempFolder(), L"day template.txt");
+    ASSERT_TRUE(writeFileBytes(chosen, "# $date$"));
+    loadPlugin();
+    SeenDialog picker;
+    std::wstring inTheBox, folderBox;
+    runOptions([&](HWND dialog) {
+        std::future<SeenDialog> open = onNextDialogOwnedBy(dialog, [&chosen](HWND picker) {
+            const int kFileNameBox = 1148;  // the dialog's file name combo box (cmb13)
+            HWND name = GetDlgItem(picker, kFileNameBox);
+            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+            clickButton(picker, IDOK);
+        });
+        clickButton(dialog, 242);
+        picker = open.get();
+        inTheBox = itemText(dialog, kNoteTemplateBox);
+        folderBox = itemText(dialog, kFolderBox);
+        clickButton(dialog, IDCANCEL);
+    });
+    ASSERT_NE(nullptr, picker.hwnd) << "no open-file dialog owned by the Options dialog";
+    EXPECT_EQ(L"Select the note template", picker.title);
+    EXPECT_EQ(longPath(chosen), longPath(inTheBox));
+    EXPECT_EQ(L"%temp%", folderBox);
+    unloadPlugin();
+    EXPECT_EQ(L"<missing>", storedSetting(L"NoteTemplate"));  // Cancel stores nothing
+}
+
 // ---- Screenshot for the documentation (scripts/screenshots-dialogs.sh) ---------
 
 TEST_F(OptionsDialog, DISABLED_Screenshot) {
