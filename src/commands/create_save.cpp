@@ -119,7 +119,7 @@ static bool saveNewNote(const wchar_t* path) {
 
 void createNewNote() {
     wchar_t path[kExpansionCapacity];
-    if (prepareNotePath(path)) saveNewNote(path);
+    if (prepareNotePath(path) && saveNewNote(path)) rememberNote(path);
 }
 
 // Taking the name first means that a note another instance makes meanwhile
@@ -149,7 +149,8 @@ void openTodaysNote() {
     }
     bool taken = false;
     if (claimNewFile(path, &taken)) {
-        if (!saveNewNote(path)) releaseClaim(path);
+        if (saveNewNote(path)) rememberNote(path);
+        else releaseClaim(path);
         return;
     }
     // A folder of that name cannot be opened as a note (the editor would
@@ -158,9 +159,9 @@ void openTodaysNote() {
         showNoteError(kNoteNotCreatedError, path);
         return;
     }
-    // Today's writing goes on at its end.
-    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)))
-        SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
+    // Today's writing goes on at its end (in its tab, whatever the spelling
+    // of the path it was opened or saved under).
+    if (openInEditor(path)) SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
 }
 
 void saveAsNote() {
@@ -168,7 +169,9 @@ void saveAsNote() {
     if (!prepareNotePath(path)) return;
     // Only a note that was saved is the last note; a path with a control
     // character (say from an environment variable) is no setting.
-    if (!saveActiveDocumentAs(path) || holdsControlCharacter(path)) return;
+    if (!saveActiveDocumentAs(path)) return;
+    rememberNote(path);
+    if (holdsControlCharacter(path)) return;
     // Written at once, so that it outlives a crash of the editor.
     StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
     if (!saveSettings()) showSettingsNotSaved(hostWindow());

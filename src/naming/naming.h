@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "../host/file_identity.h"
+
 // Capacities, terminator included.
 const int kTemplateWorkCapacity = 520;   // text being expanded
 const int kExpansionCapacity = 260;      // expansion result and note path
@@ -79,9 +81,6 @@ bool numberedNotePath(const wchar_t* path, int number, wchar_t* numbered);
 bool joinNotePath(const wchar_t* folder, const wchar_t* name, wchar_t* path, NotePathFault* fault = nullptr);
 // The part that made the last composeNotePath refuse with DeviceName.
 const wchar_t* notePathDevicePart();
-// Whether a folder is a full path: a drive and its root, or a network share
-// (not the \\.\ or \\?\ device namespace).
-bool isFullFolderPath(const wchar_t* path);
 
 // The note folder that the note commands, the clean-up and the Notes panel
 // all use: the Folder template expanded, when that fits in 259 characters

@@ -12,15 +12,6 @@ static wchar_t g_notePath[kExpansionCapacity];
 
 static bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool isFullFolderPath(const wchar_t* path) {
-    const wchar_t letter = static_cast<wchar_t>(path[0] | 0x20);
-    const bool drive = letter >= L'a' && letter <= L'z' && path[1] == L':' && isSeparator(path[2]);
-    const bool share = isSeparator(path[0]) && isSeparator(path[1]) && path[2] && !isSeparator(path[2]);
-    // \\.\ and \\?\ lead into the device namespace (pipes, disks, COM1), not to a share.
-    const bool deviceNamespace = share && (path[2] == L'.' || path[2] == L'?') && (!path[3] || isSeparator(path[3]));
-    return drive || (share && !deviceNamespace);
-}
-
 // Where the parts below the root begin: after "C:\", or after the server
 // and the share of "\\server\share".
 static const wchar_t* belowRoot(const wchar_t* path) {

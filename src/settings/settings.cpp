@@ -455,15 +455,6 @@ static bool mergeChanges(const SettingsText& old, Settings* values, SettingsText
     return built;
 }
 
-// A portable editor does not make its plug-in configuration folder itself;
-// without this no setting would ever be kept.
-static void createSettingsFolder(const wchar_t* path) {
-    wchar_t folder[MAX_PATH];
-    if (FAILED(StringCchCopyW(folder, MAX_PATH, path))) return;
-    PathRemoveFileSpecW(folder);
-    if (folder[0] && !PathIsDirectoryW(folder)) SHCreateDirectory(nullptr, folder);
-}
-
 bool saveSettings() {
     // Nothing to write: the file, and what other instances wrote to it, stay.
     if (!anyChangedSinceWritten()) return true;

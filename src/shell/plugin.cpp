@@ -113,6 +113,7 @@ void detachPlugin(bool processEnding) {
     if (!processEnding) closeNotesPanel(false);
     // No timer may call into the library once it is gone.
     stopAutoSave();
+    releaseRememberedNotes();
     removeHostWindowHook();
     // Every change was written, and a failure reported, when it was made;
     // this write only repeats them (and puts a missing or damaged file right).

@@ -296,8 +296,16 @@ TEST_F(Endurance, AThousandNoteCommandsInOneLoadKeepNothing) {
             runCommand(kCleanNoteFolder);
             break;
         default:
+            // A note saved twice in one second has one path: the editor has
+            // it open twice and would ask about the tab left behind when it
+            // is activated. One document is kept.
+            trimEditor();
             // Now and then the last note is gone, and the plug-in says so.
             if (command % 100 == 3) {
+                // Its document is closed first: the editor asks about an open
+                // document whose file is gone.
+                newDocument();
+                trimEditor();
                 WIN32_FIND_DATAW found;
                 HANDLE search = FindFirstFileW(joinPath(folder, L"*.note").c_str(), &found);
                 std::vector<std::wstring> names;
@@ -311,10 +319,11 @@ TEST_F(Endurance, AThousandNoteCommandsInOneLoadKeepNothing) {
                 ASSERT_EQ(1u, seen.size()) << "command " << command;
                 ++told;
             } else {
+                // Opened, or, when it is open already, its tab activated.
                 runCommand(kOpenLastNote);
-                ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size()) << "command " << command;
+                ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size() + requestsOf(NPPM_ACTIVATEDOC).size())
+                    << "command " << command;
             }
-            trimEditor();
             break;
         }
     }
