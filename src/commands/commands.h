@@ -12,6 +12,9 @@ void saveAsNote();
 // "Today's note": opens the note the DailyNote template names, creating it
 // (from the note template) when it is not there; the caret at its end.
 void openTodaysNote();
+// "Save new documents as notes": every open document never saved that holds
+// text saved as a note named from its first line; a box says what happened.
+void saveNewDocumentsAsNotes();
 // "Open existing notes...": the open-file dialog in the note folder.
 void openNotes();
 // "Open last note": the note "Save as note" last saved.

@@ -52,6 +52,11 @@ static void todaysNoteCommand() {
     refreshNotesPanel();
 }
 
+static void saveNewDocumentsCommand() {
+    saveNewDocumentsAsNotes();
+    refreshNotesPanel();
+}
+
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
 struct CommandRow {
@@ -82,6 +87,7 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"", nullptr},
     {L"Today's note", todaysNoteCommand},
+    {L"Save new documents as notes", saveNewDocumentsCommand},
 };
 
 static void buildCommandTable() {

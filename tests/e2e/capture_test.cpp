@@ -163,3 +163,77 @@ TEST_F(CaptureTest, ATemplateThatCannotBeReadLeavesTheNoteEmptyAndSaysSoOnceUnti
         EXPECT_EQ(step.noteHolds, readFileBytes(inTemp(name + L".note")));
     }
 }
+
+namespace {
+
+const int kSaveNewDocuments = 18;
+
+// A document's path now, by its buffer id ("" when it is gone).
+std::wstring pathOf(INT_PTR bufferId) {
+    for (const Document& d : documents())
+        if (d.bufferId == bufferId) return d.path;
+    return L"<gone>";
+}
+
+}  // namespace
+
+// Every document never saved that holds text, in both views, becomes a note
+// named from its first line, saved by the editor so that its tab is the
+// note; a name taken is numbered, never overwritten; empty documents and
+// saved ones stay as they are; one box says what happened, and the user is
+// back in the document they were in.
+TEST_F(CaptureTest, NewDocumentsWithTextBecomeNotesNamedFromTheirFirstLines) {
+    const std::wstring folder = inTemp(L"notes");
+    ASSERT_TRUE(makeFolders(folder));
+    ASSERT_TRUE(writeFileBytes(joinPath(folder, L"Plan.note"), "taken"));
+    storeSetting(L"Folder", L"%temp%\\notes");
+    storeSetting(L"FileMask", L"unnamed");
+    loadPlugin();
+    // "new 1" is there from the start, empty (and held by both views).
+    const INT_PTR plan = newDocument("Plan\r\nstep one").bufferId;
+    const INT_PTR samePlan = newDocument("Plan").bufferId;
+    const INT_PTR device = newDocument("con\r\nnot a device").bufferId;
+    const INT_PTR saved = newDocument("kept", SC_CP_UTF8, inTemp(L"kept.txt")).bufferId;
+    const INT_PTR second = newDocument("Caf\xC3\xA9 / menu").bufferId;
+    activateDocument(second, 1);
+    const INT_PTR emptyOne = newDocument().bufferId;  // in the second view too
+    activateDocument(device, 0);
+
+    std::future<SeenDialog> box = answerNextMessageBox(IDOK);
+    runCommand(kSaveNewDocuments);
+    const SeenDialog seen = box.get();
+    EXPECT_EQ(hostWindow(), seen.owner);
+    EXPECT_EQ(kTitle, seen.title);
+    EXPECT_EQ(L"4 documents saved as notes; 2 empty ones left as they were.", seen.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), seen.iconStyle);
+
+    EXPECT_EQ(joinPath(folder, L"Plan (2).note"), pathOf(plan));
+    EXPECT_EQ(joinPath(folder, L"Plan (3).note"), pathOf(samePlan));
+    EXPECT_EQ(joinPath(folder, L"unnamed.note"), pathOf(device));  // a device is no name
+    EXPECT_EQ(joinPath(folder, L"Caf\u00e9 _ menu.note"), pathOf(second));
+    EXPECT_EQ(inTemp(L"kept.txt"), pathOf(saved));
+    EXPECT_EQ(L"", pathOf(emptyOne));
+    EXPECT_EQ("taken", readFileBytes(joinPath(folder, L"Plan.note")));
+    EXPECT_EQ("Plan\r\nstep one", readFileBytes(joinPath(folder, L"Plan (2).note")));
+    EXPECT_EQ("Caf\xC3\xA9 / menu", readFileBytes(joinPath(folder, L"Caf\u00e9 _ menu.note")));
+    EXPECT_EQ(device, activeDocument().bufferId);
+    EXPECT_EQ(0, currentView());
+}
+
+// A document that cannot be saved is named with why, and keeps its text.
+TEST_F(CaptureTest, ADocumentThatCannotBeSavedAsANoteIsNamedWithWhy) {
+    storeSetting(L"Folder", L"%temp%\\missing");
+    storeSetting(L"CreateDir", L"0");
+    loadPlugin();
+    const INT_PTR text = newDocument("ideas").bufferId;
+    std::future<SeenDialog> box = answerNextMessageBox(IDOK);
+    runCommand(kSaveNewDocuments);
+    const SeenDialog seen = box.get();
+    EXPECT_EQ(L"No document saved as a note; 1 empty one left as it was.\n\nNot saved (their text is still in the "
+              L"editor):\n\"new 2\": no note could be created in the note folder",
+              seen.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), seen.iconStyle);
+    EXPECT_EQ(L"", pathOf(text));
+    EXPECT_EQ("ideas", activeDocument().bytes);
+    EXPECT_TRUE(requestsOf(NPPM_SAVECURRENTFILEAS).empty());
+}

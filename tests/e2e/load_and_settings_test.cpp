@@ -77,7 +77,7 @@ LRESULT CALLBACK otherSubclass(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // ---- The exports and the command table --------------------------------------
 
-TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverEighteenRowsWithOneShortcut) {
+TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverNineteenRowsWithOneShortcut) {
     loadPlugin();
     EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "isUnicode", "getName", "setInfo", "getFuncsArray",
                                         "TBMODIFICATION", "BUFFERACTIVATED", "READY"}),
@@ -89,12 +89,12 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverEighteenRowsWithOneShortcut
     // The first eleven rows keep their places (users bind shortcuts to
     // rows); the panel's commands come after a separator, then the
     // commands that keep text as notes.
-    const int kRows = 18;
+    const int kRows = 19;
     ASSERT_EQ(kRows, p.itemCount);
     const wchar_t* const names[kRows] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
                                          L"Open last note", L"", L"Clean note folder", L"", L"Options...", L"",
                                          L"About", L"", L"Notes panel", L"Search in notes...", L"", L"", L"",
-                                         L"Today's note"};
+                                         L"Today's note", L"Save new documents as notes"};
     for (int row = 0; row < kRows; ++row) {
         const FuncItem& item = p.items[row];
         SCOPED_TRACE(row);

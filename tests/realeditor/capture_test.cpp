@@ -62,3 +62,73 @@ TEST_F(CaptureNotes, TodaysNoteIsMadeFromTheTemplateThenOpenedAgainTheSameDay) {
     EXPECT_EQ(head + "call Ann\r\n-- end", standin::readFileBytes(note));
     EXPECT_EQ(std::vector<std::wstring>{today() + L".note"}, notesOnDisk());
 }
+
+namespace {
+
+const int kGetOpenFileCount = 2031, kActivateDocument = 2052;  // NPPM_GETNBOPENFILES, NPPM_ACTIVATEDOC
+const int kMoveToOtherView = 10001;                            // IDM_VIEW_GOTO_ANOTHER_VIEW
+
+// The paths of a view's tabs (0 main, 1 second), left to right: each tab
+// is made active in turn, as a click on it would.
+std::vector<std::wstring> tabsOf(const Editor& editor, int view) {
+    std::vector<std::wstring> paths;
+    const LRESULT count = SendMessageW(editor.main, kGetOpenFileCount, 0, view + 1);
+    for (LRESULT at = 0; at < count; ++at) {
+        SendMessageW(editor.main, kActivateDocument, view, at);
+        paths.push_back(activeDocumentPath(editor));
+    }
+    return paths;
+}
+
+}  // namespace
+
+// Three documents never saved, one of them empty, the last in the second
+// view: those with text become notes named from their first lines (the
+// second of the same name numbered), their tabs the notes; the empty one
+// stays as it was. While the second view is hidden, it stays hidden.
+TEST_F(CaptureNotes, NewDocumentsWithTextAreSavedAsNotesNamedFromTheirFirstLines) {
+    ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(L"new 1", activeDocumentPath(editor()));
+    const auto write = [](const std::wstring& line, const std::wstring& more, const std::string& expected) {
+        ASSERT_TRUE(clickWindow(view()) && typeText(line) && pressKeys(editor(), VK_RETURN) && typeText(more));
+        ASSERT_TRUE(waitUntil([&] { return viewText(editor(), view()) == expected; })) << viewText(editor(), view());
+    };
+    const auto saveAll = [](const std::wstring& said) {
+        const std::vector<HWND> before = editorDialogs(editor());
+        runQuiblet(L"Save new documents as notes");
+        HWND box = waitForBox(kNoteCommandTitle, before);
+        ASSERT_NE(nullptr, box) << withOutput(L"no box said what happened");
+        EXPECT_EQ(said, messageBoxText(box));
+        pressButton(box, IDOK);
+        ASSERT_TRUE(waitGone(box));
+    };
+    const auto shownViews = [] {
+        int shown = 0;
+        for (HWND scintilla : findDescendants(editor().main, L"Scintilla")) shown += IsWindowVisible(scintilla) ? 1 : 0;
+        return shown;
+    };
+    ASSERT_NO_FATAL_FAILURE(write(L"Shopping list", L"milk", "Shopping list\r\nmilk"));
+    ASSERT_TRUE(pressKeys(editor(), 'N', true));
+    ASSERT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == L"new 2"; }));
+    ASSERT_EQ(1, shownViews());
+    ASSERT_NO_FATAL_FAILURE(saveAll(L"1 document saved as a note; 1 empty one left as it was."));
+    EXPECT_EQ(1, shownViews());
+    EXPECT_EQ(L"new 2", activeDocumentPath(editor()));
+
+    // The editor numbers it as it likes ("new 1" is free again).
+    ASSERT_TRUE(pressKeys(editor(), 'N', true));
+    ASSERT_TRUE(waitUntil([] {
+        const std::wstring path = activeDocumentPath(editor());
+        return path.compare(0, 4, L"new ") == 0 && path != L"new 2";
+    })) << utf8(activeDocumentPath(editor()));
+    ASSERT_NO_FATAL_FAILURE(write(L"Shopping list", L"eggs", "Shopping list\r\neggs"));
+    PostMessageW(editor().main, WM_COMMAND, kMoveToOtherView, 0);
+    ASSERT_TRUE(waitUntil([] { return SendMessageW(editor().main, kGetOpenFileCount, 0, 2) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(saveAll(L"1 document saved as a note; 1 empty one left as it was."));
+
+    EXPECT_EQ("Shopping list\r\nmilk", standin::readFileBytes(notePath(L"Shopping list.note")));
+    EXPECT_EQ("Shopping list\r\neggs", standin::readFileBytes(notePath(L"Shopping list (2).note")));
+    EXPECT_EQ((std::vector<std::wstring>{notePath(L"Shopping list.note"), L"new 2"}), tabsOf(editor(), 0));
+    EXPECT_EQ(std::vector<std::wstring>{notePath(L"Shopping list (2).note")}, tabsOf(editor(), 1));
+}
