@@ -134,9 +134,15 @@ bool claimNewFile(const wchar_t* path, bool* taken) {
 }
 
 void releaseClaim(const wchar_t* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(path, GetFileExInfoStandard, &data) && data.nFileSizeLow == 0 && data.nFileSizeHigh == 0)
-        DeleteFileW(path);
+    // Looked at and deleted through one handle that lets nobody in meanwhile.
+    HANDLE file = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart == 0) {
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    }
+    CloseHandle(file);
 }
 
 void openTodaysNote() {

@@ -100,6 +100,26 @@ TEST_F(CaptureTest, TodaysNoteThatCannotBeANoteSaysWhyAndMakesNothing) {
     }
 }
 
+// An editor that makes no new document (it never changes the active one).
+class CaptureWithoutNewDocuments : public CaptureTest {
+protected:
+    HostConfig hostConfig() override {
+        HostConfig config;
+        config.fileNewMakesDocument = false;
+        return config;
+    }
+};
+
+// The name taken for today's note is given back when no note came of it,
+// so that the next try makes the note instead of opening an empty file.
+TEST_F(CaptureWithoutNewDocuments, TodaysNoteLeavesNoFileWhenTheEditorMakesNoDocument) {
+    loadPlugin();
+    std::future<SeenDialog> error = answerNextMessageBox(IDOK);
+    runCommand(kTodaysNote);
+    EXPECT_EQ(0u, error.get().text.find(L"The editor did not open a new document"));
+    EXPECT_FALSE(fileExists(inTemp(todayStamp() + L".note")));
+}
+
 // The template's text, its placeholders filled in for the document the user
 // was in, goes into the new document through its view (its lines ended as
 // the document ends them) and the editor saves it; the caret goes where
