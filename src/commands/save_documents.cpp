@@ -13,6 +13,8 @@
 
 // A taken name gets " (2)", " (3)"... up to this.
 const int kLastNameNumber = 999;
+// The part of the box that counts the empty documents.
+const int kCountCapacity = 64;
 
 static const wchar_t kSavedOne[] = L"1 document saved as a note";
 static const wchar_t kSavedMany[] = L"%d documents saved as notes";
@@ -103,13 +105,14 @@ void saveNewDocumentsAsNotes() {
     const int activeView = currentViewIndex();
     OpenDocument active = {};
     // A document shown in both views is held by each: it is taken once.
+    const int views = viewsShown();
     int documentCount = 0;
-    for (int view = 0; view < viewsShown(); ++view) documentCount += openDocumentCount(view);
+    for (int view = 0; view < views; ++view) documentCount += openDocumentCount(view);
     INT_PTR* taken = static_cast<INT_PTR*>(HeapAlloc(GetProcessHeap(), 0, (documentCount + 1) * sizeof(INT_PTR)));
     if (!taken) return;
     int takenCount = 0, saved = 0, empty = 0;
     wchar_t notSaved[kMessageCapacity] = L"";
-    for (int view = 0; view < viewsShown(); ++view) {
+    for (int view = 0; view < views; ++view) {
         const int count = openDocumentCount(view);
         for (int position = 0; position < count && takenCount < documentCount; ++position) {
             OpenDocument document;
@@ -135,9 +138,9 @@ void saveNewDocumentsAsNotes() {
     if (saved == 1) StringCchCopyW(text, kMessageCapacity, kSavedOne);
     else if (saved > 1) StringCchPrintfW(text, kMessageCapacity, kSavedMany, saved);
     else StringCchCopyW(text, kMessageCapacity, kSavedNone);
-    wchar_t emptyPart[kMessageCapacity] = L"";
-    if (empty == 1) StringCchCopyW(emptyPart, kMessageCapacity, kEmptyOne);
-    else if (empty > 1) StringCchPrintfW(emptyPart, kMessageCapacity, kEmptyMany, empty);
+    wchar_t emptyPart[kCountCapacity] = L"";
+    if (empty == 1) StringCchCopyW(emptyPart, kCountCapacity, kEmptyOne);
+    else if (empty > 1) StringCchPrintfW(emptyPart, kCountCapacity, kEmptyMany, empty);
     StringCchCatW(text, kMessageCapacity, emptyPart);
     StringCchCatW(text, kMessageCapacity, L".");
     StringCchCatW(text, kMessageCapacity, notSaved);
