@@ -218,6 +218,12 @@ const UINT SCI_SETSEARCHFLAGS = 2198;   // 0: ignoring case, anywhere in a word
 const UINT SCI_SETTARGETRANGE = 2686;   // wParam start, lParam end
 const UINT SCI_SEARCHINTARGET = 2197;   // wParam length, lParam the bytes; the start found or -1
 const UINT SCI_GETTARGETEND = 2193;     // after SCI_SEARCHINTARGET: the end of what was found
+const UINT SCI_APPENDTEXT = 2282;       // wParam length, lParam the bytes; added at the end, caret left alone
+const UINT SCI_GOTOPOS = 2025;          // caret there, nothing selected, scrolled into view
+const UINT SCI_GETEOLMODE = 2030;       // how the document ends its lines: SC_EOL_*
+const int SC_EOL_CRLF = 0;
+const int SC_EOL_CR = 1;
+const int SC_EOL_LF = 2;
 const int SC_CP_UTF8 = 65001;
 
 // The editor's File/New, File/Close and File/Rename commands.

@@ -232,13 +232,21 @@ const wchar_t* composeNamedNotePath(const wchar_t* name, NotePathFault* fault) {
     return composeIn(folder, name, fault, false);
 }
 
-const wchar_t* composeNotePath(NotePathFault* fault) {
+const wchar_t* composeNotePathFrom(const wchar_t* nameTemplate, NotePathFault* fault) {
     g_devicePart[0] = L'\0';
     wchar_t folder[kExpansionCapacity];
     if (!expandNoteFolder(folder))
         return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
     wchar_t name[kExpansionCapacity];
-    StringCchCopyW(name, kExpansionCapacity, expandTemplate(settings().FileMask));
+    StringCchCopyW(name, kExpansionCapacity, expandTemplate(nameTemplate));
     if (!expansionFitted()) return refuse(fault, NotePathFault::TooLong);
     return composeIn(folder, name, fault, true);
 }
+
+bool numberedNotePath(const wchar_t* path, int number, wchar_t* numbered) {
+    const wchar_t* extension = PathFindExtensionW(path);
+    return SUCCEEDED(StringCchPrintfW(numbered, kExpansionCapacity, L"%.*s (%d)%s",
+                                      static_cast<int>(extension - path), path, number, extension));
+}
+
+const wchar_t* composeNotePath(NotePathFault* fault) { return composeNotePathFrom(settings().FileMask, fault); }

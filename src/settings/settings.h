@@ -23,6 +23,8 @@ struct Settings {
     int NotesPanelButton;  // the Notes panel's toolbar button is shown
     int AutoSaveNotes;     // notes are saved a moment after each change
     int PanelSort;         // the Notes panel's order, a kPanelSort value
+    wchar_t DailyNote[kSettingTextCapacity];     // name template of today's note
+    wchar_t NoteTemplate[kSettingTextCapacity];  // path template of the file a new note starts from ("": empty notes)
 };
 
 // PanelSort: the column the Notes panel sorts by and which way round.

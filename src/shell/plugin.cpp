@@ -49,6 +49,16 @@ static void optionsCommand() {
     autoSaveSettingsChanged();
 }
 
+static void todaysNoteCommand() {
+    openTodaysNote();
+    refreshNotesPanel();
+}
+
+static void saveNewDocumentsCommand() {
+    saveNewDocumentsAsNotes();
+    refreshNotesPanel();
+}
+
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
 struct CommandRow {
@@ -74,6 +84,12 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Notes panel", notesPanelCommand},
     {L"Search in notes...", searchInNotes},
+    // Kept for the Notes panel's "Next match" and "Previous match".
+    {L"", nullptr},
+    {L"", nullptr},
+    {L"", nullptr},
+    {L"Today's note", todaysNoteCommand},
+    {L"Save new documents as notes", saveNewDocumentsCommand},
 };
 
 static void buildCommandTable() {

@@ -175,7 +175,8 @@ void expectNoGrowth(const Usage& before, const Usage& after, long long toolbarIm
 const wchar_t* const kKeyNames[] = {L"OverrideFileNew", L"Overwrite",   L"CreateDir",        L"TabIcons",
                                     L"Folder",          L"FileMask",    L"Extension",        L"LastNote",
                                     L"DeleteEmptyNotes", L"DeleteOldNotes", L"OldNotesAge",  L"DeleteConfirm",
-                                    L"NotesPanelButton", L"AutoSaveNotes", L"PanelSort"};
+                                    L"NotesPanelButton", L"AutoSaveNotes", L"PanelSort",
+                                    L"DailyNote",       L"NoteTemplate"};
 
 // The keys of the section, each as often as it is there, sorted.
 std::vector<std::wstring> keysOnDisk() {

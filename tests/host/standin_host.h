@@ -47,6 +47,7 @@ struct Document {
     // SCI_SETTARGETRANGE / SCI_SEARCHINTARGET, and SCI_SETSEARCHFLAGS.
     INT_PTR targetStart = 0, targetEnd = 0;
     int searchFlags = 0;
+    int eolMode = SC_EOL_CRLF;  // what SCI_GETEOLMODE answers (the editor's default on Windows)
     // The views whose tabs hold it (0 main, 1 second), in the order of
     // documents().
     bool inView[2] = {false, false};
