@@ -39,13 +39,15 @@ const int kTabIconSave = 2;
 const int kTabIconOpen = 4;
 const int kTabIconLast = 8;
 
-// The one record, read and written directly by every command.
+// The one record, read and written directly by every command; the settings
+// file is read into it at the first call.
 Settings& settings();
 
 // Full path of the settings file, worked out on the first call and kept.
 const wchar_t* settingsFilePath();
 // Reads the settings file (missing keys take their defaults; values are
-// read as the profile functions read them, whatever the file's encoding).
+// read as the profile functions read them, whatever the file's encoding);
+// settings() does it at its first call.
 void loadSettings();
 // Writes the settings this instance changed since it last read or wrote
 // the file, creating its folder if needed: the file is read again, only
