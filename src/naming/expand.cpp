@@ -26,9 +26,12 @@ static bool g_percentHeld;    // a value put in held a '%'
 // never taken for one. A control character: no file name holds one, and the
 // document's values are made safe for a file name before they are put in.
 const wchar_t kHeldPercent = L'\x01';
-static LocalClock g_readClock = GetLocalTime;
+// A test's clock, or null for the system's. (Not GetLocalTime itself: the
+// address of an imported function is known only once the library is
+// loaded, which would need a constructor, and the library has none.)
+static LocalClock g_testClock;
 
-void setLocalClock(LocalClock clock) { g_readClock = clock ? clock : GetLocalTime; }
+void setLocalClock(LocalClock clock) { g_testClock = clock; }
 
 bool expansionFitted() { return g_resultFitted; }
 
@@ -195,7 +198,7 @@ static void expandEnvironment(const wchar_t* work) {
 
 const wchar_t* expandTemplate(const wchar_t* templateText) {
     SYSTEMTIME now;
-    g_readClock(&now);
+    (g_testClock ? g_testClock : GetLocalTime)(&now);
     wchar_t date[kDateTextCapacity], time[kDateTextCapacity];
     if (!GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"yyyyMMdd", date, kDateTextCapacity)) date[0] = L'\0';
     if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"HHmmss", time, kDateTextCapacity)) time[0] = L'\0';
