@@ -22,12 +22,16 @@
 #define IDC_DELETE_CONFIRM   217
 #define IDC_PANEL_BUTTON     218
 #define IDC_AUTOSAVE         219
+#define IDC_DAILY_NOTE       240
+#define IDC_NOTE_TEMPLATE    241
+#define IDC_BROWSE_TEMPLATE  242
 
 // The Notes panel and its controls.
 #define IDD_NOTES_PANEL      220
 #define IDC_NOTES_SEARCH     221
 #define IDC_NOTES_LIST       222
 #define IDC_NOTES_STATUS     223
+#define IDC_NOTES_SEARCH_LABEL 225
 
 // Toolbar bitmaps.
 #define IDB_OPEN_NOTE        300

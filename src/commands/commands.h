@@ -3,10 +3,18 @@
 
 #include <windows.h>
 
+#include "../naming/naming.h"
+
 // "Create new note": a new document saved at once under the note path.
 void createNewNote();
 // "Save as note": the active document saved under the note path.
 void saveAsNote();
+// "Today's note": opens the note the DailyNote template names, creating it
+// (from the note template) when it is not there; the caret at its end.
+void openTodaysNote();
+// "Save new documents as notes": every open document never saved that holds
+// text saved as a note named from its first line; a box says what happened.
+void saveNewDocumentsAsNotes();
 // "Open existing notes...": the open-file dialog in the note folder.
 void openNotes();
 // "Open last note": the note "Save as note" last saved.
@@ -21,6 +29,16 @@ void showNoteFolderRefused();
 // it, asks instead whether to delete it permanently (No the default). True
 // when the note is gone.
 bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const wchar_t* title);
+
+// The body of a new note: the NoteTemplate file's text with its placeholders
+// filled in (for the document active now). False, body empty, when no
+// template is set or it cannot be read (which a box says, once for that
+// template until it reads again).
+bool readNoteBody(NoteBody* body);
+// Puts a body at the end of the document of the current view, through the
+// editor (in the document's code page, its lines ended as the document's),
+// and the caret where $cursor$ was, or at the end.
+void insertNoteBody(const NoteBody& body);
 
 // Days a note of this age (100-ns units) counts as old: years of 365 days
 // and months of 30, an age of zero giving 1. Negative ages count as zero.

@@ -1,7 +1,9 @@
-// "Create new note" and "Save as note": the editor saves a document under
-// the note path, after asking before an existing file is overwritten.
+// "Create new note", "Today's note" and "Save as note": the editor saves a
+// document under the note path, after asking before an existing file is
+// overwritten (today's note is opened when it is there).
 #include "commands.h"
 
+#include <shlwapi.h>
 #include <strsafe.h>
 
 #include "messages.h"
@@ -10,6 +12,7 @@
 #include "../host/editor.h"
 
 const wchar_t kNoteCommandTitle[] = L"Quiblet Plugin";
+const wchar_t kNoteNotCreatedError[] = L"The note could not be created at:\n\"%s\"";
 
 static const wchar_t kOverwriteQuestion[] =
     L"The following note already exists:\n\"%s\"\n\nDo you want to overwrite it?";
@@ -101,14 +104,70 @@ static bool openNewDocument() {
     return true;
 }
 
+// A new document, holding the note template's text (read before File/New,
+// so that its placeholders describe the document the user was in), saved
+// by the editor at path. False when the editor did not save it.
+static bool saveNewNote(const wchar_t* path) {
+    NoteBody body = {};
+    const bool withBody = readNoteBody(&body);
+    const bool opened = openNewDocument();
+    if (!opened) showNoteError(kNoNewDocumentError, path);
+    if (opened && withBody) insertNoteBody(body);
+    freeNoteBody(&body);
+    return opened && saveActiveDocumentAs(path);
+}
+
 void createNewNote() {
     wchar_t path[kExpansionCapacity];
-    if (!prepareNotePath(path)) return;
-    if (!openNewDocument()) {
-        showNoteError(kNoNewDocumentError, path);
+    if (prepareNotePath(path) && saveNewNote(path)) rememberNote(path);
+}
+
+// Taking the name first means that a note another instance makes meanwhile
+// is never overwritten by the editor's save.
+bool claimNewFile(const wchar_t* path, bool* taken) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    *taken = file == INVALID_HANDLE_VALUE && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+void releaseClaim(const wchar_t* path) {
+    // Looked at and deleted through one handle that lets nobody in meanwhile.
+    HANDLE file = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart == 0) {
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    }
+    CloseHandle(file);
+}
+
+void openTodaysNote() {
+    NotePathFault fault = NotePathFault::None;
+    wchar_t path[kExpansionCapacity];
+    StringCchCopyW(path, kExpansionCapacity, composeNotePathFrom(settings().DailyNote, &fault));
+    if (!path[0]) {
+        showNotePathError(fault, settings().DailyNote);
         return;
     }
-    saveActiveDocumentAs(path);
+    bool taken = false;
+    if (claimNewFile(path, &taken)) {
+        if (saveNewNote(path)) rememberNote(path);
+        else releaseClaim(path);
+        return;
+    }
+    // A folder of that name cannot be opened as a note (the editor would
+    // open every file in it).
+    if (!taken || PathIsDirectoryW(path)) {
+        showNoteError(kNoteNotCreatedError, path);
+        return;
+    }
+    // Today's writing goes on at its end (in its tab, whatever the spelling
+    // of the path it was opened or saved under).
+    if (openInEditor(path)) SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
 }
 
 void saveAsNote() {
@@ -116,7 +175,9 @@ void saveAsNote() {
     if (!prepareNotePath(path)) return;
     // Only a note that was saved is the last note; a path with a control
     // character (say from an environment variable) is no setting.
-    if (!saveActiveDocumentAs(path) || holdsControlCharacter(path)) return;
+    if (!saveActiveDocumentAs(path)) return;
+    rememberNote(path);
+    if (holdsControlCharacter(path)) return;
     // Written at once, so that it outlives a crash of the editor.
     StringCchCopyW(settings().LastNote, kSettingTextCapacity, path);
     if (!saveSettings()) showSettingsNotSaved(hostWindow());

@@ -7,6 +7,8 @@
 
 // Title of the note commands' questions and errors.
 extern const wchar_t kNoteCommandTitle[];
+// "The note could not be created at: <path>".
+extern const wchar_t kNoteNotCreatedError[];
 // Capacity of a formatted message, terminator included.
 const int kMessageCapacity = 4096;
 
@@ -16,3 +18,10 @@ void showNoteError(const wchar_t* format, const wchar_t* argument);
 // The error shown when the note path cannot be formed, for that reason;
 // name is the note name meant (null: the FileMask setting's).
 void showNotePathError(NotePathFault fault, const wchar_t* name = nullptr);
+
+// Makes an empty file at path for a new note, unless something is there
+// already (then *taken); false when it cannot be made.
+bool claimNewFile(const wchar_t* path, bool* taken);
+// A claimed file the editor did not save over goes again (while it is
+// still empty).
+void releaseClaim(const wchar_t* path);

@@ -23,10 +23,6 @@ const DWORD kOpenDialogFlags = OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FI
 static_assert(kOpenDialogFlags == 0x883A00, "open dialog flags");
 const DWORD kNotesFilterIndex = 2;
 
-static void openInEditor(const wchar_t* path) {
-    SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path));
-}
-
 void openLastNote() {
     const wchar_t* lastNote = settings().LastNote;
     if (lastNote[0] && PathFileExistsW(lastNote)) {

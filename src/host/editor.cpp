@@ -2,6 +2,10 @@
 // subsystem that talks to the editor or loads a resource.
 #include "editor.h"
 
+#include <shlwapi.h>
+
+#include "file_identity.h"
+
 static HINSTANCE g_module;
 static NppData g_nppData;
 
@@ -34,4 +38,88 @@ int versionFromAnswer(LRESULT answer) {
 int editorVersion() {
     if (!hostWindow()) return 0;
     return versionFromAnswer(SendMessageW(hostWindow(), NPPM_GETNPPVERSION, kVersionZeroPadding, 0));
+}
+
+// ---- The editor's open documents --------------------------------------------
+
+int openDocumentCount(int view) {
+    const LRESULT count =
+        SendMessageW(hostWindow(), NPPM_GETNBOPENFILES, 0, view == 1 ? SECOND_VIEW : PRIMARY_VIEW);
+    return count > 0 ? static_cast<int>(count) : 0;
+}
+
+bool documentPath(INT_PTR bufferId, wchar_t* path) {
+    path[0] = L'\0';
+    HWND host = hostWindow();
+    // The editor copies the whole path without a limit: its length first.
+    // -1: the document is gone.
+    const LRESULT length = SendMessageW(host, NPPM_GETFULLPATHFROMBUFFERID, static_cast<WPARAM>(bufferId), 0);
+    if (length <= 0 || length >= kHostPathCapacity) return false;
+    if (SendMessageW(host, NPPM_GETFULLPATHFROMBUFFERID, static_cast<WPARAM>(bufferId),
+                     reinterpret_cast<LPARAM>(path)) != length) {
+        path[0] = L'\0';
+        return false;
+    }
+    path[length] = L'\0';
+    return true;
+}
+
+bool openDocumentAt(int view, int position, OpenDocument* document) {
+    const INT_PTR id = SendMessageW(hostWindow(), NPPM_GETBUFFERIDFROMPOS, static_cast<WPARAM>(position), view);
+    if (!id) return false;
+    document->bufferId = id;
+    document->view = view;
+    document->position = position;
+    documentPath(id, document->path);
+    return true;
+}
+
+bool findOpenDocument(const wchar_t* path, OpenDocument* found) {
+    wchar_t wanted[kCanonicalPathCapacity], candidate[kCanonicalPathCapacity];
+    if (!canonicalPath(path, wanted)) return false;
+    FileId wantedId;
+    const bool wantedHasId = fileIdOf(wanted, &wantedId);
+    const int current = currentViewIndex();
+    for (int pass = 0; pass < 2; ++pass) {
+        const int view = pass == 0 ? current : 1 - current;
+        const int count = openDocumentCount(view);
+        for (int position = 0; position < count; ++position) {
+            if (!openDocumentAt(view, position, found) || !canonicalPath(found->path, candidate)) continue;
+            if (sameCanonicalPath(candidate, wanted)) return true;
+            // Another way to the same file (a junction, a mapped drive) keeps
+            // its name: only then are the ids worth reading.
+            FileId id;
+            if (wantedHasId && sameCanonicalPath(PathFindFileNameW(candidate), PathFindFileNameW(wanted)) &&
+                fileIdOf(candidate, &id) && sameFileId(id, wantedId))
+                return true;
+        }
+    }
+    return false;
+}
+
+void activateOpenDocument(const OpenDocument& document) {
+    SendMessageW(hostWindow(), NPPM_ACTIVATEDOC, static_cast<WPARAM>(document.view), document.position);
+}
+
+bool openInEditor(const wchar_t* path) {
+    OpenDocument open;
+    if (findOpenDocument(path, &open)) {
+        activateOpenDocument(open);
+        return true;
+    }
+    return SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) != FALSE;
+}
+
+bool closeInEditor(const wchar_t* path) {
+    // A document of each view at most, and the same file open twice under
+    // two spellings.
+    const int kMostDocuments = 8;
+    OpenDocument open;
+    for (int closed = 0; closed < kMostDocuments && findOpenDocument(path, &open); ++closed) {
+        activateOpenDocument(open);
+        SendMessageW(hostWindow(), NPPM_MENUCOMMAND, 0, IDM_FILE_CLOSE);
+        OpenDocument still;
+        if (openDocumentAt(open.view, open.position, &still) && still.bufferId == open.bufferId) return false;
+    }
+    return !findOpenDocument(path, &open);
 }

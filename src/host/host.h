@@ -122,10 +122,13 @@ const UINT NPPM_ADDTOOLBARICON = NPPMSG + 41;        // 2065
 const UINT NPPM_GETPLUGINSCONFIGDIR = NPPMSG + 46;   // 2070
 const UINT NPPM_MENUCOMMAND = NPPMSG + 48;           // 2072
 const UINT NPPM_GETCURRENTSCINTILLA = NPPMSG + 4;    // 2028: lParam an int, set to the current view (0 main, 1 second)
+const UINT NPPM_GETNBOPENFILES = NPPMSG + 7;         // 2031: lParam ALL_OPEN_FILES, PRIMARY_VIEW or SECOND_VIEW
+const UINT NPPM_ACTIVATEDOC = NPPMSG + 28;           // 2052: wParam the view (0 main, 1 second), lParam its place there
 const UINT NPPM_GETNPPVERSION = NPPMSG + 50;         // 2074, see below
 const UINT NPPM_SWITCHTOFILE = NPPMSG + 37;          // 2061: lParam a full path; TRUE when it is open
 const UINT NPPM_SAVECURRENTFILE = NPPMSG + 38;       // 2062: saves the active document
 const UINT NPPM_GETFULLPATHFROMBUFFERID = NPPMSG + 58;  // 2082: wParam buffer id, lParam buffer or null
+const UINT NPPM_GETBUFFERIDFROMPOS = NPPMSG + 59;   // 2083: wParam the place, lParam the view (0 main, 1 second); 0: none
 const UINT NPPM_GETCURRENTBUFFERID = NPPMSG + 60;    // 2084
 const UINT NPPM_DOOPEN = NPPMSG + 77;               // 2101
 const UINT NPPM_SAVECURRENTFILEAS = NPPMSG + 78;    // 2102
@@ -156,6 +159,12 @@ const UINT NPPM_GETNPPDIRECTORY = RUNCOMMAND_USER + 7;     // 4031
 static_assert(NPPM_ADDTOOLBARICON == 2065 && NPPM_SAVECURRENTFILEAS == 2102, "request numbers");
 static_assert(NPPM_LAUNCHFINDINFILESDLG == 2053 && NPPM_DMMREGASDCKDLG == 2057 && NPPM_SETMENUITEMCHECK == 2064,
               "panel request numbers");
+static_assert(NPPM_GETNBOPENFILES == 2031 && NPPM_ACTIVATEDOC == 2052 && NPPM_GETBUFFERIDFROMPOS == 2083,
+              "document list request numbers");
+// NPPM_GETNBOPENFILES: which documents are counted.
+const LPARAM ALL_OPEN_FILES = 0;
+const LPARAM PRIMARY_VIEW = 1;
+const LPARAM SECOND_VIEW = 2;
 const WPARAM MODELESSDIALOGADD = 0;
 const WPARAM MODELESSDIALOGREMOVE = 1;
 static_assert(NPPM_GETNPPVERSION == 2074 && NPPM_ADDTOOLBARICON_FORDARKMODE == 2125, "request numbers");
@@ -209,10 +218,17 @@ const UINT SCI_SETSEARCHFLAGS = 2198;   // 0: ignoring case, anywhere in a word
 const UINT SCI_SETTARGETRANGE = 2686;   // wParam start, lParam end
 const UINT SCI_SEARCHINTARGET = 2197;   // wParam length, lParam the bytes; the start found or -1
 const UINT SCI_GETTARGETEND = 2193;     // after SCI_SEARCHINTARGET: the end of what was found
+const UINT SCI_APPENDTEXT = 2282;       // wParam length, lParam the bytes; added at the end, caret left alone
+const UINT SCI_GOTOPOS = 2025;          // caret there, nothing selected, scrolled into view
+const UINT SCI_GETEOLMODE = 2030;       // how the document ends its lines: SC_EOL_*
+const int SC_EOL_CRLF = 0;
+const int SC_EOL_CR = 1;
+const int SC_EOL_LF = 2;
 const int SC_CP_UTF8 = 65001;
 
-// The editor's File/New and File/Rename commands.
+// The editor's File/New, File/Close and File/Rename commands.
 const int IDM_FILE_NEW = 41001;
+const int IDM_FILE_CLOSE = 41003;
 const int IDM_FILE_RENAME = 41017;
 
 // Capacity, in characters, of every path the editor hands back.

@@ -7,7 +7,6 @@
 
 #include "../host/editor.h"
 
-const int kDateTextCapacity = 256;
 // ExpandEnvironmentStringsW never gives more than this.
 const int kEnvironmentExpansionCapacity = 32768;
 // A backstop for replacements that keep forming their token anew.
@@ -17,7 +16,6 @@ const LRESULT kMaxFirstLineBytes = 0x3FFFFFFF;
 
 static wchar_t g_result[kExpansionCapacity];
 static bool g_resultFitted = true;
-static wchar_t g_pluginFolder[MAX_PATH];
 static wchar_t* g_firstLine;  // decoded first line, kept until the next read
 static bool g_percentHeld;    // a value put in held a '%'
 
@@ -32,6 +30,8 @@ const wchar_t kHeldPercent = L'\x01';
 static LocalClock g_testClock;
 
 void setLocalClock(LocalClock clock) { g_testClock = clock; }
+
+static void readClock(SYSTEMTIME* now) { (g_testClock ? g_testClock : GetLocalTime)(now); }
 
 bool expansionFitted() { return g_resultFitted; }
 
@@ -138,20 +138,14 @@ static void replaceInWork(wchar_t* work, const wchar_t* token, wchar_t* value) {
     if (cut) g_resultFitted = false;
 }
 
-static void replaceWithHostAnswer(wchar_t* work, const wchar_t* token, UINT message, wchar_t* answer) {
-    askHost(message, answer);
-    replaceInWork(work, token, answer);
-}
-
-// Reads the first line of the view in use and decodes it in the document's
-// own code page. The result stays held until the next read.
-static wchar_t* readFirstLine() {
+// Reads the first line of the document a view shows and decodes it in the
+// document's own code page. The result stays held until the next read.
+static wchar_t* readFirstLine(HWND view) {
     HANDLE heap = GetProcessHeap();
     if (g_firstLine) {
         HeapFree(heap, 0, g_firstLine);
         g_firstLine = nullptr;
     }
-    HWND view = (secondView() && GetFocus() == secondView()) ? secondView() : mainView();
     LRESULT lineLength = SendMessageW(view, SCI_LINELENGTH, 0, 0);
     // A line too long to decode in one piece counts as empty.
     if (lineLength < 0 || lineLength > kMaxFirstLineBytes) lineLength = 0;
@@ -196,49 +190,165 @@ static void expandEnvironment(const wchar_t* work) {
         if (*c == kHeldPercent) *c = L'%';
 }
 
+enum class Value { FullPath, Dir, Name, Ext, Word, FirstLine, NppDir, PluginDir, ConfigDir, WorkDir, Date, Time };
+
+struct Placeholder {
+    const wchar_t* token;
+    Value value;
+    bool lowerCaseOnly;  // $word$ and $firstline$: the document's own text
+};
+
+// In the order they are filled in.
+static const Placeholder kPlaceholders[] = {
+    {L"$fullpath$", Value::FullPath, false}, {L"$dir$", Value::Dir, false},
+    {L"$name$", Value::Name, false},         {L"$ext$", Value::Ext, false},
+    {L"$word$", Value::Word, true},          {L"$firstline$", Value::FirstLine, true},
+    {L"$nppdir$", Value::NppDir, false},     {L"$pdir$", Value::PluginDir, false},
+    {L"$cdir$", Value::ConfigDir, false},    {L"$wdir$", Value::WorkDir, false},
+    {L"$date$", Value::Date, false},         {L"$time$", Value::Time, false},
+};
+const int kPlaceholderCount = ARRAYSIZE(kPlaceholders);
+
+// A placeholder's value now, as it is (not $firstline$), into value
+// (kHostPathCapacity characters); "" when it cannot be had.
+static void readValue(Value which, const SYSTEMTIME& now, wchar_t* value) {
+    value[0] = L'\0';
+    switch (which) {
+    case Value::FullPath: askHost(NPPM_GETFULLCURRENTPATH, value); break;
+    case Value::Dir: askHost(NPPM_GETCURRENTDIRECTORY, value); break;
+    case Value::Name: askHost(NPPM_GETNAMEPART, value); break;
+    case Value::Ext: askHost(NPPM_GETEXTPART, value); break;
+    case Value::Word: askHost(NPPM_GETCURRENTWORD, value); break;
+    case Value::NppDir: askHost(NPPM_GETNPPDIRECTORY, value); break;
+    case Value::PluginDir: buildPluginFolder(value); break;
+    case Value::ConfigDir:
+        buildPluginFolder(value);
+        PathAppendW(value, L"config");
+        break;
+    case Value::WorkDir: {
+        const DWORD length = GetCurrentDirectoryW(kHostPathCapacity, value);
+        if (length == 0 || length >= static_cast<DWORD>(kHostPathCapacity)) value[0] = L'\0';
+        break;
+    }
+    case Value::Date:
+        if (!GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"yyyyMMdd", value, kHostPathCapacity)) value[0] = L'\0';
+        break;
+    case Value::Time:
+        if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"HHmmss", value, kHostPathCapacity)) value[0] = L'\0';
+        break;
+    case Value::FirstLine: break;
+    }
+}
+
 const wchar_t* expandTemplate(const wchar_t* templateText) {
     SYSTEMTIME now;
-    (g_testClock ? g_testClock : GetLocalTime)(&now);
-    wchar_t date[kDateTextCapacity], time[kDateTextCapacity];
-    if (!GetDateFormatW(LOCALE_USER_DEFAULT, 0, &now, L"yyyyMMdd", date, kDateTextCapacity)) date[0] = L'\0';
-    if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, L"HHmmss", time, kDateTextCapacity)) time[0] = L'\0';
-
+    readClock(&now);
     g_resultFitted = true;
     g_percentHeld = false;
     wchar_t work[kTemplateWorkCapacity];
     StringCchCopyW(work, kTemplateWorkCapacity, templateText ? templateText : L"");
-    wchar_t answer[kHostPathCapacity];
-
-    replaceWithHostAnswer(work, L"$fullpath$", NPPM_GETFULLCURRENTPATH, answer);
-    replaceWithHostAnswer(work, L"$dir$", NPPM_GETCURRENTDIRECTORY, answer);
-    replaceWithHostAnswer(work, L"$name$", NPPM_GETNAMEPART, answer);
-    replaceWithHostAnswer(work, L"$ext$", NPPM_GETEXTPART, answer);
-    if (StrStrW(work, L"$word$")) {
-        askHost(NPPM_GETCURRENTWORD, answer);
-        makeFileNameSafe(answer);
-        replaceInWork(work, L"$word$", answer);
+    wchar_t value[kHostPathCapacity];
+    for (const Placeholder& placeholder : kPlaceholders) {
+        // The document's own texts are asked for only when the template names them.
+        if (placeholder.lowerCaseOnly && !StrStrW(work, placeholder.token)) continue;
+        if (placeholder.value == Value::FirstLine) {
+            wchar_t* line = readFirstLine((secondView() && GetFocus() == secondView()) ? secondView() : mainView());
+            wchar_t none[1] = L"";
+            replaceInWork(work, placeholder.token, line ? line : none);
+            continue;
+        }
+        readValue(placeholder.value, now, value);
+        if (placeholder.value == Value::Word) makeFileNameSafe(value);
+        replaceInWork(work, placeholder.token, value);
     }
-    if (StrStrW(work, L"$firstline$")) {
-        wchar_t* line = readFirstLine();
-        wchar_t none[1] = L"";
-        replaceInWork(work, L"$firstline$", line ? line : none);
-    }
-    replaceWithHostAnswer(work, L"$nppdir$", NPPM_GETNPPDIRECTORY, answer);
-
-    buildPluginFolder(g_pluginFolder);
-    replaceInWork(work, L"$pdir$", g_pluginFolder);
-    wchar_t configFolder[MAX_PATH];
-    buildPluginFolder(g_pluginFolder);
-    StringCchCopyW(configFolder, MAX_PATH, g_pluginFolder);
-    PathAppendW(configFolder, L"config");
-    replaceInWork(work, L"$cdir$", configFolder);
-
-    DWORD length = GetCurrentDirectoryW(kHostPathCapacity, answer);
-    if (length == 0 || length >= static_cast<DWORD>(kHostPathCapacity)) answer[0] = L'\0';
-    replaceInWork(work, L"$wdir$", answer);
-    replaceInWork(work, L"$date$", date);
-    replaceInWork(work, L"$time$", time);
-
     expandEnvironment(work);
     return g_result;
+}
+
+void readDocumentFirstLine(HWND view, wchar_t* line) {
+    const wchar_t* read = readFirstLine(view);
+    if (!read || FAILED(StringCchCopyW(line, kExpansionCapacity, read))) line[0] = L'\0';
+}
+
+// ---- A note's body from a template ------------------------------------------
+
+const wchar_t kCursorToken[] = L"$cursor$";
+
+void freeNoteBody(NoteBody* body) {
+    if (body->text) HeapFree(GetProcessHeap(), 0, body->text);
+    *body = NoteBody();
+}
+
+// Appends count characters to the body, growing its block as needed.
+static bool appendToBody(NoteBody* body, size_t* capacity, const wchar_t* chars, size_t count) {
+    if (count > static_cast<size_t>(-1) / (2 * sizeof(wchar_t)) - body->length) return false;
+    if (body->length + count + 1 > *capacity) {
+        const size_t grown = 2 * (body->length + count + 1);
+        HANDLE heap = GetProcessHeap();
+        void* block = body->text ? HeapReAlloc(heap, 0, body->text, grown * sizeof(wchar_t))
+                                 : HeapAlloc(heap, 0, grown * sizeof(wchar_t));
+        if (!block) return false;
+        body->text = static_cast<wchar_t*>(block);
+        *capacity = grown;
+    }
+    CopyMemory(body->text + body->length, chars, count * sizeof(wchar_t));
+    body->length += count;
+    body->text[body->length] = L'\0';
+    return true;
+}
+
+// Whether text (length characters) begins with token, as a placeholder is
+// found: in any letter case unless only its lower case counts.
+static bool beginsWithToken(const wchar_t* text, size_t length, const wchar_t* token, bool lowerCaseOnly) {
+    const size_t tokenLength = wcslen(token);
+    if (length < tokenLength) return false;
+    if (lowerCaseOnly) return wcsncmp(text, token, tokenLength) == 0;
+    return CompareStringOrdinal(text, static_cast<int>(tokenLength), token, static_cast<int>(tokenLength), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool expandNoteBody(const wchar_t* text, size_t length, NoteBody* body) {
+    *body = NoteBody();
+    SYSTEMTIME now;
+    readClock(&now);
+    // Each value is asked for once, when first met.
+    wchar_t values[kPlaceholderCount][kHostPathCapacity];
+    bool known[kPlaceholderCount] = {};
+    size_t capacity = 0;
+    bool whole = appendToBody(body, &capacity, L"", 0);
+    for (size_t at = 0; whole && at < length;) {
+        const wchar_t* rest = text + at;
+        if (*rest != L'$') {
+            size_t plain = 1;
+            while (at + plain < length && rest[plain] != L'$') ++plain;
+            whole = appendToBody(body, &capacity, rest, plain);
+            at += plain;
+            continue;
+        }
+        if (beginsWithToken(rest, length - at, kCursorToken, false)) {
+            if (!body->hasCursor) body->cursor = body->length;
+            body->hasCursor = true;
+            at += ARRAYSIZE(kCursorToken) - 1;
+            continue;
+        }
+        int found = -1;
+        for (int i = 0; i < kPlaceholderCount && found < 0; ++i) {
+            const Placeholder& placeholder = kPlaceholders[i];
+            // A new note has no first line yet: $firstline$ stays as written.
+            if (placeholder.value != Value::FirstLine &&
+                beginsWithToken(rest, length - at, placeholder.token, placeholder.lowerCaseOnly))
+                found = i;
+        }
+        if (found < 0) {
+            whole = appendToBody(body, &capacity, rest, 1);
+            ++at;
+            continue;
+        }
+        if (!known[found]) readValue(kPlaceholders[found].value, now, values[found]);
+        known[found] = true;
+        whole = appendToBody(body, &capacity, values[found], wcslen(values[found]));
+        at += wcslen(kPlaceholders[found].token);
+    }
+    if (!whole) freeNoteBody(body);
+    return whole;
 }

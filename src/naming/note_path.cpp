@@ -12,15 +12,6 @@ static wchar_t g_notePath[kExpansionCapacity];
 
 static bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool isFullFolderPath(const wchar_t* path) {
-    const wchar_t letter = static_cast<wchar_t>(path[0] | 0x20);
-    const bool drive = letter >= L'a' && letter <= L'z' && path[1] == L':' && isSeparator(path[2]);
-    const bool share = isSeparator(path[0]) && isSeparator(path[1]) && path[2] && !isSeparator(path[2]);
-    // \\.\ and \\?\ lead into the device namespace (pipes, disks, COM1), not to a share.
-    const bool deviceNamespace = share && (path[2] == L'.' || path[2] == L'?') && (!path[3] || isSeparator(path[3]));
-    return drive || (share && !deviceNamespace);
-}
-
 // Where the parts below the root begin: after "C:\", or after the server
 // and the share of "\\server\share".
 static const wchar_t* belowRoot(const wchar_t* path) {
@@ -230,13 +221,21 @@ const wchar_t* composeNamedNotePath(const wchar_t* name, NotePathFault* fault) {
     return composeIn(folder, name, fault, false);
 }
 
-const wchar_t* composeNotePath(NotePathFault* fault) {
+const wchar_t* composeNotePathFrom(const wchar_t* nameTemplate, NotePathFault* fault) {
     g_devicePart[0] = L'\0';
     wchar_t folder[kExpansionCapacity];
     if (!expandNoteFolder(folder))
         return refuse(fault, expansionFitted() ? NotePathFault::FolderNotFull : NotePathFault::TooLong);
     wchar_t name[kExpansionCapacity];
-    StringCchCopyW(name, kExpansionCapacity, expandTemplate(settings().FileMask));
+    StringCchCopyW(name, kExpansionCapacity, expandTemplate(nameTemplate));
     if (!expansionFitted()) return refuse(fault, NotePathFault::TooLong);
     return composeIn(folder, name, fault, true);
 }
+
+bool numberedNotePath(const wchar_t* path, int number, wchar_t* numbered) {
+    const wchar_t* extension = PathFindExtensionW(path);
+    return SUCCEEDED(StringCchPrintfW(numbered, kExpansionCapacity, L"%.*s (%d)%s",
+                                      static_cast<int>(extension - path), path, number, extension));
+}
+
+const wchar_t* composeNotePath(NotePathFault* fault) { return composeNotePathFrom(settings().FileMask, fault); }

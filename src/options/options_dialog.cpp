@@ -2,10 +2,12 @@
 // writes the settings file, once the texts are ones a setting can hold;
 // Cancel stores nothing.
 #include <windows.h>
+#include <commdlg.h>
 #include <shlobj.h>
 #include <strsafe.h>
 
 #include "options.h"
+#include "../accessible/accessible.h"
 #include "../settings/settings.h"
 #include "../naming/naming.h"
 #include "../host/editor.h"
@@ -15,20 +17,32 @@
 const int kAgeTextCapacity = 256;
 const int kHelpTextCapacity = 8192;
 
-static bool g_comPending = true;
 static wchar_t g_browseResult[MAX_PATH];
 
 static const wchar_t kBrowseTitle[] = L"Select folder";
+static const wchar_t kTemplateBrowseTitle[] = L"Select the note template";
+static const wchar_t kTemplateFilter[] = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+static const wchar_t kTodaysNotePreview[] = L"%s\n\nToday's note:\n%s";
+const int kPreviewCapacity = 2 * kExpansionCapacity + 32;
 
-// The boxes of the text settings, named as the dialog labels them.
-struct TextBox {
-    int id;
-    const wchar_t* label;
-};
-static const TextBox kTextBoxes[] = {
+// The boxes of the text settings, named as the dialog labels them (also
+// for screen readers).
+static const ControlName kTextBoxes[] = {
     {IDC_FOLDER, L"Folder where notes are stored"},
     {IDC_FILEMASK, L"Note name"},
     {IDC_EXTENSION, L"Note extension"},
+    {IDC_DAILY_NOTE, L"Today's note name"},
+    {IDC_NOTE_TEMPLATE, L"Note template"},
+};
+
+// What screen readers read for the controls whose text does not say it (the
+// text boxes are named by their labels, kTextBoxes).
+static const ControlName kControlNames[] = {
+    {IDC_BROWSE, L"Choose the folder where notes are stored"},
+    {IDC_BROWSE_TEMPLATE, L"Choose the note template file"},
+    {IDC_EXPAND, L"Expand: show the note paths these settings give"},
+    {IDC_HELP_BUTTON, L"Help on the placeholders"},
+    {IDC_OLD_AGE, L"Delete notes older than this many days"},
 };
 const int kRefusalCapacity = 512;
 static const wchar_t kTooLongError[] =
@@ -105,11 +119,13 @@ static void enableAgeBox(HWND dialog, bool enable) {
 static void showSettings(HWND dialog) {
     const Settings& s = settings();
     // Typing or pasting stops at what a setting can keep.
-    for (const TextBox& box : kTextBoxes)
+    for (const ControlName& box : kTextBoxes)
         SendDlgItemMessageW(dialog, box.id, EM_LIMITTEXT, kSettingTextCapacity - 1, 0);
     SetDlgItemTextW(dialog, IDC_FOLDER, s.Folder);
     SetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask);
     SetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension);
+    SetDlgItemTextW(dialog, IDC_DAILY_NOTE, s.DailyNote);
+    SetDlgItemTextW(dialog, IDC_NOTE_TEMPLATE, s.NoteTemplate);
     setCheck(dialog, IDC_CREATE_DIR, s.CreateDir != 0);
     setCheck(dialog, IDC_OVERWRITE, s.Overwrite != 0);
     setCheck(dialog, IDC_OVERRIDE_NEW, s.OverrideFileNew != 0);
@@ -130,9 +146,9 @@ static void showSettings(HWND dialog) {
 }
 
 // Says why a text box cannot be stored and puts the focus in it.
-static void refuseText(HWND dialog, const TextBox& box, const wchar_t* format) {
+static void refuseText(HWND dialog, const ControlName& box, const wchar_t* format) {
     wchar_t text[kRefusalCapacity];
-    StringCchPrintfW(text, kRefusalCapacity, format, box.label);
+    StringCchPrintfW(text, kRefusalCapacity, format, box.name);
     MessageBoxW(dialog, text, readPluginName(), MB_OK | MB_ICONERROR);
     SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, box.id)), TRUE);
 }
@@ -142,7 +158,7 @@ static void refuseText(HWND dialog, const TextBox& box, const wchar_t* format) {
 // character, an extension that starts with a dot. Otherwise a box says
 // which one does not, and nothing may be stored.
 static bool textsCanBeStored(HWND dialog) {
-    for (const TextBox& box : kTextBoxes) {
+    for (const ControlName& box : kTextBoxes) {
         if (GetWindowTextLengthW(GetDlgItem(dialog, box.id)) >= kSettingTextCapacity) {
             refuseText(dialog, box, kTooLongError);
             return false;
@@ -166,6 +182,8 @@ static void storeSettings(HWND dialog) {
     GetDlgItemTextW(dialog, IDC_FOLDER, s.Folder, kSettingTextCapacity);
     GetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask, kSettingTextCapacity);
     GetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension, kSettingTextCapacity);
+    GetDlgItemTextW(dialog, IDC_DAILY_NOTE, s.DailyNote, kSettingTextCapacity);
+    GetDlgItemTextW(dialog, IDC_NOTE_TEMPLATE, s.NoteTemplate, kSettingTextCapacity);
     s.CreateDir = checkBit(dialog, IDC_CREATE_DIR);
     s.Overwrite = checkBit(dialog, IDC_OVERWRITE);
     s.OverrideFileNew = checkBit(dialog, IDC_OVERRIDE_NEW);
@@ -202,10 +220,7 @@ static void browseForFolder(HWND dialog) {
     if (!GetDlgItemTextW(dialog, IDC_FOLDER, folder, MAX_PATH)) folder[0] = L'\0';
     wchar_t start[MAX_PATH];
     StringCchCopyW(start, MAX_PATH, expandTemplate(folder));
-    if (g_comPending) {
-        CoInitialize(nullptr);
-        g_comPending = false;
-    }
+    initializeComOnce();
     BROWSEINFOW info = {};
     info.hwndOwner = dialog;
     info.lpszTitle = kBrowseTitle;
@@ -222,8 +237,27 @@ static void browseForFolder(HWND dialog) {
     if (folder[0]) SetDlgItemTextW(dialog, IDC_FOLDER, folder);
 }
 
-// "Expand": shows the note path the edit boxes would give, then puts the
-// stored templates back.
+// "..." of the note template: picks a file; only the edit box changes.
+static void browseForTemplate(HWND dialog) {
+    wchar_t typed[kSettingTextCapacity];
+    if (!GetDlgItemTextW(dialog, IDC_NOTE_TEMPLATE, typed, kSettingTextCapacity)) typed[0] = L'\0';
+    wchar_t chosen[MAX_PATH];
+    StringCchCopyW(chosen, MAX_PATH, typed[0] ? expandTemplate(typed) : L"");
+    OPENFILENAMEW choice = {};
+    choice.lStructSize = sizeof choice;
+    choice.hwndOwner = dialog;
+    choice.lpstrFilter = kTemplateFilter;
+    choice.nFilterIndex = 1;
+    choice.lpstrFile = chosen;
+    choice.nMaxFile = MAX_PATH;
+    choice.lpstrTitle = kTemplateBrowseTitle;
+    choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
+    // A path that holds a control character is no setting.
+    if (GetOpenFileNameW(&choice) && !holdsControlCharacter(chosen)) SetDlgItemTextW(dialog, IDC_NOTE_TEMPLATE, chosen);
+}
+
+// "Expand": shows the note path and today's note's path the edit boxes
+// would give, then puts the stored templates back.
 static void previewNotePath(HWND dialog) {
     Settings& s = settings();
     wchar_t folder[kSettingTextCapacity], fileMask[kSettingTextCapacity], extension[kSettingTextCapacity];
@@ -233,9 +267,14 @@ static void previewNotePath(HWND dialog) {
     GetDlgItemTextW(dialog, IDC_FOLDER, s.Folder, kSettingTextCapacity);
     GetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask, kSettingTextCapacity);
     GetDlgItemTextW(dialog, IDC_EXTENSION, s.Extension, kSettingTextCapacity);
+    wchar_t notePath[kExpansionCapacity], dailyName[kSettingTextCapacity];
+    StringCchCopyW(notePath, kExpansionCapacity, composeNotePath());
+    if (!GetDlgItemTextW(dialog, IDC_DAILY_NOTE, dailyName, kSettingTextCapacity)) dailyName[0] = L'\0';
+    wchar_t preview[kPreviewCapacity];
+    StringCchPrintfW(preview, kPreviewCapacity, kTodaysNotePreview, notePath, composeNotePathFrom(dailyName));
     const wchar_t* title = readPluginName();
     // Owned by the dialog, so that the dialog cannot be closed under it.
-    MessageBoxW(dialog, composeNotePath(), title, MB_ICONINFORMATION);
+    MessageBoxW(dialog, preview, title, MB_ICONINFORMATION);
     StringCchCopyW(s.Folder, kSettingTextCapacity, folder);
     StringCchCopyW(s.FileMask, kSettingTextCapacity, fileMask);
     StringCchCopyW(s.Extension, kSettingTextCapacity, extension);
@@ -249,6 +288,8 @@ static void showHelp(HWND dialog) {
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         showSettings(dialog);
+        nameControls(dialog, kTextBoxes, ARRAYSIZE(kTextBoxes));
+        nameControls(dialog, kControlNames, ARRAYSIZE(kControlNames));
         g_openOptions = dialog;
         // The editor themes the dialog and its controls like its own
         // dialogs, light or dark, once they are set up.
@@ -274,6 +315,9 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return 0;
     case IDC_BROWSE:
         browseForFolder(dialog);
+        return 0;
+    case IDC_BROWSE_TEMPLATE:
+        browseForTemplate(dialog);
         return 0;
     case IDC_EXPAND:
         previewNotePath(dialog);

@@ -13,7 +13,6 @@
 
 namespace {
 
-const wchar_t kNoteNotCreated[] = L"The note could not be created at:\n\"%s\"";
 const wchar_t kNameCannotHold[] = L"A note name cannot hold any of \\ / : * ? \" < > | or control characters:\n\"%s\"";
 const wchar_t kNoteNameTaken[] = L"A note of that name is there already:\n\"%s\"";
 const wchar_t kNoteNotRenamed[] = L"The note could not be renamed to:\n\"%s\"";
@@ -77,8 +76,9 @@ void selectFirstMatch(const wchar_t* text) {
 
 // Enter with nothing found, or Ctrl+Enter: a note named from the search
 // text (made safe for a file name as a first line is) in the note folder,
-// holding the text as its first line, opened with the caret on the line
-// after it; the list shows it selected. A note of that name that is there
+// holding the text as its first line and then the note template's text,
+// opened with the caret on the line after the first (or where the template
+// says); the list shows it selected. A note of that name that is there
 // already is opened as it is, never overwritten.
 void createNoteFromSearch(PanelState* panel) {
     wchar_t text[kQueryCapacity], name[kQueryCapacity];
@@ -95,14 +95,24 @@ void createNoteFromSearch(PanelState* panel) {
     }
     const bool created = writeNewNote(path, text);
     if (!created && GetLastError() != ERROR_FILE_EXISTS) {
-        showNoteError(kNoteNotCreated, path);
+        showNoteError(kNoteNotCreatedError, path);
         return;
     }
     rowNameOf(panel, path, panel->chosen);
     startScan(panel, true);
+    // Read before the open, so that its placeholders describe the document
+    // the user was in.
+    NoteBody body = {};
+    const bool withBody = created && readNoteBody(&body);
     // The panel is not touched after the open (see openChosenNote).
-    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created) {
         SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
+        if (withBody) {
+            insertNoteBody(body);
+            SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0);
+        }
+    }
+    if (withBody) freeNoteBody(&body);
 }
 
 // Enter or a double-click: opens the note shown selected (from the search

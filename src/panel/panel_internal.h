@@ -24,6 +24,7 @@ const UINT kSaveSortMessage = WM_APP + 13;    // its box, if any, is not shown i
 const UINT kRenameNoteMessage = WM_APP + 19;  // renaming to renamedTo
 
 const int kCellTextCapacity = 1024;
+const int kStatusCapacity = 256;  // the status line's text, terminator included
 
 struct PanelState {
     HWND window;
@@ -54,6 +55,8 @@ struct PanelState {
     int changedWidth;          // of the Changed column: a date and time as the locale writes them
     int sizedForWidth;         // the list's width the columns were last sized for
     int sort;                  // the list's order, a kPanelSort value
+    bool named;                // the names for screen readers are given
+    wchar_t announced[kStatusCapacity];  // the status line as last announced
 };
 
 // ---- The window (panel_window.cpp) ----------------------------------------------
@@ -89,6 +92,11 @@ void sortRows(PanelState* panel);
 void dropListing(PanelState* panel);
 // The text of one cell, asked for by the list view.
 void fillCell(PanelState* panel, NMLVDISPINFOW* info);
+// What a screen reader reads for a row of the list (-1: the list itself):
+// its cells one after the other. False when there is no such row.
+bool writeRowName(HWND list, int row, wchar_t* text, size_t capacity);
+// Tells screen readers the status line, when it changed since last told.
+void announceStatus(PanelState* panel);
 // The Folder column comes with dated folders and goes without them.
 void showFolderColumn(PanelState* panel, bool show);
 void layoutPanel(PanelState* panel);

@@ -10,6 +10,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../accessible/accessible.h"
 #include "../settings/settings.h"
 
 namespace {
@@ -19,6 +20,8 @@ const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
 const wchar_t kColumnFolder[] = L"Folder";
+const wchar_t kListName[] = L"Notes";
+const wchar_t kCellSeparator[] = L", ";
 const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
 const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
 const wchar_t kPathsTooLong[] = L"%d notes not listed: their paths are too long";
@@ -27,7 +30,6 @@ const wchar_t kOneNote[] = L"1 note";
 const wchar_t kNotes[] = L"%d notes";
 const wchar_t kFoundOfOne[] = L"%d of 1 note";
 const wchar_t kFoundOfNotes[] = L"%d of %d notes";
-const int kStatusCapacity = 256;
 const int kCellCapacity = 128;
 // The columns' sub-item numbers: Folder is shown, after Changed, only when
 // sub-folders are listed.
@@ -186,28 +188,58 @@ static void formatChanged(const FILETIME& changed, wchar_t* text, size_t capacit
     formatLocalTime(local, text, capacity);
 }
 
+// The text of a cell of the list.
+static void writeCell(const PanelState* panel, int item, int subItem, wchar_t* cell, size_t capacity) {
+    cell[0] = L'\0';
+    if (!panel->readable) {
+        if (item == 0 && subItem == 0)
+            StringCchPrintfW(cell, capacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
+    } else if (const NoteRow* note = noteAtRow(panel, item)) {
+        switch (subItem) {
+        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, capacity); break;
+        case 1: formatChanged(note->changed, cell, capacity); break;
+        case kFolderSubItem: {
+            const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
+            if (length > 1) StringCchCopyNW(cell, capacity, note->fileName, length - 1);
+            break;
+        }
+        default: StringCchCopyW(cell, capacity, note->firstLine); break;
+        }
+    }
+}
+
 // The text of one cell, asked for by the list view.
 void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
     if (!(info->item.mask & LVIF_TEXT)) return;
-    wchar_t* cell = panel->cell;
-    cell[0] = L'\0';
-    const int item = info->item.iItem;
-    if (!panel->readable) {
-        if (item == 0 && info->item.iSubItem == 0)
-            StringCchPrintfW(cell, kCellTextCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
-    } else if (const NoteRow* note = noteAtRow(panel, item)) {
-        switch (info->item.iSubItem) {
-        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kCellTextCapacity); break;
-        case 1: formatChanged(note->changed, cell, kCellTextCapacity); break;
-        case kFolderSubItem: {
-            const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
-            if (length > 1) StringCchCopyNW(cell, kCellTextCapacity, note->fileName, length - 1);
-            break;
-        }
-        default: StringCchCopyW(cell, kCellTextCapacity, note->firstLine); break;
-        }
+    writeCell(panel, info->item.iItem, info->item.iSubItem, panel->cell, kCellTextCapacity);
+    info->item.pszText = panel->cell;
+}
+
+bool writeRowName(HWND list, int row, wchar_t* text, size_t capacity) {
+    const PanelState* panel = currentPanel();
+    if (!panel || panel->list != list) return false;
+    if (row < 0) return SUCCEEDED(StringCchCopyW(text, capacity, kListName));
+    if (row >= static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0))) return false;
+    // The cells in the order the columns show them: name, date, folder, first line.
+    const int subItems[] = {kNameSubItem, kChangedSubItem, kFolderSubItem, kFirstLineSubItem};
+    text[0] = L'\0';
+    for (int subItem : subItems) {
+        if (subItem == kFolderSubItem && !panel->folderColumn) continue;
+        wchar_t cell[kCellTextCapacity];
+        writeCell(panel, row, subItem, cell, kCellTextCapacity);
+        if (!cell[0]) continue;
+        if (text[0]) StringCchCatW(text, capacity, kCellSeparator);
+        StringCchCatW(text, capacity, cell);
     }
-    info->item.pszText = cell;
+    return true;
+}
+
+void announceStatus(PanelState* panel) {
+    wchar_t shown[kStatusCapacity] = L"";
+    GetWindowTextW(panel->status, shown, kStatusCapacity);
+    if (lstrcmpW(shown, panel->announced) == 0) return;
+    StringCchCopyW(panel->announced, kStatusCapacity, shown);
+    announceChange(panel->status);
 }
 
 // Where a sub-item's column is: name 0, changed 1, then folder (when
@@ -318,6 +350,8 @@ void layoutPanel(PanelState* panel) {
 }
 
 void setUpList(HWND list) {
+    // What screen readers that read a window's own text call the list.
+    SetWindowTextW(list, kListName);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_EDITLABELS);

@@ -11,6 +11,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../accessible/accessible.h"
 #include "../commands/commands.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
@@ -23,6 +24,10 @@ namespace {
 
 const wchar_t kSearchCue[] = L"Search notes";
 const UINT_PTR kRefreshTimer = 1;
+// The count line is read out once the user has stopped typing and the
+// search has ended: this long after its last change.
+const UINT_PTR kAnnounceTimer = 2;
+const UINT kAnnounceDelayMs = 700;
 // Changes come in bursts (a save writes a file several times): one listing
 // after the burst, and at most one a second for changes the watch reports.
 const UINT kRefreshDelayMs = 100;
@@ -60,6 +65,12 @@ bool watchBeforeListing(PanelState* panel) {
 }
 
 
+// The count line is told to screen readers a moment after the list
+// settles, so that typing a word is not read out key by key.
+void announceSoon(PanelState* panel) {
+    SetTimer(panel->window, kAnnounceTimer, kAnnounceDelayMs, nullptr);
+}
+
 // Starts the job that lists (relist) and/or searches. Without a search and
 // with a listing, the whole listing shows at once.
 void startJob(PanelState* panel, bool relist) {
@@ -71,6 +82,7 @@ void startJob(PanelState* panel, bool relist) {
         showWholeListing(panel);
         sortRows(panel);
         showRows(panel);
+        announceSoon(panel);
         return;
     }
     panel->scanFinished = false;
@@ -135,6 +147,7 @@ void takeScanResults(PanelState* panel) {
     freeIndexList(&found);
     sortRows(panel);
     showRows(panel);
+    if (finished) announceSoon(panel);
     // Enter waited to know whether anything matches.
     if (panel->enterPending && (panel->visible.count > 0 || finished)) {
         panel->enterPending = false;
@@ -165,11 +178,20 @@ void moveToList(PanelState* panel) {
     SetFocus(panel->list);
 }
 
+// Tab and Shift+Tab: the next control that takes the focus, in the order of
+// the panel's controls, round from the last to the first (an empty list
+// too: it says so to a screen reader).
+void moveByTab(PanelState* panel, HWND control, bool back) {
+    HWND next = GetNextDlgTabItem(panel->window, control, back);
+    if (next == panel->list) moveToList(panel);
+    if (next && GetFocus() != next) SetFocus(next);
+}
+
 // The keys a dialog manager would have handled, and the panel's own. In
 // the search box: Enter opens the note chosen (or the first found), Down
 // and Tab move to the list. In the list: Enter opens the note shown
-// selected, Delete deletes it (after asking), Tab and Shift+Tab move to the
-// search box. In both F5 lists the folder again. Esc clears the search box;
+// selected, Delete deletes it (after asking). Tab and Shift+Tab go round the
+// panel's controls. In both F5 lists the folder again. Esc clears the search box;
 // in an empty one, and in the list, it returns to the document. True when
 // the key was handled.
 bool handleKey(PanelState* panel, HWND control, WPARAM key) {
@@ -179,8 +201,7 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
         if (panel->shown) startScan(panel, true);
         return true;
     case VK_TAB:
-        if (inList) SetFocus(panel->search);
-        else moveToList(panel);
+        moveByTab(panel, control, GetKeyState(VK_SHIFT) < 0);
         return true;
     case VK_DOWN:
         if (inList) return false;
@@ -207,8 +228,21 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
     }
 }
 
+// Names for screen readers, given when one first asks (nothing of it
+// runs for users who need none): the search box, the list and its rows, and
+// the status line read out when it changes.
+void nameForScreenReaders(PanelState* panel) {
+    if (panel->named) return;
+    panel->named = true;
+    const ControlName names[] = {{IDC_NOTES_SEARCH, kSearchCue}};
+    nameControls(panel->window, names, ARRAYSIZE(names));
+    nameListRows(panel->list, writeRowName);
+    makeLiveRegion(panel->status);
+}
+
 LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
     PanelState* panel = g_panel;
+    if (panel && message == WM_GETOBJECT) nameForScreenReaders(panel);
     if (panel && (control == panel->search || control == panel->list)) {
         if (message == WM_KEYDOWN && handleKey(panel, control, wParam)) return 0;
         if (message == WM_CHAR && isDialogCharacter(wParam)) return 0;
@@ -221,6 +255,7 @@ LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPAR
 void panelHidden(PanelState* panel, bool mayWait = true) {
     panel->shown = false;
     KillTimer(panel->window, kRefreshTimer);
+    KillTimer(panel->window, kAnnounceTimer);
     panel->refreshPending = false;
     stopScan(panel, mayWait);
     stopWatching(panel, mayWait);
@@ -279,6 +314,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         SendMessageW(panel->search, EM_LIMITTEXT, kQueryCapacity - 1, 0);
         SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
         SetWindowSubclass(panel->list, controlKeysProc, 1, 0);
+        SetWindowSubclass(panel->status, controlKeysProc, 1, 0);
         setUpList(panel->list);
         // A value the settings file should not hold is the default order.
         panel->sort = settings().PanelSort;
@@ -296,6 +332,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown) {
             panel->enterPending = false;
+            KillTimer(window, kAnnounceTimer);
             startScan(panel, false);
         }
         return TRUE;
@@ -335,6 +372,10 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (panel->shown && wParam == reinterpret_cast<WPARAM>(panel->watch)) refreshSoon(panel);
         return TRUE;
     case WM_TIMER:
+        if (wParam == kAnnounceTimer) {
+            KillTimer(window, kAnnounceTimer);
+            if (panel->shown && panel->scanFinished) announceStatus(panel);
+        }
         if (wParam == kRefreshTimer) {
             KillTimer(window, kRefreshTimer);
             panel->refreshPending = false;
@@ -343,6 +384,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         return TRUE;
     case WM_DESTROY:
+        forgetListNames(panel->list);
         panelHidden(panel);
         panel->window = nullptr;  // the editor may destroy it: made anew at the next show
         return TRUE;

@@ -40,6 +40,8 @@ static const int kDefaultDeleteConfirm = 1;
 static const int kDefaultNotesPanelButton = 1;
 static const int kDefaultAutoSaveNotes = 1;
 static const int kDefaultPanelSort = kPanelSortChangedNewestFirst;
+static const wchar_t kDefaultDailyNote[] = L"$date$";
+static const wchar_t kDefaultNoteTemplate[] = L"";
 
 // One key's line: its name, its longest value in quotes.
 const int kKeyLineCapacity = 320;
@@ -85,6 +87,8 @@ static const KeyRow kKeys[] = {
     {L"NotesPanelButton", KeyKind::Switch, &Settings::NotesPanelButton, nullptr, kDefaultNotesPanelButton, nullptr},
     {L"AutoSaveNotes", KeyKind::Switch, &Settings::AutoSaveNotes, nullptr, kDefaultAutoSaveNotes, nullptr},
     {L"PanelSort", KeyKind::Number, &Settings::PanelSort, nullptr, kDefaultPanelSort, nullptr},
+    {L"DailyNote", KeyKind::Text, nullptr, &Settings::DailyNote, 0, kDefaultDailyNote},
+    {L"NoteTemplate", KeyKind::Text, nullptr, &Settings::NoteTemplate, 0, kDefaultNoteTemplate},
 };
 const int kKeyCount = ARRAYSIZE(kKeys);
 
@@ -451,15 +455,6 @@ static bool mergeChanges(const SettingsText& old, Settings* values, SettingsText
     *merged = out.text;
     if (!built) freeSettingsText(merged);
     return built;
-}
-
-// A portable editor does not make its plug-in configuration folder itself;
-// without this no setting would ever be kept.
-static void createSettingsFolder(const wchar_t* path) {
-    wchar_t folder[MAX_PATH];
-    if (FAILED(StringCchCopyW(folder, MAX_PATH, path))) return;
-    PathRemoveFileSpecW(folder);
-    if (folder[0] && !PathIsDirectoryW(folder)) SHCreateDirectory(nullptr, folder);
 }
 
 bool saveSettings() {

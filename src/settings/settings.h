@@ -23,6 +23,8 @@ struct Settings {
     int NotesPanelButton;  // the Notes panel's toolbar button is shown
     int AutoSaveNotes;     // notes are saved a moment after each change
     int PanelSort;         // the Notes panel's order, a kPanelSort value
+    wchar_t DailyNote[kSettingTextCapacity];     // name template of today's note
+    wchar_t NoteTemplate[kSettingTextCapacity];  // path template of the file a new note starts from ("": empty notes)
 };
 
 // PanelSort: the column the Notes panel sorts by and which way round.
@@ -61,6 +63,25 @@ bool saveSettings();
 // Tells the user, in a box owned by owner, that the settings were not saved.
 void showSettingsNotSaved(HWND owner);
 
+// ---- Notes Quiblet made (QuibletNotes.txt beside the settings file) ------------
+
+// How many notes are remembered: the newest.
+const int kRememberedNotesCapacity = 512;
+// Remembers a note that Quiblet created or saved (call it once the note is
+// on disk), across restarts, as one of the user's notes: it saves itself
+// even where the Folder template cannot tell (a folder taken from the
+// document, $dir$). replaces: the path it was known by before (a rename),
+// or null. False, after telling the user once, when the list could not be
+// written (the note is remembered until the editor closes).
+bool rememberNote(const wchar_t* path, const wchar_t* replaces = nullptr);
+// Forgets a note: it was deleted.
+void forgetNote(const wchar_t* path);
+// Whether Quiblet made or saved the file at path as a note (by the file's
+// identity, not the spelling of its path).
+bool isRememberedNote(const wchar_t* path);
+// Lets go of the list in memory (the library is unloaded).
+void releaseRememberedNotes();
+
 // Whether a text holds a control character (a line break, NUL, a tab...),
 // which no text setting can hold: the file never gets one.
 bool holdsControlCharacter(const wchar_t* text);
@@ -85,6 +106,9 @@ bool readSettingsText(const wchar_t* path, SettingsText* text);
 // interrupted write left behind are removed. False when it failed; the old
 // file is then as it was.
 bool replaceSettingsFile(const wchar_t* path, const SettingsText& text);
+// Creates the folder of a file (with its parents) when it is missing: a
+// portable editor does not make its plug-in configuration folder itself.
+void createSettingsFolder(const wchar_t* path);
 // One read-change-write of the file at a time, across the editor's
 // instances: a lock to hold for that long (null when none could be had in
 // a few seconds; the write then goes ahead all the same).

@@ -3,6 +3,7 @@
 // the file, so each read-change-write runs under a lock of its own.
 #include "settings.h"
 
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <strsafe.h>
 
@@ -223,6 +224,13 @@ bool replaceSettingsFile(const wchar_t* path, const SettingsText& text) {
         DeleteFileW(newPath);
     }
     return replaced;
+}
+
+void createSettingsFolder(const wchar_t* path) {
+    wchar_t folder[MAX_PATH];
+    if (FAILED(StringCchCopyW(folder, MAX_PATH, path))) return;
+    PathRemoveFileSpecW(folder);
+    if (folder[0] && !PathIsDirectoryW(folder)) SHCreateDirectory(nullptr, folder);
 }
 
 // ---- One write at a time ---------------------------------------------------------

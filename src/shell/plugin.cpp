@@ -47,6 +47,16 @@ static void optionsCommand() {
         refreshNotesPanel();
 }
 
+static void todaysNoteCommand() {
+    openTodaysNote();
+    refreshNotesPanel();
+}
+
+static void saveNewDocumentsCommand() {
+    saveNewDocumentsAsNotes();
+    refreshNotesPanel();
+}
+
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
 struct CommandRow {
@@ -72,6 +82,12 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Notes panel", notesPanelCommand},
     {L"Search in notes...", searchInNotes},
+    // Kept for the Notes panel's "Next match" and "Previous match".
+    {L"", nullptr},
+    {L"", nullptr},
+    {L"", nullptr},
+    {L"Today's note", todaysNoteCommand},
+    {L"Save new documents as notes", saveNewDocumentsCommand},
 };
 
 static void buildCommandTable() {
@@ -103,6 +119,7 @@ void detachPlugin(bool processEnding) {
     if (!processEnding) closeNotesPanel(false);
     // No timer may call into the library once it is gone.
     stopAutoSave();
+    releaseRememberedNotes();
     removeHostWindowHook();
     // Every change was written, and a failure reported, when it was made;
     // this write only repeats them (and puts a missing or damaged file right).

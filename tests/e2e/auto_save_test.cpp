@@ -157,12 +157,13 @@ TEST_F(AutoSave, TheOptionsCheckBoxTakesEffectAtOnce) {
 }
 
 TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
-    storeSetting(L"Folder", L"%temp%\\gone");
     loadPlugin();
-    const std::wstring folder = inTemp(L"gone"), note = joinPath(folder, L"n.note");
+    const std::wstring note = inTemp(L"n.note");
     openFile(note);
-    // The folder goes while the note is open: the editor cannot save it.
-    ASSERT_TRUE(DeleteFileW(note.c_str()) && RemoveDirectoryW(folder.c_str()));
+    // Another program holds the note open without sharing it: the editor
+    // cannot save it.
+    HANDLE holder = CreateFileW(note.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     std::future<SeenDialog> editorBox = answerNextMessageBox(IDOK);
     std::future<SeenDialog> quibletBox = answerNextMessageBox(IDOK);
     typeText("first");
@@ -183,6 +184,7 @@ TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnlyAfterTheNextChange) {
     EXPECT_EQ(L"Save failed", editorAgain.get().title);
     EXPECT_EQ(nullptr, none.get().hwnd);
     EXPECT_EQ(2u, saves());
+    CloseHandle(holder);
 }
 
 }  // namespace

@@ -175,7 +175,8 @@ void expectNoGrowth(const Usage& before, const Usage& after, long long toolbarIm
 const wchar_t* const kKeyNames[] = {L"OverrideFileNew", L"Overwrite",   L"CreateDir",        L"TabIcons",
                                     L"Folder",          L"FileMask",    L"Extension",        L"LastNote",
                                     L"DeleteEmptyNotes", L"DeleteOldNotes", L"OldNotesAge",  L"DeleteConfirm",
-                                    L"NotesPanelButton", L"AutoSaveNotes", L"PanelSort"};
+                                    L"NotesPanelButton", L"AutoSaveNotes", L"PanelSort",
+                                    L"DailyNote",       L"NoteTemplate"};
 
 // The keys of the section, each as often as it is there, sorted.
 std::vector<std::wstring> keysOnDisk() {
@@ -295,8 +296,16 @@ TEST_F(Endurance, AThousandNoteCommandsInOneLoadKeepNothing) {
             runCommand(kCleanNoteFolder);
             break;
         default:
+            // A note saved twice in one second has one path: the editor has
+            // it open twice and would ask about the tab left behind when it
+            // is activated. One document is kept.
+            trimEditor();
             // Now and then the last note is gone, and the plug-in says so.
             if (command % 100 == 3) {
+                // Its document is closed first: the editor asks about an open
+                // document whose file is gone.
+                newDocument();
+                trimEditor();
                 WIN32_FIND_DATAW found;
                 HANDLE search = FindFirstFileW(joinPath(folder, L"*.note").c_str(), &found);
                 std::vector<std::wstring> names;
@@ -310,10 +319,11 @@ TEST_F(Endurance, AThousandNoteCommandsInOneLoadKeepNothing) {
                 ASSERT_EQ(1u, seen.size()) << "command " << command;
                 ++told;
             } else {
+                // Opened, or, when it is open already, its tab activated.
                 runCommand(kOpenLastNote);
-                ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size()) << "command " << command;
+                ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size() + requestsOf(NPPM_ACTIVATEDOC).size())
+                    << "command " << command;
             }
-            trimEditor();
             break;
         }
     }

@@ -136,6 +136,77 @@ TEST_F(StandinHost, SaveAsWritesTheBytesAndOpenActivatesAnOpenFile) {
     EXPECT_EQ(missing, activeDocument().path);
 }
 
+// The spellings Notepad++ 8.9.7 was seen to give paths (a short TEMP is an
+// 8.3 path on many Windows machines), and when it looks at files on disk.
+TEST_F(StandinHost, PathsAreSpelledAndFilesLookedAtAsNotepadPlusPlusDoes) {
+    const std::wstring folder = joinPath(tempFolder(), L"Notes of a Long Name");
+    ASSERT_TRUE(makeFolders(folder));
+    wchar_t shortName[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(folder.c_str(), shortName, MAX_PATH), 0u);
+    const std::wstring shortFolder = shortName;
+    const std::wstring note = joinPath(folder, L"a.note"), shortNote = joinPath(shortFolder, L"a.note");
+    const auto send = [](UINT msg, const std::wstring& path) {
+        return SendMessageW(hostWindow(), msg, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    };
+    // Saved to: '/' and '..' resolved, the 8.3 folder kept.
+    newDocument("a");
+    EXPECT_EQ(TRUE, send(NPPM_SAVECURRENTFILEAS, shortFolder + L"/sub/../a.note"));
+    EXPECT_EQ(shortNote, activeDocument().path);
+    const INT_PTR saved = activeDocument().bufferId;
+    // Found by spelling only: opening it gives the long spelling, so it opens again.
+    EXPECT_EQ(TRUE, send(NPPM_SWITCHTOFILE, shortNote));
+    EXPECT_EQ(FALSE, send(NPPM_SWITCHTOFILE, note));
+    EXPECT_EQ(TRUE, send(NPPM_DOOPEN, shortFolder + L"\\..\\Notes of a Long Name\\a.note"));
+    EXPECT_EQ(note, activeDocument().path);
+    EXPECT_NE(saved, activeDocument().bufferId);
+    const INT_PTR opened = activeDocument().bufferId;
+
+    // Both views: the hidden second view holds "new 1"; the main view every tab.
+    EXPECT_EQ(3, SendMessageW(hostWindow(), NPPM_GETNBOPENFILES, 0, PRIMARY_VIEW));
+    EXPECT_EQ(1, SendMessageW(hostWindow(), NPPM_GETNBOPENFILES, 0, SECOND_VIEW));
+    EXPECT_EQ(documents()[0].bufferId, SendMessageW(hostWindow(), NPPM_GETBUFFERIDFROMPOS, 0, 1));
+    EXPECT_EQ(0, SendMessageW(hostWindow(), NPPM_GETBUFFERIDFROMPOS, 1, 1));
+    SendMessageW(hostWindow(), NPPM_ACTIVATEDOC, 0, 1);
+    EXPECT_EQ(saved, activeDocument().bufferId);
+
+    // Another program writes a file: nothing until its tab is activated,
+    // then one question; a save through the editor meanwhile makes the file
+    // its own, and no question comes.
+    const std::wstring other = joinPath(folder, L"b.note");
+    ASSERT_TRUE(writeFileBytes(other, "b"));
+    EXPECT_EQ(TRUE, send(NPPM_DOOPEN, other));
+    const INT_PTR b = activeDocument().bufferId;
+    activateDocument(saved);
+    ASSERT_TRUE(writeFileBytes(other, "from another program"));
+    std::future<SeenDialog> reload = answerNextMessageBox(IDYES);
+    activateDocument(b);
+    EXPECT_EQ(kReloadTitle, reload.get().title);
+    EXPECT_EQ("from another program", activeDocument().bytes);
+    ASSERT_TRUE(writeFileBytes(other, "again"));
+    activeDocument().bytes = "mine";
+    activeDocument().dirty = true;
+    EXPECT_EQ(TRUE, SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0));
+    std::future<SeenDialog> none = answerNextMessageBox(IDNO, 1000);
+    activateDocument(saved);
+    activateDocument(b);
+    EXPECT_EQ(nullptr, none.get().hwnd);
+    EXPECT_EQ("mine", readFileBytes(other));
+    // Gone, found when the editor itself is activated: No closes it.
+    ASSERT_TRUE(DeleteFileW(other.c_str()));
+    std::future<SeenDialog> keep = answerNextMessageBox(IDNO);
+    SendMessageW(hostWindow(), WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_EQ(kKeepFileTitle, keep.get().title);
+    EXPECT_EQ(3u, documents().size());
+
+    // File > Close asks about changes; Cancel keeps the document.
+    activateDocument(opened);
+    typeText("x");
+    std::future<SeenDialog> cancel = answerNextMessageBox(IDCANCEL);
+    SendMessageW(hostWindow(), NPPM_MENUCOMMAND, 0, IDM_FILE_CLOSE);
+    EXPECT_EQ(L"Save", cancel.get().title);
+    EXPECT_EQ(opened, activeDocument().bufferId);
+}
+
 TEST_F(StandinHost, DialogDriverReadsAndAnswersAMessageBox) {
     std::future<SeenDialog> seen = answerNextMessageBox(IDNO);
     int answer = MessageBoxW(hostWindow(), L"Overwrite it?", L"Quiblet Plugin", MB_YESNO | MB_ICONQUESTION);

@@ -40,6 +40,8 @@ const Key kKeys[] = {
     {L"NotesPanelButton", Kind::Switch, L"1"},
     {L"AutoSaveNotes", Kind::Switch, L"1"},
     {L"PanelSort", Kind::Number, L"0"},
+    {L"DailyNote", Kind::Text, L"$date$"},
+    {L"NoteTemplate", Kind::Text, L""},
 };
 
 const size_t kMaxText = 259;

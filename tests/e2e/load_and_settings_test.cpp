@@ -62,6 +62,8 @@ const std::vector<std::wstring> kDefaultSettingsFile = {
     L"NotesPanelButton=1",
     L"AutoSaveNotes=1",
     L"PanelSort=0",
+    L"DailyNote=$date$",
+    L"NoteTemplate=",
 };
 
 // A window procedure put on the editor's window by someone else (say another
@@ -75,7 +77,7 @@ LRESULT CALLBACK otherSubclass(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // ---- The exports and the command table --------------------------------------
 
-TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut) {
+TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverNineteenRowsWithOneShortcut) {
     loadPlugin();
     EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "isUnicode", "getName", "setInfo", "getFuncsArray",
                                         "TBMODIFICATION", "BUFFERACTIVATED", "READY"}),
@@ -85,12 +87,15 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut
     EXPECT_EQ(TRUE, p.unicode);
 
     // The first eleven rows keep their places (users bind shortcuts to
-    // rows); the panel's commands come after a separator.
-    ASSERT_EQ(14, p.itemCount);
-    const wchar_t* const names[14] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
-                                      L"Open last note", L"", L"Clean note folder", L"", L"Options...", L"",
-                                      L"About", L"", L"Notes panel", L"Search in notes..."};
-    for (int row = 0; row < 14; ++row) {
+    // rows); the panel's commands come after a separator, then the
+    // commands that keep text as notes.
+    const int kRows = 19;
+    ASSERT_EQ(kRows, p.itemCount);
+    const wchar_t* const names[kRows] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
+                                         L"Open last note", L"", L"Clean note folder", L"", L"Options...", L"",
+                                         L"About", L"", L"Notes panel", L"Search in notes...", L"", L"", L"",
+                                         L"Today's note", L"Save new documents as notes"};
+    for (int row = 0; row < kRows; ++row) {
         const FuncItem& item = p.items[row];
         SCOPED_TRACE(row);
         EXPECT_EQ(std::wstring(names[row]), std::wstring(item._itemName, wcsnlen(item._itemName, 64)));
@@ -112,7 +117,7 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut
     // The same table every time, with the ids the editor wrote into it.
     int count = 0;
     EXPECT_EQ(p.items, p.getFuncsArray(&count));
-    EXPECT_EQ(14, count);
+    EXPECT_EQ(kRows, count);
     EXPECT_EQ(kFirstCommandId + 10, p.items[10]._cmdID);
     const wchar_t* name = p.getName();
     EXPECT_STREQ(L"Quiblet", name);
@@ -208,6 +213,8 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndItsKeysAreWrittenBackNormalisedW
                   L"NotesPanelButton=1",
                   L"AutoSaveNotes=1",
                   L"PanelSort=0",
+                  L"DailyNote=$date$",
+                  L"NoteTemplate=",
               }),
               settingsFileLines(settingsFilePath()));
 }
@@ -495,7 +502,7 @@ TEST_F(PluginTest, ASettingsFileInAnyEncodingIsReadFromItsBytesAndRewrittenAsUtf
             L"; Gr\u00fc\u00dfe\r\n[Editor]\r\nTheme=Gr\u00fcn\r\n\r\n[Options]\r\nFolder=" + folder + L"\r\nFileMask=" + mask +
             L"\r\nOldNotesAge=31\r\n; kept\r\nOverrideFileNew=0\r\nOverwrite=0\r\nCreateDir=1\r\nTabIcons=5\r\n"
             L"Extension=.note\r\nLastNote=\r\nDeleteEmptyNotes=0\r\nDeleteOldNotes=0\r\nDeleteConfirm=1\r\n"
-            L"NotesPanelButton=1\r\nAutoSaveNotes=1\r\nPanelSort=0\r\n\r\n[Later]\r\nKey=\u00e9t\u00e9\r\n";
+            L"NotesPanelButton=1\r\nAutoSaveNotes=1\r\nPanelSort=0\r\nDailyNote=$date$\r\nNoteTemplate=\r\n\r\n[Later]\r\nKey=\u00e9t\u00e9\r\n";
         EXPECT_EQ(utf16Bytes(rewritten, false), readFileBytes(settingsFilePath()));
     }
 }

@@ -324,6 +324,26 @@ TEST_F(NotesPanel, EnterOnASearchThatFindsNothingCreatesOpensAndListsTheNote) {
     EXPECT_EQ(2u, documents().size()) << "opened twice";
 }
 
+// With a note template, its text follows the first line, put in and saved
+// by the editor.
+TEST_F(NotesPanel, ANoteMadeFromTheSearchTextGetsTheTemplateAfterItsFirstLine) {
+    ASSERT_TRUE(writeFileBytes(joinPath(tempFolder(), L"t.txt"), "due $DATE$\r\n- $cursor$"));
+    storeSetting(L"NoteTemplate", L"%temp%\\t.txt");
+    loadPlugin();
+    showPanel();
+    search(L"Plan");
+    pressInList(VK_RETURN, searchBox());
+    const std::wstring made = notePath(L"Plan.note");
+    const std::wstring date = todayStamp();
+    const std::string expected = "Plan\r\ndue " + std::string(date.begin(), date.end()) + "\r\n- ";
+    ASSERT_TRUE(pumpUntil([&] { return readFileBytes(made) == expected; })) << readFileBytes(made);
+    EXPECT_EQ(1u, requestsOf(NPPM_SAVECURRENTFILE).size());
+    const Document& opened = activeDocument();
+    EXPECT_EQ(made, opened.path);
+    EXPECT_FALSE(opened.dirty);
+    EXPECT_EQ(static_cast<INT_PTR>(expected.size()), opened.caret);
+}
+
 TEST_F(NotesPanel, F2RenamesAClosedNoteRefusesANameThatCannotBeOneAndHandsAnOpenNoteToTheEditor) {
     showNotesABC();
     // F2 is the editor's own shortcut too: its accelerator sees the key

@@ -22,6 +22,7 @@ const DWORD kPollMs = 10;
 const int kFolderBox = 201, kBrowseButton = 202, kFileMaskBox = 203, kExtensionBox = 204;
 const int kExpandButton = 205, kHelpButton = 206;
 const int kOlderThanBox = 215, kAgeBox = 216;
+const int kDailyNoteBox = 240, kNoteTemplateBox = 241;
 
 // The check boxes that stand for one setting each.
 struct Switch {
@@ -320,6 +321,11 @@ const ControlRow kControlRows[] = {
     {218, L"Button", L"Notes panel button on the toolbar (requires restart)", 5, 212, 210, 14,
      WS_TABSTOP | BS_AUTOCHECKBOX},
     {219, L"Button", L"Save notes automatically", 5, 227, 210, 14, WS_TABSTOP | BS_AUTOCHECKBOX},
+    {-1, L"Static", L"Today's note name:", 5, 247, 150, 12, WS_GROUP | SS_LEFT},
+    {240, L"Edit", L"", 5, 257, 150, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+    {-1, L"Static", L"Note template (a file new notes start from):", 5, 272, 210, 12, WS_GROUP | SS_LEFT},
+    {241, L"Edit", L"", 5, 282, 130, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+    {242, L"Button", L"...", 140, 281, 16, 14, WS_TABSTOP | BS_PUSHBUTTON},
     {IDOK, L"Button", L"OK", 165, 7, 50, 12, WS_TABSTOP | BS_DEFPUSHBUTTON},
     {IDCANCEL, L"Button", L"Cancel", 165, 24, 50, 12, WS_TABSTOP | BS_PUSHBUTTON},
     {205, L"Button", L"Expand", 165, 65, 50, 14, WS_TABSTOP | BS_PUSHBUTTON},
@@ -349,7 +355,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(220, reader.number());
-    EXPECT_EQ(245, reader.number());
+    EXPECT_EQ(298, reader.number());
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no menu
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no class of its own
     EXPECT_EQ(L"Quiblet Options", reader.text());
@@ -465,6 +471,8 @@ TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) 
     const std::wstring masks[3] = {L"mask-\u0141ukasz-\u7b14\u8bb0", L"%username%_$date$", longMask};
     const std::wstring extensions[3] = {L".one", L".2", L".three"};
     const std::wstring ages[3] = {L"30", L"0", L"365"};
+    const std::wstring dailyNames[3] = {L"day $date$", L"\u65e5\u8a18", L""};
+    const std::wstring templates[3] = {L"%temp%\\t\u00e9mplate.txt", L"", L"$nppdir$\\notes.tpl"};
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round + 1);
         // Every switch starts opposite to what the round wants, so each box
@@ -481,6 +489,8 @@ TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) 
             setItemText(dialog, kFileMaskBox, masks[round]);
             setItemText(dialog, kExtensionBox, extensions[round]);
             setItemText(dialog, kAgeBox, ages[round]);
+            setItemText(dialog, kDailyNoteBox, dailyNames[round]);
+            setItemText(dialog, kNoteTemplateBox, templates[round]);
             for (int i = 0; i < kSwitchCount; ++i) setChecked(dialog, kSwitches[i].id, kSwitchRounds[round][i] != 0);
             for (const IconBox& box : kIconBoxes) setChecked(dialog, box.id, (kIconRounds[round] & box.bit) != 0);
             clickButton(dialog, IDOK);
@@ -499,6 +509,8 @@ TEST_F(OptionsDialog, OkStoresEveryControlAsZeroOrOneAndOnlyTheFourToolbarBits) 
         EXPECT_EQ(masks[round].substr(0, 259), storedSetting(L"FileMask"));
         EXPECT_EQ(extensions[round], storedSetting(L"Extension"));
         EXPECT_EQ(ages[round], storedSetting(L"OldNotesAge"));
+        EXPECT_EQ(dailyNames[round], storedSetting(L"DailyNote"));
+        EXPECT_EQ(templates[round], storedSetting(L"NoteTemplate"));
         EXPECT_EQ(L"C:\\caf\u00e9.note", storedSetting(L"LastNote"));  // not the dialog's
     }
 }
@@ -723,6 +735,7 @@ TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesModallyAndCreatesTheFolder
         setItemText(dialog, kFolderBox, L"%temp%\\preview\\deeper");
         setItemText(dialog, kFileMaskBox, L"preview-note");
         setItemText(dialog, kExtensionBox, L".txt");
+        setItemText(dialog, kDailyNoteBox, L"daily");
         setChecked(dialog, 209, false);
         preview = pressForMessageBox(dialog, kExpandButton, &disabledUnderTheBox);
         afterPreview = readShown(dialog);
@@ -734,7 +747,9 @@ TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesModallyAndCreatesTheFolder
     EXPECT_EQ(L"Quiblet", preview.title);
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), preview.iconStyle);
     EXPECT_EQ(std::vector<int>{IDOK}, preview.buttons);
-    EXPECT_EQ(joinPath(created, L"preview-note.txt"), preview.text);
+    // Today's note too, by the typed name and the same folder and extension.
+    EXPECT_EQ(joinPath(created, L"preview-note.txt") + L"\n\nToday's note:\n" + joinPath(created, L"daily.txt"),
+              preview.text);
     EXPECT_TRUE(folderExists(created));
     EXPECT_EQ(L"%temp%\\preview\\deeper", afterPreview.folder);  // the boxes keep their texts
     EXPECT_EQ(L".txt", afterPreview.extension);
@@ -755,7 +770,9 @@ TEST_F(OptionsDialog, ExpandShowsThePathOfTheEditBoxesModallyAndCreatesTheFolder
         clickButton(dialog, IDCANCEL);
     });
     unloadPlugin();
-    EXPECT_EQ(joinPath(notCreated, L"preview-note.txt"), preview.text);
+    EXPECT_EQ(joinPath(notCreated, L"preview-note.txt") + L"\n\nToday's note:\n" +
+                  joinPath(notCreated, todayStamp() + L".txt"),
+              preview.text);
     EXPECT_FALSE(folderExists(notCreated));
     EXPECT_EQ(L"%temp%\\stored", storedSetting(L"Folder"));
     EXPECT_EQ(L"0", storedSetting(L"CreateDir"));
@@ -860,6 +877,35 @@ TEST_F(OptionsDialog, FolderBrowserOpensOnTheExpandedFolderBoxAndAChoiceChangesO
     EXPECT_EQ(chosen.after.folder, storedSetting(L"Folder"));  // with OK only
     EXPECT_EQ(L"mask", storedSetting(L"FileMask"));
     EXPECT_EQ(L".ext", storedSetting(L"Extension"));
+}
+
+// "..." beside the note template opens the open-file dialog (owned by the
+// Options dialog); the file chosen there goes into the box, and only there.
+TEST_F(OptionsDialog, TheTemplatePickerPutsTheChosenFileInTheTemplateBoxOnly) {
+    const std::wstring chosen = joinPath(tempFolder(), L"day template.txt");
+    ASSERT_TRUE(writeFileBytes(chosen, "# $date$"));
+    loadPlugin();
+    SeenDialog picker;
+    std::wstring inTheBox, folderBox;
+    runOptions([&](HWND dialog) {
+        std::future<SeenDialog> open = onNextDialogOwnedBy(dialog, [&chosen](HWND picker) {
+            const int kFileNameBox = 1148;  // the dialog's file name combo box (cmb13)
+            HWND name = GetDlgItem(picker, kFileNameBox);
+            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+            clickButton(picker, IDOK);
+        });
+        clickButton(dialog, 242);
+        picker = open.get();
+        inTheBox = itemText(dialog, kNoteTemplateBox);
+        folderBox = itemText(dialog, kFolderBox);
+        clickButton(dialog, IDCANCEL);
+    });
+    ASSERT_NE(nullptr, picker.hwnd) << "no open-file dialog owned by the Options dialog";
+    EXPECT_EQ(L"Select the note template", picker.title);
+    EXPECT_EQ(longPath(chosen), longPath(inTheBox));
+    EXPECT_EQ(L"%temp%", folderBox);
+    unloadPlugin();
+    EXPECT_EQ(L"<missing>", storedSetting(L"NoteTemplate"));  // Cancel stores nothing
 }
 
 // ---- Screenshot for the documentation (scripts/screenshots-dialogs.sh) ---------

@@ -24,6 +24,13 @@ const int kAbout = 10;
 const int kNotesPanel = 12;
 const int kSearchInNotes = 13;
 
+// Today as $date$ gives it (yyyyMMdd).
+inline std::wstring todayStamp() {
+    wchar_t date[16] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, nullptr, L"yyyyMMdd", date, ARRAYSIZE(date));
+    return date;
+}
+
 class PluginTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -6,8 +6,27 @@
 namespace standin {
 
 struct HostConfig;
+struct Request;
 // How the editor was started (startHost).
 const HostConfig& hostConfig();
+
+// The main window's title, before the active document's name.
+const wchar_t kHostTitle[] = L"Quiblet stand-in editor";
+
+// ---- Documents (host_documents.cpp) ----
+// The documents of a fresh editor: "new 1", in both views.
+void resetDocuments();
+// The editor exits: its documents are closed, and an empty one is left.
+void clearDocumentsForExit();
+// Asks about every modified document, as the editor does before it closes
+// them all; false when the user keeps the editor running.
+bool settleModifiedDocuments();
+// The editor became the active program again: it looks at the active
+// document's file.
+void editorActivated();
+// Answers the requests about documents and their files; false for another
+// request.
+bool answerDocumentRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request, LRESULT* result);
 
 // Runs the plug-in row whose command id this is; false when no row has it.
 bool runPluginCommandId(int commandId);

@@ -87,6 +87,8 @@ INT_PTR clampedPosition(const Document& d, INT_PTR position) {
     return position < 0 || position > size ? size : position;
 }
 
+void appendBytes(const char* bytes, size_t count);
+
 LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
     Document& d = activeDocument();
     size_t start = 0, length = 0;
@@ -107,6 +109,17 @@ LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
         d.anchor = d.caret = static_cast<INT_PTR>(d.bytes.size());
         d.scrolledTo = d.caret;
         return 0;
+    case SCI_GOTOPOS:
+        d.anchor = d.caret = clampedPosition(d, static_cast<INT_PTR>(wParam));
+        d.scrolledTo = d.caret;
+        return 0;
+    case SCI_APPENDTEXT:
+        // Scintilla: at the end, the caret where it was; a read-only
+        // document takes nothing.
+        if (lParam && !d.readOnly) appendBytes(reinterpret_cast<const char*>(lParam), wParam);
+        return 0;
+    case SCI_GETEOLMODE:
+        return d.eolMode;
     case SCI_SCROLLCARET:
         d.scrolledTo = d.caret;
         return 0;
@@ -197,20 +210,28 @@ HWND currentViewWindow() { return currentView() == 1 ? secondView() : mainView()
 // The editor passes its views' notifications on with idFrom 0.
 void notifyFromView(UINT code, int modificationType = 0) { notifyPlugin(code, currentViewWindow(), 0, modificationType); }
 
+// Bytes added at the end of the active document, as Scintilla reports one
+// change: leaving the save point comes first. performedBy: who made it.
+void insertAtEnd(const char* bytes, size_t count, int performedBy) {
+    Document& d = activeDocument();
+    const bool wasSaved = !d.dirty;
+    d.bytes.append(bytes, count);
+    d.dirty = true;
+    if (wasSaved) notifyFromView(SCN_SAVEPOINTLEFT);
+    notifyFromView(SCN_MODIFIED, SC_MOD_INSERTTEXT | performedBy);
+    InvalidateRect(mainView(), nullptr, TRUE);
+}
+
+// SCI_APPENDTEXT: Scintilla marks every change but undo and redo as the user's.
+void appendBytes(const char* bytes, size_t count) {
+    if (count > 0) insertAtEnd(bytes, count, kPerformedByUser);
+}
+
 }  // namespace
 
 bool typeText(const std::string& text) {
     if (activeDocument().readOnly) return false;
-    for (char c : text) {
-        Document& d = activeDocument();
-        const bool wasSaved = !d.dirty;
-        d.bytes += c;
-        d.dirty = true;
-        // As Scintilla reports it: leaving the save point comes first.
-        if (wasSaved) notifyFromView(SCN_SAVEPOINTLEFT);
-        notifyFromView(SCN_MODIFIED, SC_MOD_INSERTTEXT | kPerformedByUser);
-    }
-    InvalidateRect(mainView(), nullptr, TRUE);
+    for (char c : text) insertAtEnd(&c, 1, kPerformedByUser);
     return true;
 }
 

@@ -21,19 +21,12 @@ namespace standin {
 namespace {
 
 const wchar_t kHostClass[] = L"QuibletStandinHost";
-const wchar_t kHostTitle[] = L"Quiblet stand-in editor";
 const int kToolbarId = 100;
 const int kMainViewId = 101;
 const int kSecondViewId = 102;
 // Editor requests lie in these ranges.
 const UINT kNppRequestEnd = NPPMSG + 1000;
 const UINT kRunCommandEnd = RUNCOMMAND_USER + 100;
-// The editor's own boxes.
-const wchar_t kSaveFailedTitle[] = L"Save failed";
-const wchar_t kSaveFailedText[] = L"Please check whether if this file is opened in another program";
-const wchar_t kCreateFileTitle[] = L"Create new file";
-const wchar_t kSaveTitle[] = L"Save";
-const wchar_t kReadOnlyTitle[] = L"Save Failed - File is Read-Only";
 // setDarkMode from any thread: wParam 1 dark, 0 light.
 const UINT kSwitchDarkMode = WM_APP + 1;
 // runOnHostThread: lParam the work.
@@ -47,11 +40,6 @@ struct HostState {
     HWND toolbar = nullptr;
     HWND lastFocusedView = nullptr;  // the view the user was in last
     HIMAGELIST fluentImages = nullptr;  // the toolbar's images in a Fluent set
-    std::vector<Document> documents;
-    INT_PTR activeId = 0;
-    int currentView = 0;  // 0 main, 1 second
-    INT_PTR nextBufferId = 0x1000;
-    int nextUntitled = 1;
     std::wstring currentWord;
     std::map<UINT, std::pair<bool, std::wstring>> overrides;
     std::vector<Request> requests;
@@ -66,20 +54,6 @@ struct HostState {
 };
 
 HostState g;
-
-Document* findDocument(INT_PTR bufferId) {
-    for (Document& d : g.documents)
-        if (d.bufferId == bufferId) return &d;
-    return nullptr;
-}
-
-// The window title names the active document, as the editor's does.
-void showActiveDocument() {
-    if (!g.main) return;
-    std::wstring title = std::wstring(kHostTitle) + L" - " + fullPathOf(activeDocument());
-    SetWindowTextW(g.main, title.c_str());
-    InvalidateRect(g.mainView, nullptr, TRUE);
-}
 
 std::wstring folderOf(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
@@ -131,84 +105,6 @@ std::wstring configDir() {
     return joinPath(exeFolder(), L"plugins\\Config");
 }
 
-bool samePath(const std::wstring& a, const std::wstring& b) {
-    wchar_t fullA[MAX_PATH * 2], fullB[MAX_PATH * 2];
-    if (!GetFullPathNameW(a.c_str(), ARRAYSIZE(fullA), fullA, nullptr) ||
-        !GetFullPathNameW(b.c_str(), ARRAYSIZE(fullB), fullB, nullptr))
-        return false;
-    return lstrcmpiW(fullA, fullB) == 0;
-}
-
-LRESULT openFile(const std::wstring& path) {
-    for (const Document& d : g.documents) {
-        if (!d.path.empty() && samePath(d.path, path)) {
-            activateDocument(d.bufferId);
-            return TRUE;
-        }
-    }
-    std::string bytes;
-    if (!fileExists(path) && !folderExists(path)) {
-        // The editor offers to create a file that is not there.
-        const std::wstring question = L"\"" + path + L"\" doesn't exist. Create it?";
-        if (MessageBoxW(g.main, question.c_str(), kCreateFileTitle, MB_YESNO) != IDYES) return FALSE;
-        if (!writeFileBytes(path, bytes)) return FALSE;
-    }
-    if (!readFileInto(path, &bytes)) return FALSE;
-    newDocument(bytes, SC_CP_UTF8, path);
-    return TRUE;
-}
-
-Document* documentAt(const std::wstring& path) {
-    for (Document& d : g.documents) {
-        const bool same = d.path.empty() ? lstrcmpiW(fullPathOf(d).c_str(), path.c_str()) == 0 : samePath(d.path, path);
-        if (same) return &d;
-    }
-    return nullptr;
-}
-
-// The document is as saved now: the view that shows it reports its save
-// point, then the plug-in hears NPPN_FILESAVED.
-void markSaved(INT_PTR bufferId) {
-    Document* d = findDocument(bufferId);
-    if (!d) return;
-    d->dirty = false;
-    d->savedBytes = d->bytes;
-    if (bufferId == g.activeId) {
-        notifyPlugin(SCN_SAVEPOINTREACHED, g.currentView == 1 ? g.secondView : g.mainView, 0);
-    }
-    notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
-}
-
-// A save the editor cannot do is reported in its own box.
-LRESULT saveActiveAs(const std::wstring& path, bool asCopy) {
-    Document& d = activeDocument();
-    if (path.empty() || !writeFileBytes(path, d.bytes)) {
-        MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
-        return FALSE;
-    }
-    if (!asCopy) {
-        d.path = path;
-        showActiveDocument();
-        markSaved(d.bufferId);
-    }
-    return TRUE;
-}
-
-// Asks about every modified document, as the editor does before it closes
-// them all; false when the user keeps the editor running.
-bool settleModifiedDocuments() {
-    for (Document& d : g.documents) {
-        if (!d.dirty) continue;
-        const std::wstring question = L"Save file \"" + fullPathOf(d) + L"\" ?";
-        const int answer = MessageBoxW(g.main, question.c_str(), kSaveTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
-        if (answer == IDNO) continue;
-        // The editor's Save As for a document never saved is not played here.
-        if (answer != IDYES || d.path.empty() || !writeFileBytes(d.path, d.bytes)) return false;
-        markSaved(d.bufferId);
-    }
-    return true;
-}
-
 // WM_CLOSE: the documents are closed first, and the user may cancel there;
 // only then is the exit real (see closeEditor).
 void closeForExit(HWND hwnd) {
@@ -218,38 +114,10 @@ void closeForExit(HWND hwnd) {
         notifyPlugin(NPPN_CANCELSHUTDOWN, hwnd);
         return;
     }
-    g.documents.clear();
-    newDocument();
+    clearDocumentsForExit();
     g.exited = true;
     shutDownPlugin();
     if (g.config.closeDestroysWindow) DestroyWindow(hwnd);
-}
-
-// The editor's File > Save of one document (NPPM_SAVECURRENTFILE,
-// NPPM_SAVEFILE), as seen in Notepad++ 8.9.7: an unchanged document is not
-// saved; a read-only one (Edit > Read-Only) gets a box; one never saved asks
-// for a name; a file it cannot write still gets NPPN_FILESAVED, then a box.
-LRESULT saveDocument(INT_PTR bufferId, Request* request) {
-    Document* d = findDocument(bufferId);
-    if (!d) return FALSE;
-    if (request) request->text = fullPathOf(*d);
-    if (!d->dirty) return FALSE;
-    if (d->readOnly) {
-        const std::wstring text = L"\"" + d->path + L"\"\nThe file is read-only and cannot be saved.";
-        MessageBoxW(g.main, text.c_str(), kReadOnlyTitle, MB_OK | MB_ICONWARNING);
-        return FALSE;
-    }
-    if (d->path.empty()) {
-        MessageBoxW(g.main, L"The editor asks where to save the document.", kSaveAsTitle, MB_OKCANCEL);
-        return FALSE;
-    }
-    if (!writeFileBytes(d->path, d->bytes)) {
-        notifyPlugin(NPPN_FILESAVED, g.main, static_cast<UINT_PTR>(bufferId));
-        MessageBoxW(g.main, kSaveFailedText, kSaveFailedTitle, MB_OK | MB_ICONWARNING);
-        return FALSE;
-    }
-    markSaved(bufferId);
-    return TRUE;
 }
 
 // The editor's own File/New image in a Fluent set: a page outline with a
@@ -423,57 +291,12 @@ LRESULT showDocked(HWND client, bool show) {
 }
 
 LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) {
-    const wchar_t* path = reinterpret_cast<const wchar_t*>(lParam);
+    LRESULT answer = 0;
+    if (answerDocumentRequest(msg, wParam, lParam, request, &answer)) return answer;
     switch (msg) {
     case NPPM_GETPLUGINSCONFIGDIR:
         if (!g.config.answerConfigDir) return FALSE;
         return writeAnswer(configDir(), wParam, lParam, request);
-    case NPPM_MENUCOMMAND:
-        // Carried out here, never as WM_COMMAND to the main window.
-        if (lParam == IDM_FILE_NEW && g.config.fileNewMakesDocument) newDocument();
-        return TRUE;
-    case NPPM_GETCURRENTBUFFERID:
-        return activeDocument().bufferId;
-    case NPPM_GETCURRENTSCINTILLA:
-        if (lParam) *reinterpret_cast<int*>(lParam) = g.currentView;
-        return TRUE;
-    case NPPM_GETFULLPATHFROMBUFFERID: {
-        // -1 for no such document; otherwise its length. The editor copies
-        // the whole path into the buffer, whatever its room.
-        const Document* d = findDocument(static_cast<INT_PTR>(wParam));
-        if (!d) return -1;
-        request->text = fullPathOf(*d);
-        if (lParam)
-            memcpy(reinterpret_cast<wchar_t*>(lParam), request->text.c_str(), (request->text.size() + 1) * sizeof(wchar_t));
-        return static_cast<LRESULT>(request->text.size());
-    }
-    case NPPM_SAVECURRENTFILE:
-        return saveDocument(activeDocument().bufferId, request);
-    case NPPM_SAVEFILE: {
-        // TRUE whenever the path is an open document, saved or not.
-        const Document* d = path ? documentAt(path) : nullptr;
-        if (!d) {
-            request->text = path ? path : L"";
-            return FALSE;
-        }
-        saveDocument(d->bufferId, request);
-        return TRUE;
-    }
-    case NPPM_SAVECURRENTFILEAS:
-        request->text = path ? path : L"";
-        return saveActiveAs(request->text, wParam != 0);
-    case NPPM_DOOPEN:
-        request->text = path ? path : L"";
-        return path ? openFile(request->text) : FALSE;
-    case NPPM_SWITCHTOFILE: {
-        // An open document of that path becomes the active one (TRUE);
-        // otherwise nothing happens (FALSE).
-        request->text = path ? path : L"";
-        const Document* d = path ? documentAt(path) : nullptr;
-        if (!d) return FALSE;
-        activateDocument(d->bufferId);
-        return TRUE;
-    }
     case NPPM_ADDTOOLBARICON:
         return addToolbarButton(wParam, lParam, false);
     case NPPM_GETNPPVERSION:
@@ -578,6 +401,11 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case kRunWork:
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
         return 0;
+    case WM_ACTIVATEAPP:
+        // The editor looks at the active document's file when it becomes
+        // the active program again.
+        if (wParam) editorActivated();
+        return 0;
     case WM_ACTIVATE:
         // The editor gives the keyboard focus back to the document, in the
         // view the user was in, whenever its window becomes active again
@@ -678,7 +506,7 @@ bool startHost(const HostConfig& config) {
         return false;
     }
     layoutWindows();
-    newDocument();
+    resetDocuments();
     if (config.visible) {
         ShowWindow(g.main, SW_SHOW);
         UpdateWindow(g.main);
@@ -707,50 +535,6 @@ HWND secondView() { return g.secondView; }
 HWND hostToolbar() { return g.toolbar; }
 NppData nppData() { return NppData{g.main, g.mainView, g.secondView}; }
 
-Document& newDocument(const std::string& bytes, int codePage, const std::wstring& path) {
-    Document d;
-    d.bufferId = g.nextBufferId;
-    g.nextBufferId += 0x10;
-    d.path = path;
-    d.bytes = bytes;
-    d.codePage = codePage;
-    d.savedBytes = bytes;
-    if (path.empty()) d.untitledNumber = g.nextUntitled++;
-    g.documents.push_back(d);
-    activateDocument(d.bufferId);
-    return g.documents.back();
-}
-
-Document& activeDocument() {
-    Document* d = findDocument(g.activeId);
-    return d ? *d : newDocument();
-}
-
-std::vector<Document>& documents() { return g.documents; }
-
-void activateDocument(INT_PTR bufferId, int view) {
-    if (!findDocument(bufferId)) return;
-    if (view < 0) view = g.currentView;
-    const bool switched = bufferId != g.activeId || view != g.currentView;
-    g.activeId = bufferId;
-    g.currentView = view;
-    showActiveDocument();
-    if (switched) notifyPlugin(NPPN_BUFFERACTIVATED, g.main, static_cast<UINT_PTR>(bufferId));
-}
-
-int currentView() { return g.currentView; }
-
-bool saveActiveDocument() { return saveDocument(activeDocument().bufferId, nullptr) != FALSE; }
-
-void setReadOnly(INT_PTR bufferId, bool readOnly) {
-    Document* d = findDocument(bufferId);
-    if (!d) return;
-    d->readOnly = readOnly;
-    const UINT_PTR kBufferDirty = 2;  // DOCSTATUS_BUFFERDIRTY
-    notifyPlugin(NPPN_READONLYCHANGED, reinterpret_cast<HWND>(bufferId),
-                 (readOnly ? DOCSTATUS_READONLY : 0) | (d->dirty ? kBufferDirty : 0));
-}
-
 void setCurrentWord(const std::wstring& word) { g.currentWord = word; }
 
 void overrideTextQuery(UINT msg, bool answer, const std::wstring& text) {
@@ -758,10 +542,6 @@ void overrideTextQuery(UINT msg, bool answer, const std::wstring& text) {
 }
 
 void clearTextQueryOverrides() { g.overrides.clear(); }
-
-std::wstring fullPathOf(const Document& document) {
-    return document.path.empty() ? L"new " + std::to_wstring(document.untitledNumber) : document.path;
-}
 
 bool textQueryAnswer(UINT msg, std::wstring* answer) {
     auto found = g.overrides.find(msg);

@@ -22,6 +22,14 @@ namespace standin {
 
 // ---- The editor's state -------------------------------------------------
 
+// What the editor knows of a document's file: whether it is there, its
+// size and when it was last written, as of its last load, save or look.
+struct DiskState {
+    bool exists = false;
+    ULONGLONG size = 0;
+    FILETIME written = {};
+};
+
 struct Document {
     INT_PTR bufferId = 0;
     std::wstring path;       // empty: "new N", never saved
@@ -39,6 +47,11 @@ struct Document {
     // SCI_SETTARGETRANGE / SCI_SEARCHINTARGET, and SCI_SETSEARCHFLAGS.
     INT_PTR targetStart = 0, targetEnd = 0;
     int searchFlags = 0;
+    int eolMode = SC_EOL_CRLF;  // what SCI_GETEOLMODE answers (the editor's default on Windows)
+    // The views whose tabs hold it (0 main, 1 second), in the order of
+    // documents().
+    bool inView[2] = {false, false};
+    DiskState known;         // its file, as the editor last knew it
 };
 
 struct HostConfig {
@@ -125,14 +138,34 @@ HWND secondView();
 HWND hostToolbar();
 NppData nppData();
 
-// Documents. newDocument() makes a document and activates it.
+// The editor's questions when a file changed on disk without it.
+const wchar_t kReloadTitle[] = L"Reload";
+const wchar_t kKeepFileTitle[] = L"Keep non existing file";
+
+// Documents, as Notepad++ 8.9.7 keeps them: a document a view holds has a
+// place among that view's tabs (NPPM_GETNBOPENFILES, NPPM_GETBUFFERIDFROMPOS,
+// NPPM_ACTIVATEDOC); the second view, even hidden, holds "new 1" from the
+// start. NPPM_DOOPEN gives a file its full path with long names and, when a
+// document of that spelling is open, activates it instead; a path saved to
+// with NPPM_SAVECURRENTFILEAS has '/' and '..' resolved but keeps its 8.3
+// parts; NPPM_SWITCHTOFILE and NPPM_SAVEFILE find a document by the spelling
+// of its path (ignoring case). When a document's tab is activated, or the
+// editor itself (WM_ACTIVATEAPP), the editor looks at its file: changed
+// since the editor last loaded or saved it, it asks whether to reload it
+// (kReloadTitle); gone, whether to keep the document (kKeepFileTitle; No
+// closes it). A save through the editor makes the file on disk its own.
+// NPPM_MENUCOMMAND with IDM_FILE_CLOSE closes the active document after the
+// editor's question about its changes.
+//
+// newDocument() makes a document in the current view and activates it.
 Document& newDocument(const std::string& bytes = std::string(), int codePage = SC_CP_UTF8,
                       const std::wstring& path = std::wstring());
 Document& activeDocument();
 std::vector<Document>& documents();
 // Shows the document in a view (0 main, 1 second; -1 the current one), which
-// becomes the current view, and tells the plug-in (NPPN_BUFFERACTIVATED)
-// when that changed what is active.
+// becomes the current view and holds it from then on, and tells the plug-in
+// (NPPN_BUFFERACTIVATED) when that changed what is active; the editor then
+// looks at its file.
 void activateDocument(INT_PTR bufferId, int view = -1);
 // The current view, as NPPM_GETCURRENTSCINTILLA answers.
 int currentView();

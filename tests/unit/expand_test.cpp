@@ -232,3 +232,23 @@ TEST_F(Expansion, TheNoteFolderAndTheListingRootFromTheFolderTemplate) {
 }
 
 }  // namespace
+
+// A note body is filled in one pass: what a value holds stays as it is,
+// nothing is made safe for a file name, %...% is text, and $firstline$
+// waits for the note's own first line.
+TEST_F(Expansion, ANoteBodyTakesTheValuesAsTheyAreAndMarksTheCaretOnce) {
+    openDocument(L"C:\\work\\a$time$b.txt");
+    standin::setCurrentWord(L"x:y");
+    const std::wstring text = L"$NAME$ $word$ $WORD$ $firstline$ %username% $date$$Cursor$|$cursor$end";
+    NoteBody body = {};
+    ASSERT_TRUE(expandNoteBody(text.c_str(), text.size(), &body));
+    EXPECT_EQ(L"a$time$b x:y $WORD$ $firstline$ %username% 20240302|end", std::wstring(body.text, body.length));
+    EXPECT_TRUE(body.hasCursor);
+    EXPECT_EQ(std::wstring(L"a$time$b x:y $WORD$ $firstline$ %username% 20240302").size(), body.cursor);
+    freeNoteBody(&body);
+
+    ASSERT_TRUE(expandNoteBody(L"", 0, &body));
+    EXPECT_EQ(0u, body.length);
+    EXPECT_FALSE(body.hasCursor);
+    freeNoteBody(&body);
+}

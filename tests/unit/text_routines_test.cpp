@@ -85,6 +85,20 @@ TEST(FileNameSafety, CharactersAFileNameCannotHoldBecomeUnderscores) {
 // Ages in 100-nanosecond units.
 const LONGLONG kDay = 24LL * 60 * 60 * 10000000;
 
+// A taken note name gets " (2)", " (3)"... before its extension, never in a
+// folder's name, and never a path cut to fit.
+TEST(NumberedNotePath, TheNumberGoesBeforeTheExtensionOfTheNameAndMustFit) {
+    wchar_t numbered[kExpansionCapacity];
+    ASSERT_TRUE(numberedNotePath(L"C:\\notes\\plan.note", 2, numbered));
+    EXPECT_STREQ(L"C:\\notes\\plan (2).note", numbered);
+    ASSERT_TRUE(numberedNotePath(L"C:\\notes.d\\plan 1.5.note", 13, numbered));
+    EXPECT_STREQ(L"C:\\notes.d\\plan 1.5 (13).note", numbered);
+    ASSERT_TRUE(numberedNotePath(L"C:\\notes.d\\plan", 3, numbered));
+    EXPECT_STREQ(L"C:\\notes.d\\plan (3)", numbered);
+    const std::wstring full = L"C:\\" + std::wstring(250, L'n') + L".note";  // 259 characters
+    EXPECT_FALSE(numberedNotePath(full.c_str(), 2, numbered));
+}
+
 TEST(NoteDayCount, CountsYearsAs365DaysAndMonthsAs30) {
     const struct { LONGLONG age; int days; } table[] = {
         {0, 1}, {1 * kDay, 2}, {30 * kDay, 31}, {31 * kDay, 31}, {58 * kDay, 58},
