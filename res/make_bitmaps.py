@@ -9,10 +9,9 @@ pixels are light grey (192, 192, 192): the editor loads the bitmaps with
 LR_LOADMAP3DCOLORS, which turns that grey into the toolbar's own colour, so
 the pad gets rounded corners on any theme.
 
-The icons keep their smallest size as a plain 32-bit image and store the
-larger ones as PNG images (which icon resources may hold since Windows
-Vista): lossless, so every pixel stays as drawn, and about a tenth of the
-size.
+The icons store every size as a PNG image (which icon resources may hold
+since Windows Vista): lossless, so every pixel stays as drawn, and about a
+tenth of the size.
 
 Usage: make_bitmaps.py OUTPUT_FOLDER
   writes note_o/s/n/l/p.bmp, note_o/s/n/l/p_light.ico, note_o/s/n/l/p_dark.ico, and
@@ -146,9 +145,6 @@ def bmp_bytes(rows):
 # a pixel takes as much of a shape as lies within half a pixel of it.
 
 ICON_SIZES = (16, 20, 24, 32, 40, 48)
-# Sizes from this one up are stored as PNG images. The smallest stays a
-# plain image: it is the size loaded at 100 % scaling and gains least.
-PNG_FROM_SIZE = 20
 
 THEMES = {
     # stroke, pad fill, accent; the dark variant sits on a dark toolbar.
@@ -298,25 +294,6 @@ def render(layers, theme, size):
     return rows
 
 
-def plain_icon_image(size, rows):
-    """A 32-bit image with an alpha channel and its AND mask, as icons held
-    them before PNG."""
-    pixels = bytearray()
-    for row in reversed(rows):
-        for r, g, b, a in row:
-            pixels += bytes((b, g, r, a))
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(rows):
-        bits = bytearray(mask_stride)
-        for x, (_, _, _, a) in enumerate(row):
-            if a == 0:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
-    return info + pixels + mask
-
-
 def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
@@ -332,12 +309,13 @@ def png_bytes(size, rows):
 
 
 def ico_bytes(images):
-    """A multi-size .ico file: the small sizes as plain 32-bit images, the
-    larger as PNG images."""
+    """A multi-size .ico file of PNG images. (The 16 px one used to be a plain
+    32-bit image; as PNG it takes a quarter of the bytes, which the library,
+    its sections on page boundaries, needs to stay under 150 KB.)"""
     entries, blobs = b"", b""
     offset = 6 + 16 * len(images)
     for size, rows in images:
-        blob = png_bytes(size, rows) if size >= PNG_FROM_SIZE else plain_icon_image(size, rows)
+        blob = png_bytes(size, rows)
         entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
         blobs += blob

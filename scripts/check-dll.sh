@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks a built Quiblet.dll: it imports only Windows system DLLs (no mingw
 # runtime), exports exactly the editor's six functions under their plain
-# names, is built for the expected machine, carries its resources and is
-# no larger than 150 KB.
+# names, is built for the expected machine, carries its resources, keeps its
+# sections on page boundaries in the file (Wine maps such a library instead
+# of copying it, which the editor's start-up pays for) and is no larger than
+# 150 KB.
 # Given the DLL of another build, it also checks that both carry the same
 # resources and the same version resource.
 #   check-dll.sh OBJDUMP Quiblet.dll x86|x64|arm64 [OTHER_BUILD/Quiblet.dll]
@@ -56,12 +58,14 @@ RT_BITMAP, RT_DIALOG, RT_VERSION = 2, 5, 16
 REQUIRED = {(RT_DIALOG, 200, 1033), (RT_VERSION, 1, 1033)} | {(RT_BITMAP, n, 1033) for n in range(300, 304)}
 
 def read_pe(path):
-    """The machine and every resource as {(type, name, language): data}."""
+    """The machine, the file alignment and every resource as
+    {(type, name, language): data}."""
     data = open(path, "rb").read()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     machine, sections = struct.unpack_from("<HH", data, pe + 4)[0:2]
     optional_size = struct.unpack_from("<H", data, pe + 20)[0]
     optional = pe + 24
+    file_alignment = struct.unpack_from("<I", data, optional + 36)[0]
     directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
     rsrc_rva, rsrc_size = struct.unpack_from("<II", data, directories + 2 * 8)
     table = optional + optional_size
@@ -85,16 +89,18 @@ def read_pe(path):
     if rsrc_size:
         base = offset(rsrc_rva)
         walk(base, ())
-    return machine, resources
+    return machine, file_alignment, resources
 
 problems = []
-machine, resources = read_pe(dll)
+machine, file_alignment, resources = read_pe(dll)
 if machine != MACHINES[arch]:
     problems.append(f"machine {machine:#x}, expected {MACHINES[arch]:#x} ({arch})")
+if file_alignment != 0x1000:
+    problems.append(f"file alignment {file_alignment:#x}, expected 0x1000 (sections on page boundaries)")
 for missing in sorted(REQUIRED - resources.keys()):
     problems.append("no resource type %d, name %d, language %d" % missing)
 if reference:
-    _, others = read_pe(reference)
+    _, _, others = read_pe(reference)
     if resources.keys() != others.keys():
         problems.append(f"resources {sorted(resources.keys(), key=str)} differ from {reference}'s {sorted(others.keys(), key=str)}")
     elif resources[(RT_VERSION, 1, 1033)] != others[(RT_VERSION, 1, 1033)]:

@@ -70,35 +70,34 @@ static LONGLONG asCount(const FILETIME& time) {
     return static_cast<LONGLONG>(value.QuadPart);
 }
 
-static bool sameTime(const LARGE_INTEGER& now, const FILETIME& listed) { return now.QuadPart == asCount(listed); }
-
 // Deletes the note at path if it is still the one the listing judged
-// (listed): a plain file on disk, not a folder, link or device, with the
-// same creation and last-write times and size, and, when it was judged
-// empty for holding only a byte-order mark, still only that. A note that
-// another program (a sync client, another editor) wrote meanwhile, even
-// while the question was open, is kept. It is checked and deleted through
-// one handle, which lets no writer in between the two. (The two small
-// queries, not GetFileInformationByHandle: its volume serial number costs
-// Wine milliseconds for every note.)
+// (listed): a plain file, not a folder or link, with the same creation and
+// last-write times and size, and, when it was judged empty for holding only
+// a byte-order mark, still only that. A note that another program (a sync
+// client, another editor) wrote meanwhile, even while the question was
+// open, is kept.
+// The note is opened first, with a handle that lets no writer in and no one
+// rename or delete it (nor, on Windows, rename a folder above it): from then
+// on the path names this very file, and the file cannot change. So its state
+// is read by the path, and it is deleted through the handle. (Asked through
+// the handle instead, Wine fetches the file from its server first, which
+// made every deletion cost half as much again as a plain DeleteFileW.) A
+// device (con.note opens the console on older Windows) has none of the
+// listed file's times.
 static void deleteIfUnchanged(const wchar_t* path, const WIN32_FIND_DATAW& listed, bool old) {
     HANDLE file = CreateFileW(path, DELETE | GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     // Held open for writing by another program, or gone: left alone.
     if (file == INVALID_HANDLE_VALUE) return;
-    FILE_BASIC_INFO times;
-    FILE_STANDARD_INFO size;
-    ULARGE_INTEGER listedSize;
-    listedSize.LowPart = listed.nFileSizeLow;
-    listedSize.HighPart = listed.nFileSizeHigh;
+    WIN32_FILE_ATTRIBUTE_DATA now;
+    const bool listedEmpty = listed.nFileSizeHigh == 0 && listed.nFileSizeLow == 0;
     const bool unchanged =
-        GetFileType(file) == FILE_TYPE_DISK &&
-        GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) &&
-        GetFileInformationByHandleEx(file, FileStandardInfo, &size, sizeof size) && !size.Directory &&
-        !(times.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-        sameTime(times.CreationTime, listed.ftCreationTime) && sameTime(times.LastWriteTime, listed.ftLastWriteTime) &&
-        static_cast<ULONGLONG>(size.EndOfFile.QuadPart) == listedSize.QuadPart &&
-        (old || listedSize.QuadPart == 0 || readsOnlyAMark(file));
+        GetFileAttributesExW(path, GetFileExInfoStandard, &now) &&
+        !(now.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        CompareFileTime(&now.ftCreationTime, &listed.ftCreationTime) == 0 &&
+        CompareFileTime(&now.ftLastWriteTime, &listed.ftLastWriteTime) == 0 &&
+        now.nFileSizeHigh == listed.nFileSizeHigh && now.nFileSizeLow == listed.nFileSizeLow &&
+        (old || listedEmpty || readsOnlyAMark(file));
     if (unchanged) {
         // Deleted when the handle closes; a read-only note refuses it and stays.
         FILE_DISPOSITION_INFO disposition = {TRUE};

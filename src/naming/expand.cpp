@@ -24,9 +24,14 @@ static bool g_percentHeld;    // a value put in held a '%'
 // never taken for one. A control character: no file name holds one, and the
 // document's values are made safe for a file name before they are put in.
 const wchar_t kHeldPercent = L'\x01';
-static LocalClock g_readClock = GetLocalTime;
+// A test's clock, or null for the system's. (Not GetLocalTime itself: the
+// address of an imported function is known only once the library is
+// loaded, which would need a constructor, and the library has none.)
+static LocalClock g_testClock;
 
-void setLocalClock(LocalClock clock) { g_readClock = clock ? clock : GetLocalTime; }
+void setLocalClock(LocalClock clock) { g_testClock = clock; }
+
+static void readClock(SYSTEMTIME* now) { (g_testClock ? g_testClock : GetLocalTime)(now); }
 
 bool expansionFitted() { return g_resultFitted; }
 
@@ -237,7 +242,7 @@ static void readValue(Value which, const SYSTEMTIME& now, wchar_t* value) {
 
 const wchar_t* expandTemplate(const wchar_t* templateText) {
     SYSTEMTIME now;
-    g_readClock(&now);
+    readClock(&now);
     g_resultFitted = true;
     g_percentHeld = false;
     wchar_t work[kTemplateWorkCapacity];
@@ -305,7 +310,7 @@ static bool beginsWithToken(const wchar_t* text, size_t length, const wchar_t* t
 bool expandNoteBody(const wchar_t* text, size_t length, NoteBody* body) {
     *body = NoteBody();
     SYSTEMTIME now;
-    g_readClock(&now);
+    readClock(&now);
     // Each value is asked for once, when first met.
     wchar_t values[kPlaceholderCount][kHostPathCapacity];
     bool known[kPlaceholderCount] = {};

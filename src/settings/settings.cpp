@@ -1,6 +1,6 @@
 // The settings record and its ini file, Quiblet.ini in the editor's plug-in
-// configuration folder. Read when the library is loaded; written whenever a
-// setting changes (and at unload, when a change could not be written then).
+// configuration folder. Read when first used; written whenever a setting
+// changes (and at unload, when a change could not be written then).
 // Other instances of the editor share the file: a write re-reads it and
 // changes only the keys this instance changed.
 #include "settings.h"
@@ -9,10 +9,10 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include "../host/editor.h"
 #include "../version/version.h"
 
 static Settings g_settings;
+static bool g_loaded;  // the file was read into g_settings
 // The settings as this instance last read or wrote them: a key that differs
 // in g_settings is one this instance changed.
 static Settings g_written;
@@ -98,7 +98,13 @@ static const KeyRow kKeys[] = {
 };
 const int kKeyCount = ARRAYSIZE(kKeys);
 
-Settings& settings() { return g_settings; }
+Settings& settings() {
+    // Read at the first use (the toolbar's buttons, moments after the load)
+    // rather than while the library loads: the editor counts that time in
+    // its start-up, and the read costs more there than all the rest.
+    if (!g_loaded) loadSettings();
+    return g_settings;
+}
 
 static void removeSpaces(wchar_t* text) {
     wchar_t* out = text;
@@ -120,24 +126,19 @@ const wchar_t* settingsFilePath() {
     removeSpaces(g_baseName);
     if (g_settingsPathKnown) return g_settingsPath;
 
-    // Loaded before the editor has given us its windows, the question below
-    // goes nowhere and the fallback decides; the path is then kept.
-    g_settingsPath[0] = L'\0';
-    SendMessageW(hostWindow(), NPPM_GETPLUGINSCONFIGDIR, MAX_PATH,
-                 reinterpret_cast<LPARAM>(g_settingsPath));
-    g_settingsPath[MAX_PATH - 1] = L'\0';
-    if (g_settingsPath[0] == L'\0') {
-        hostExecutableFolder(g_markerPath);
-        PathAppendW(g_markerPath, kLocalConfigMarker);
-        if (PathFileExistsW(g_markerPath)) {
-            // A portable editor keeps its settings beside itself.
-            hostExecutableFolder(g_settingsPath);
-            PathAppendW(g_settingsPath, kLocalConfigFolder);
-        } else {
-            if (!SHGetSpecialFolderPathW(nullptr, g_settingsPath, CSIDL_APPDATA, FALSE))
-                g_settingsPath[0] = L'\0';
-            PathAppendW(g_settingsPath, kUserConfigFolder);
-        }
+    // Where the file has always been found, and is kept for good: the
+    // editor is not asked (the file used to be found while the library
+    // loaded, before the editor had given its window, so its answer never
+    // counted and users' files lie here).
+    hostExecutableFolder(g_markerPath);
+    PathAppendW(g_markerPath, kLocalConfigMarker);
+    if (PathFileExistsW(g_markerPath)) {
+        // A portable editor keeps its settings beside itself.
+        hostExecutableFolder(g_settingsPath);
+        PathAppendW(g_settingsPath, kLocalConfigFolder);
+    } else {
+        if (!SHGetSpecialFolderPathW(nullptr, g_settingsPath, CSIDL_APPDATA, FALSE)) g_settingsPath[0] = L'\0';
+        PathAppendW(g_settingsPath, kUserConfigFolder);
     }
     PathAppendW(g_settingsPath, g_baseName);
     PathAddExtensionW(g_settingsPath, kIniExtension);
@@ -304,6 +305,7 @@ static void scanSection(const SettingsText& text, SectionScan* scan, Settings* v
 }
 
 void loadSettings() {
+    g_loaded = true;
     SettingsText text;
     g_notReadToTell = !readSettingsText(settingsFilePath(), &text);
     if (!g_notReadToTell) {

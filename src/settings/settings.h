@@ -41,15 +41,17 @@ const int kTabIconSave = 2;
 const int kTabIconOpen = 4;
 const int kTabIconLast = 8;
 
-// The one record, read and written directly by every command.
+// The one record, read and written directly by every command; the settings
+// file is read into it at the first call.
 Settings& settings();
 
 // Full path of the settings file, worked out on the first call and kept.
 const wchar_t* settingsFilePath();
 // Reads the settings file (missing keys take their defaults; values are
-// read as the profile functions read them, whatever the file's encoding).
-// A file another program holds is tried again for a second; one that still
-// cannot be read leaves the defaults in force (see tellSettingsNotRead).
+// read as the profile functions read them, whatever the file's encoding);
+// settings() does it at its first call. A file another program holds is
+// tried again for a second; one that still cannot be read leaves the
+// defaults in force (see tellSettingsNotRead).
 void loadSettings();
 // Tells the user, once and in a box owned by owner, that the settings file
 // could not be read at load; nothing when it was.

@@ -112,7 +112,7 @@ static void buildCommandTable() {
 void attachPlugin(HINSTANCE module) {
     rememberModule(module);
     buildCommandTable();
-    loadSettings();
+    // The settings are read when first used (see settings()).
 }
 
 void detachPlugin(bool processEnding) {

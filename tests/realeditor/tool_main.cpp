@@ -17,6 +17,7 @@
 #include "../../res/resource.h"
 #include "driver.h"
 #include "sandbox.h"
+#include "standin_host.h"
 
 using namespace realeditor;
 
@@ -96,33 +97,50 @@ double median(std::vector<int> values) {
     return n == 0 ? 0.0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
+// The benchmarks' empty plug-in (three menu rows and toolbar buttons,
+// nothing else), installed as a user would install it: what any plug-in
+// costs the editor. False when it is not built beside this program.
+bool installEmptyPlugin(const EditorCopy& copy) {
+    const std::wstring built = standin::joinPath(standin::exeFolder(), L"EmptyPlugin.dll");
+    const std::wstring folder = standin::joinPath(copy.folder, L"plugins\\EmptyPlugin");
+    return standin::makeFolders(folder) &&
+           CopyFileW(built.c_str(), standin::joinPath(folder, L"EmptyPlugin.dll").c_str(), FALSE);
+}
+
 int loadingTime(const Staging& staging, int runs) {
-    const wchar_t* const names[] = {L"without Quiblet", L"with Quiblet", L"with Quiblet, its panel shown at start"};
-    Workspace workspaces[3];
+    const wchar_t* const names[] = {L"without Quiblet", L"with Quiblet", L"with Quiblet, its panel shown at start",
+                                    L"with the empty plug-in instead"};
+    Workspace workspaces[4];
     for (int i = 0; i < 3; ++i)
         if (!makeWorkspace(staging, L"copy" + std::to_wstring(i), i > 0, &workspaces[i])) return 1;
+    int kinds = 3;
+    if (makeWorkspace(staging, L"copy3", false, &workspaces[3]) && installEmptyPlugin(workspaces[3].copy)) kinds = 4;
+    else fprintf(stderr, "realeditor_tool: no EmptyPlugin.dll beside this program: the empty plug-in is not measured\n");
     // The first start of a copy writes the editor's files; the third one
     // leaves the panel shown, so that the editor shows it at every start.
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kinds; ++i) {
         if (!start(workspaces[i])) return 1;
         if (i == 2 && !showPanel(workspaces[i])) return 1;
         if (!close(workspaces[i])) return 1;
     }
-    std::vector<int> times[3];
+    std::vector<int> times[4];
     for (int run = 0; run < runs; ++run)
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < kinds; ++i) {
             const int ms = pluginsLoadingMs(workspaces[i]);
             if (ms < 0) return 1;
             times[i].push_back(ms);
         }
     printf("the editor's own \"Plugins loading\" time, median of %d alternating starts each:\n", runs);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kinds; ++i) {
         printf("  %-40ls %6.1f ms   (", names[i], median(times[i]));
         for (int ms : times[i]) printf(" %d", ms);
         printf(" )\n");
     }
     printf("  Quiblet adds %.1f ms, %.1f ms with its panel shown at start\n", median(times[1]) - median(times[0]),
            median(times[2]) - median(times[0]));
+    if (kinds == 4)
+        printf("  the empty plug-in adds %.1f ms: what any plug-in costs the editor here\n",
+               median(times[3]) - median(times[0]));
     return 0;
 }
 
