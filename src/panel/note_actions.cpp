@@ -1,6 +1,6 @@
-// The Notes panel's note actions: open the note shown selected (at the
-// words searched for), make a note from the search text, rename a note in
-// place, and delete one after asking.
+// The Notes panel's note actions: open the note shown selected (the words
+// searched for marked), make a note from the search text, rename a note in
+// place, and delete one after asking; the index reads each note they write.
 #include "panel_internal.h"
 
 #include <shlwapi.h>
@@ -51,28 +51,6 @@ bool writeNewNote(const wchar_t* path, const wchar_t* firstLine) {
     return whole;
 }
 
-// Selects the first place of the document shown in the current view that
-// holds text, ignoring case as the list does, and scrolls it into view:
-// the user is at the words they searched for. Nothing when only the name
-// matched.
-void selectFirstMatch(const wchar_t* text) {
-    HWND view = currentView();
-    const UINT codePage = SendMessageW(view, SCI_GETCODEPAGE, 0, 0) == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
-    char bytes[4 * kQueryCapacity];
-    BOOL unmapped = FALSE;
-    const int written = WideCharToMultiByte(codePage, 0, text, -1, bytes, sizeof bytes, nullptr,
-                                            codePage == CP_UTF8 ? nullptr : &unmapped);
-    // A character the document's code page cannot hold is not in it.
-    if (written <= 1 || unmapped) return;
-    SendMessageW(view, SCI_SETSEARCHFLAGS, 0, 0);
-    SendMessageW(view, SCI_SETTARGETRANGE, 0, SendMessageW(view, SCI_GETLENGTH, 0, 0));
-    const LRESULT start = SendMessageW(view, SCI_SEARCHINTARGET, static_cast<WPARAM>(written - 1),
-                                       reinterpret_cast<LPARAM>(bytes));
-    if (start < 0) return;
-    SendMessageW(view, SCI_SETSEL, static_cast<WPARAM>(start), SendMessageW(view, SCI_GETTARGETEND, 0, 0));
-    SendMessageW(view, SCI_SCROLLCARET, 0, 0);
-}
-
 }  // namespace
 
 // Enter with nothing found, or Ctrl+Enter: a note named from the search
@@ -99,7 +77,7 @@ void createNoteFromSearch(PanelState* panel) {
         return;
     }
     rowNameOf(panel, path, panel->chosen);
-    startScan(panel, true);
+    noteWritten(panel, path);
     // The panel is not touched after the open (see openChosenNote).
     if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && created)
         SendMessageW(currentView(), SCI_DOCUMENTEND, 0, 0);
@@ -126,8 +104,7 @@ void openChosenNote(PanelState* panel, bool fromSearch) {
     if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
     // The editor may ask whether to create a note that has just gone; the
     // panel is not touched after this.
-    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && text[0])
-        selectFirstMatch(text);
+    if (SendMessageW(hostWindow(), NPPM_DOOPEN, 0, reinterpret_cast<LPARAM>(path)) && text[0]) markMatches(text);
 }
 
 // Delete: asks, naming the note shown selected, then moves it to the Recycle
@@ -152,7 +129,7 @@ void deleteChosenNote(PanelState* panel) {
     if (!panel || !panel->window || !panel->shown) return;
     if (deleted) {
         StringCchCopyW(panel->chosen, MAX_PATH, next);
-        startScan(panel, true);
+        noteWritten(panel, path);
     }
     const int row = rowOfChosen(panel);
     showChosen(panel);
@@ -223,5 +200,13 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
     panel = currentPanel();
     if (!panel || !panel->window || !panel->shown) return;
     rowNameOf(panel, newPath, panel->chosen);
-    startScan(panel, true);
+    noteWritten(panel, oldPath);
+    noteWritten(panel, newPath);
+}
+
+void noteWritten(PanelState* panel, const wchar_t* path) {
+    wchar_t name[MAX_PATH];
+    rowNameOf(panel, path, name);
+    addChangedNote(&panel->changes, name);
+    startScan(panel, false);
 }

@@ -18,6 +18,7 @@ const wchar_t kFolderUnreadable[] = L"The note folder \"%s\" does not exist or c
 const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
+const wchar_t kColumnMatch[] = L"Match";
 const wchar_t kColumnFolder[] = L"Folder";
 const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
 const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
@@ -27,12 +28,19 @@ const wchar_t kOneNote[] = L"1 note";
 const wchar_t kNotes[] = L"%d notes";
 const wchar_t kFoundOfOne[] = L"%d of 1 note";
 const wchar_t kFoundOfNotes[] = L"%d of %d notes";
+const wchar_t kOneLargeNote[] = L"1 large note searched from disk";
+const wchar_t kLargeNotes[] = L"%d large notes searched from disk";
+const wchar_t kOneNoteFromDisk[] = L"1 note searched from disk";
+const wchar_t kNotesFromDisk[] = L"%d notes searched from disk";
 const int kStatusCapacity = 256;
 const int kCellCapacity = 128;
-// The columns' sub-item numbers: Folder is shown, after Changed, only when
-// sub-folders are listed.
-const int kNameSubItem = 0, kChangedSubItem = 1, kFirstLineSubItem = 2, kFolderSubItem = 3;
-// Columns: the name takes this share of what the date leaves, at least
+// The columns: Name, Changed, Folder (only when sub-folders are listed),
+// then the first line or the match. Each column's sub-item number is its
+// place, whatever columns came and went (comctl32 and Wine's list view
+// number sub-items differently once a column is inserted before another).
+const int kNameColumn = 0, kChangedColumn = 1, kFolderColumn = 2;
+// Columns: the Folder takes what a dated folder's name needs, at most a
+// third of what the date leaves; the name this share of the rest, at least
 // kNameMinWidth; the first line the rest.
 const int kNameShare = 40;  // per cent
 const int kNameMinWidth = 90;
@@ -52,11 +60,22 @@ bool isChosen(const PanelState* panel, const NoteRow* note) {
            CompareStringOrdinal(note->fileName, -1, panel->chosen, -1, TRUE) == CSTR_EQUAL;
 }
 
-// Adds a part to the status line, after a separator.
+// Adds a part to the status line, after a separator: a count in the text
+// for one or for several.
 void addStatusPart(wchar_t* text, const wchar_t* part) {
     if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
     StringCchCatW(text, kStatusCapacity, part);
 }
+void addCountPart(wchar_t* text, int count, const wchar_t* one, const wchar_t* several) {
+    wchar_t part[kStatusCapacity];
+    if (count <= 0) return;
+    if (count == 1) StringCchCopyW(part, kStatusCapacity, one);
+    else StringCchPrintfW(part, kStatusCapacity, several, count);
+    addStatusPart(text, part);
+}
+
+// The column of the first line or the match.
+int textColumn(const PanelState* panel) { return panel->folderColumn ? 3 : 2; }
 
 }  // namespace
 
@@ -86,9 +105,14 @@ int rowOfChosen(const PanelState* panel) {
 // Selects the chosen note's row, or nothing when it is not shown.
 void showChosen(PanelState* panel) {
     const int row = rowOfChosen(panel);
-    if (row >= 0 && row == selectedRow(panel)) return;
+    const int selected = selectedRow(panel);
+    if (row >= 0 && row == selected) return;
     panel->selecting = true;
-    setRowState(panel->list, -1, 0);
+    // Row by row: the list view would visit all of its rows for "every row".
+    const int focused =
+        static_cast<int>(SendMessageW(panel->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (selected >= 0) setRowState(panel->list, selected, 0);
+    if (focused >= 0 && focused != selected) setRowState(panel->list, focused, 0);
     if (row >= 0) setRowState(panel->list, row, LVIS_SELECTED | LVIS_FOCUSED);
     panel->selecting = false;
 }
@@ -124,11 +148,10 @@ void showStatus(PanelState* panel) {
     }
     const ListingTrouble* trouble = panel->listing ? &panel->listing->trouble : nullptr;
     if (panel->outOfMemory || (trouble && trouble->outOfMemory)) addStatusPart(text, kOutOfMemory);
-    if (trouble && trouble->pathsTooLong > 0) {
-        wchar_t tooLong[kStatusCapacity];
-        if (trouble->pathsTooLong == 1) StringCchCopyW(tooLong, kStatusCapacity, kOnePathTooLong);
-        else StringCchPrintfW(tooLong, kStatusCapacity, kPathsTooLong, trouble->pathsTooLong);
-        addStatusPart(text, tooLong);
+    if (trouble) addCountPart(text, trouble->pathsTooLong, kOnePathTooLong, kPathsTooLong);
+    if (panel->searching && panel->listing) {
+        addCountPart(text, panel->listing->usage.largeNotes, kOneLargeNote, kLargeNotes);
+        addCountPart(text, panel->listing->usage.notesFromDisk, kOneNoteFromDisk, kNotesFromDisk);
     }
     wchar_t shown[kStatusCapacity] = L"";
     GetWindowTextW(panel->status, shown, kStatusCapacity);
@@ -149,17 +172,6 @@ void showRows(PanelState* panel) {
     showStatus(panel);
 }
 
-void showWholeListing(PanelState* panel) {
-    panel->visible.count = 0;
-    const size_t count = panel->listing ? panel->listing->notes.count : 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (!appendIndex(&panel->visible, static_cast<int>(i))) {
-            panel->outOfMemory = true;
-            break;
-        }
-    }
-}
-
 // The visible rows in the order the user chose.
 void sortRows(PanelState* panel) {
     if (panel->listing) sortVisibleRows(panel->listing->notes, &panel->visible, panel->sort);
@@ -169,6 +181,8 @@ void dropListing(PanelState* panel) {
     releaseListing(panel->listing);
     panel->listing = nullptr;
     panel->visible.count = 0;
+    releaseBlock(panel->matchAt);
+    panel->matchAt = nullptr;
 }
 
 // A local date and time in the user's short format, without seconds.
@@ -196,61 +210,63 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
         if (item == 0 && info->item.iSubItem == 0)
             StringCchPrintfW(cell, kCellTextCapacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
     } else if (const NoteRow* note = noteAtRow(panel, item)) {
-        switch (info->item.iSubItem) {
-        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, kCellTextCapacity); break;
-        case 1: formatChanged(note->changed, cell, kCellTextCapacity); break;
-        case kFolderSubItem: {
+        const int column = info->item.iSubItem;
+        const int match = panel->searching && panel->matchAt ? panel->matchAt[panel->visible.items[item]] : -1;
+        if (column == kNameColumn) {
+            noteNameOf(note->fileName, panel->listing->extension, cell, kCellTextCapacity);
+        } else if (column == kChangedColumn) {
+            formatChanged(note->changed, cell, kCellTextCapacity);
+        } else if (column == kFolderColumn && panel->folderColumn) {
             const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
             if (length > 1) StringCchCopyNW(cell, kCellTextCapacity, note->fileName, length - 1);
-            break;
-        }
-        default: StringCchCopyW(cell, kCellTextCapacity, note->firstLine); break;
+        } else if (match >= 0) {
+            matchPiece(note->text, match, panel->matchContext, cell, kCellTextCapacity);
+        } else {
+            StringCchCopyW(cell, kCellTextCapacity, note->firstLine);
         }
     }
     info->item.pszText = cell;
 }
 
-// Where a sub-item's column is: name 0, changed 1, then folder (when
-// shown) and first line.
-static int columnOfSubItem(const PanelState* panel, int subItem) {
-    if (subItem == kFolderSubItem) return 2;
-    if (subItem == kFirstLineSubItem) return panel->folderColumn ? 3 : 2;
-    return subItem;
-}
-static int subItemOfColumn(const PanelState* panel, int column) {
-    if (column == 2) return panel->folderColumn ? kFolderSubItem : kFirstLineSubItem;
-    if (column == 3) return kFirstLineSubItem;
-    return column;
-}
-
-static void insertColumn(HWND list, int column, int subItem, const wchar_t* name) {
+static void insertColumn(HWND list, int column, const wchar_t* name) {
     LVCOLUMNW item = {};
     item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     item.pszText = const_cast<wchar_t*>(name);
     item.cx = 0;  // see sizeColumns
-    item.iSubItem = subItem;
+    item.iSubItem = column;
     SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
 }
 
-// The Folder column comes with dated folders and goes without them.
+// The Folder column comes with dated folders and goes without them: the
+// columns after the date are made anew, each sub-item its place.
 void showFolderColumn(PanelState* panel, bool show) {
     if (show == panel->folderColumn) return;
-    if (show) insertColumn(panel->list, 2, kFolderSubItem, kColumnFolder);
-    else SendMessageW(panel->list, LVM_DELETECOLUMN, 2, 0);
+    while (SendMessageW(panel->list, LVM_DELETECOLUMN, kFolderColumn, 0)) {}
+    if (show) insertColumn(panel->list, kFolderColumn, kColumnFolder);
     panel->folderColumn = show;
+    insertColumn(panel->list, textColumn(panel), panel->searching ? kColumnMatch : kColumnFirstLine);
     panel->sizedForWidth = 0;
     sizeColumns(panel);
     showSortArrow(panel);
+}
+
+void showMatchHeader(PanelState* panel) {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = const_cast<wchar_t*>(panel->searching ? kColumnMatch : kColumnFirstLine);
+    SendMessageW(panel->list, LVM_SETCOLUMNW, textColumn(panel), reinterpret_cast<LPARAM>(&column));
 }
 
 static int textWidth(HWND list, const wchar_t* text) {
     return static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
 }
 
-// The width of the widest date and time the user's format can give, so that
-// every row's date fits whatever the clock says: each month's name (a format
-// may spell it), morning and afternoon, and every digit as the font's widest.
-static int measureChangedWidth(HWND list) {
+// Widths that follow from the font: the widest date and time the user's
+// format can give, so that every row's date fits whatever the clock says
+// (each month's name, which a format may spell, morning and afternoon, and
+// every digit as the font's widest); a dated folder's name; a character.
+static void measureFont(PanelState* panel) {
+    HWND list = panel->list;
     wchar_t widestDigit = L'0';
     int digitWidth = 0;
     for (wchar_t digit = L'0'; digit <= L'9'; ++digit) {
@@ -273,33 +289,39 @@ static int measureChangedWidth(HWND list) {
             if (width > widest) widest = width;
         }
     }
-    return widest + kColumnPadding;
+    panel->changedWidth = widest + kColumnPadding;
+    const wchar_t folder[] = {widestDigit, widestDigit, widestDigit, widestDigit, L'-', widestDigit, widestDigit,
+                              L'-', widestDigit, widestDigit, L'\0'};
+    panel->folderWidth = textWidth(list, folder) + kColumnPadding;
+    const int letters = textWidth(list, L"abcdefghijklmnopqrstuvwxyz") / 26;
+    panel->averageCharWidth = letters > 0 ? letters : 1;
 }
 
-// Shares the list's width out: the date whole, the name most of what is
-// left, the first line the rest; no horizontal scrolling in a narrow panel.
+// Shares the list's width out: the date whole, a dated folder's name, the
+// name most of what is left, the first line (or the match) the rest; no
+// horizontal scrolling in a narrow panel.
 static void sizeColumns(PanelState* panel) {
     RECT area;
     GetClientRect(panel->list, &area);
     const int width = area.right - area.left;
     if (width <= 0 || width == panel->sizedForWidth) return;
     panel->sizedForWidth = width;
-    if (!panel->changedWidth) panel->changedWidth = measureChangedWidth(panel->list);
+    if (!panel->changedWidth) measureFont(panel);
     int changed = panel->changedWidth;
     if (changed > width - kNameNarrowest) changed = width / 2 > width - kNameNarrowest ? width / 2 : width - kNameNarrowest;
     int rest = width - changed;
+    const int folder = !panel->folderColumn ? 0 : panel->folderWidth < rest / 3 ? panel->folderWidth : rest / 3;
+    rest -= folder;
     int name = rest * kNameShare / 100;
     if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;
     rest -= name;
-    // The folder (a date, mostly) as wide as the date, when there is room.
-    int folder = panel->folderColumn ? (changed < rest / 2 ? changed : rest / 2) : 0;
-    rest -= folder;
-    const int widths[] = {name, changed, folder, rest};
-    for (int column = 0; column < 4; ++column) {
-        const int subItem = column == 2 ? kFolderSubItem : column == 3 ? kFirstLineSubItem : column;
-        if (subItem == kFolderSubItem && !panel->folderColumn) continue;
-        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, columnOfSubItem(panel, subItem), widths[column]);
-    }
+    SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, kNameColumn, name);
+    SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, kChangedColumn, changed);
+    if (panel->folderColumn) SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, kFolderColumn, folder);
+    SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, textColumn(panel), rest);
+    // A match shows with a third of the column's room before it.
+    const int context = rest / panel->averageCharWidth / 3;
+    panel->matchContext = context > 4 ? context : 4;
 }
 
 void layoutPanel(PanelState* panel) {
@@ -321,24 +343,21 @@ void setUpList(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_EDITLABELS);
-    insertColumn(list, 0, kNameSubItem, kColumnName);
-    insertColumn(list, 1, kChangedSubItem, kColumnChanged);
-    insertColumn(list, 2, kFirstLineSubItem, kColumnFirstLine);
+    insertColumn(list, kNameColumn, kColumnName);
+    insertColumn(list, kChangedColumn, kColumnChanged);
+    insertColumn(list, kFolderColumn, kColumnFirstLine);
 }
 
 // The column a sort is by (-1: not shown), and the sort a first click on a
 // column gives (-1: the column does not sort).
 static int columnOfSort(const PanelState* panel, int sort) {
-    if (sort / 2 == 2) return panel->folderColumn ? columnOfSubItem(panel, kFolderSubItem) : -1;
-    return columnOfSubItem(panel, sort / 2 == 1 ? kNameSubItem : kChangedSubItem);
+    if (sort / 2 == 2) return panel->folderColumn ? kFolderColumn : -1;
+    return sort / 2 == 1 ? kNameColumn : kChangedColumn;
 }
 static int firstSortOfColumn(const PanelState* panel, int column) {
-    switch (subItemOfColumn(panel, column)) {
-    case kNameSubItem: return kPanelSortNameAscending;
-    case kChangedSubItem: return kPanelSortChangedNewestFirst;
-    case kFolderSubItem: return kPanelSortFolderAscending;
-    default: return -1;
-    }
+    if (column == kNameColumn) return kPanelSortNameAscending;
+    if (column == kChangedColumn) return kPanelSortChangedNewestFirst;
+    return column == kFolderColumn && panel->folderColumn ? kPanelSortFolderAscending : -1;
 }
 
 // The arrow on the header of the column the list is sorted by: up for

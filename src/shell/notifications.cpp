@@ -139,6 +139,11 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     // editor's command for F2 (Next Bookmark, unless the user moved it).
     if (message == WM_COMMAND && HIWORD(wParam) == 1 && GetKeyState(VK_F2) < 0 && renameFromNotesPanelKey())
         return 0;
+    // Likewise Ctrl+Enter (the editor's word completion) in its search box
+    // makes the note of the search text.
+    if (message == WM_COMMAND && HIWORD(wParam) == 1 && GetKeyState(VK_RETURN) < 0 && GetKeyState(VK_CONTROL) < 0 &&
+        createFromNotesPanelKey())
+        return 0;
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();
@@ -154,6 +159,9 @@ extern "C" void beNotified(SCNotification* notification) {
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
+        break;
+    case NPPN_BUFFERACTIVATED:
+        if (notification->nmhdr.hwndFrom == hostWindow()) matchMarksDocumentActivated();
         break;
     case NPPN_SHUTDOWN:
         if (notification->nmhdr.hwndFrom != hostWindow()) break;

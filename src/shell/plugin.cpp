@@ -49,6 +49,10 @@ static void optionsCommand() {
 
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
+static void nextMatchCommand() { moveToMatch(true); }
+
+static void previousMatchCommand() { moveToMatch(false); }
+
 struct CommandRow {
     const wchar_t* name;  // empty: a separator
     PFUNCPLUGINCMD function;
@@ -72,6 +76,8 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Notes panel", notesPanelCommand},
     {L"Search in notes...", searchInNotes},
+    {L"Next match", nextMatchCommand},
+    {L"Previous match", previousMatchCommand},
 };
 
 static void buildCommandTable() {

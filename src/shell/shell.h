@@ -6,7 +6,7 @@
 #include "../host/editor.h"
 
 // Rows of the command table; the toolbar finds its commands by row.
-const int kCommandCount = 14;
+const int kCommandCount = 16;
 const int kRowCreateNote = 0;
 const int kRowSaveAsNote = 1;
 const int kRowOpenNotes = 3;
