@@ -213,7 +213,10 @@ void readRowText(NoteReader* reader, NoteRow* row) {
     else if (!fits) state = NoteTextState::OverBudget;
     DWORD count = 0;
     if (state != NoteTextState::NotLocal) {
-        const DWORD wanted = state == NoteTextState::Held ? static_cast<DWORD>(row->size) : kFirstLineBytes;
+        // At least a first line's worth: the note may have grown since it was listed.
+        DWORD wanted = state == NoteTextState::Held ? static_cast<DWORD>(row->size) : 0;
+        if (wanted < kFirstLineBytes) wanted = kFirstLineBytes;
+        if (wanted > reader->scratch.capacity) wanted = static_cast<DWORD>(reader->scratch.capacity);
         // One that cannot be read now is searched on disk, where it may be by then.
         const bool read = notePathOf(reader->folder, row->fileName, path) &&
                           readFileStart(path, reader->scratch.bytes, wanted, &count);

@@ -46,6 +46,8 @@ const int kNameShare = 40;  // per cent
 const int kNameMinWidth = 90;
 // In a narrow panel the date stays whole as long as the name keeps this much.
 const int kNameNarrowest = 64;
+// While searching, the Match column keeps this much before the date has room.
+const int kMatchMinWidth = 100;
 const int kColumnPadding = 16;  // around a cell's text
 
 void setRowState(HWND list, int item, UINT state) {
@@ -251,6 +253,8 @@ void showFolderColumn(PanelState* panel, bool show) {
 }
 
 void showMatchHeader(PanelState* panel) {
+    panel->sizedForWidth = 0;
+    sizeColumns(panel);
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT;
     column.pszText = const_cast<wchar_t*>(panel->searching ? kColumnMatch : kColumnFirstLine);
@@ -297,9 +301,10 @@ static void measureFont(PanelState* panel) {
     panel->averageCharWidth = letters > 0 ? letters : 1;
 }
 
-// Shares the list's width out: the date whole, a dated folder's name, the
-// name most of what is left, the first line (or the match) the rest; no
-// horizontal scrolling in a narrow panel.
+// Shares the list's width out: the date whole, a dated folder's name whole
+// when there is room, the name most of what is left, the first line (or the
+// match) the rest; no horizontal scrolling in a narrow panel, and no column
+// too narrow to read.
 static void sizeColumns(PanelState* panel) {
     RECT area;
     GetClientRect(panel->list, &area);
@@ -309,8 +314,13 @@ static void sizeColumns(PanelState* panel) {
     if (!panel->changedWidth) measureFont(panel);
     int changed = panel->changedWidth;
     if (changed > width - kNameNarrowest) changed = width / 2 > width - kNameNarrowest ? width / 2 : width - kNameNarrowest;
+    // A search in a narrow panel shows where notes match before their dates.
+    const int matchMinimum = panel->searching ? kMatchMinWidth : 0;
+    if (panel->searching && width - changed < kNameMinWidth + kMatchMinWidth) changed = 0;
     int rest = width - changed;
-    const int folder = !panel->folderColumn ? 0 : panel->folderWidth < rest / 3 ? panel->folderWidth : rest / 3;
+    // The Folder whole, or not at all.
+    const int folder = panel->folderColumn && rest - kNameNarrowest - matchMinimum >= panel->folderWidth
+                           ? panel->folderWidth : 0;
     rest -= folder;
     int name = rest * kNameShare / 100;
     if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;

@@ -75,7 +75,7 @@ LRESULT CALLBACK otherSubclass(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // ---- The exports and the command table --------------------------------------
 
-TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut) {
+TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverSixteenRowsWithOneShortcut) {
     loadPlugin();
     EXPECT_EQ((std::vector<std::string>{"LoadLibrary", "isUnicode", "getName", "setInfo", "getFuncsArray",
                                         "TBMODIFICATION", "BUFFERACTIVATED", "READY"}),
@@ -85,12 +85,13 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut
     EXPECT_EQ(TRUE, p.unicode);
 
     // The first eleven rows keep their places (users bind shortcuts to
-    // rows); the panel's commands come after a separator.
-    ASSERT_EQ(14, p.itemCount);
-    const wchar_t* const names[14] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
+    // rows); the panel's commands come after a separator, new ones last.
+    ASSERT_EQ(16, p.itemCount);
+    const wchar_t* const names[16] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
                                       L"Open last note", L"", L"Clean note folder", L"", L"Options...", L"",
-                                      L"About", L"", L"Notes panel", L"Search in notes..."};
-    for (int row = 0; row < 14; ++row) {
+                                      L"About", L"", L"Notes panel", L"Search in notes...", L"Next match",
+                                      L"Previous match"};
+    for (int row = 0; row < 16; ++row) {
         const FuncItem& item = p.items[row];
         SCOPED_TRACE(row);
         EXPECT_EQ(std::wstring(names[row]), std::wstring(item._itemName, wcsnlen(item._itemName, 64)));
@@ -112,7 +113,7 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverFourteenRowsWithOneShortcut
     // The same table every time, with the ids the editor wrote into it.
     int count = 0;
     EXPECT_EQ(p.items, p.getFuncsArray(&count));
-    EXPECT_EQ(14, count);
+    EXPECT_EQ(16, count);
     EXPECT_EQ(kFirstCommandId + 10, p.items[10]._cmdID);
     const wchar_t* name = p.getName();
     EXPECT_STREQ(L"Quiblet", name);

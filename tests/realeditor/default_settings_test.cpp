@@ -35,7 +35,7 @@ TEST_F(DefaultSettings, QuibletsMenuHasEveryCommandAndCreateNewNoteItsShortcut) 
     const std::vector<std::wstring> expected = {
         L"Create new note (Ctrl+Shift+N)", L"Save as note", L"---", L"Open existing notes...", L"Open last note",
         L"---", L"Clean note folder", L"---", L"Options...", L"---", L"About", L"---", L"Notes panel",
-        L"Search in notes..."};
+        L"Search in notes...", L"Next match", L"Previous match"};
     EXPECT_EQ(expected, shown) << joined(shown);
 }
 
