@@ -88,6 +88,11 @@ void createNoteFromSearch(PanelState* panel) {
 // search has ended, a new note named from the search text).
 void openChosenNote(PanelState* panel, bool fromSearch) {
     if (fromSearch && !selectedNote(panel)) {
+        if (!panel->rowsCurrent) {
+            // The rows shown answer an earlier text: this one's are coming.
+            panel->enterPending = true;
+            return;
+        }
         if (panel->readable && panel->visible.count > 0) {
             chooseRow(panel, 0);
         } else if (panel->scanFinished) {
@@ -208,5 +213,5 @@ void noteWritten(PanelState* panel, const wchar_t* path) {
     wchar_t name[MAX_PATH];
     rowNameOf(panel, path, name);
     addChangedNote(&panel->changes, name);
-    startScan(panel, false);
+    readAgainSoon(panel);
 }

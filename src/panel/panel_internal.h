@@ -39,11 +39,13 @@ struct PanelState {
     IndexList visible;         // rows of the listing the list shows
     int* matchAt;              // per row of the listing: where its first match is in its text (-1: none)
     bool searching;            // the search box held a query when the scan started
+    bool headerSaysMatch;      // the third column is headed Match
     bool scanFinished;         // the last scan has found all it will
-    bool scanLists;            // the last scan lists the folder or reads notes again
-    bool searchAgain;          // the search box changed while it did: search once it is done
-    ChangedNotes changes;      // notes to read again (all: list the folder anew)
+    bool scanLists;            // the last scan lists the folder or reads notes again, and has not said what it found
+    bool searchAgain;          // the search box changed meanwhile: search once it has
+    ChangedNotes changes;      // notes to read again, not yet given to a scan (all: list the folder anew)
     bool enterPending;         // Enter in the search box waits for the search to end
+    bool rowsCurrent;          // the rows shown answer the search box as it is
     bool outOfMemory;          // not every row found could be shown
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
     wchar_t renaming[MAX_PATH];   // file name of the note whose name is being edited
@@ -59,7 +61,6 @@ struct PanelState {
     int folderWidth;           // of the Folder column: a dated folder's name
     int averageCharWidth;      // of the list's font
     int matchContext;          // characters shown before a match in the Match column
-    int sizedForWidth;         // the list's width the columns were last sized for
     int sort;                  // the list's order, a kPanelSort value
 };
 
@@ -71,6 +72,11 @@ PanelState* currentPanel();
 // Lists the note folder anew (relist) and/or searches the listing,
 // stopping the run before.
 void startScan(PanelState* panel, bool relist);
+// Whether the scan under way lists the folder or reads notes: it is not
+// given up for a key or a change, which wait for it.
+bool listingUnderWay(const PanelState* panel);
+// The changes noted read again: now, or once the listing under way is done.
+void readAgainSoon(PanelState* panel);
 
 // ---- The list (panel_list.cpp) ----------------------------------------------------
 

@@ -47,7 +47,7 @@ const int kNameMinWidth = 90;
 // In a narrow panel the date stays whole as long as the name keeps this much.
 const int kNameNarrowest = 64;
 // While searching, the Match column keeps this much before the date has room.
-const int kMatchMinWidth = 100;
+const int kMatchMinWidth = 80;
 const int kColumnPadding = 16;  // around a cell's text
 
 void setRowState(HWND list, int item, UINT state) {
@@ -82,6 +82,7 @@ int textColumn(const PanelState* panel) { return panel->folderColumn ? 3 : 2; }
 }  // namespace
 
 static void sizeColumns(PanelState* panel);
+static void layOutRows(PanelState* panel, int rows);
 
 const NoteRow* noteAtRow(const PanelState* panel, int item) {
     if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
@@ -97,6 +98,7 @@ const NoteRow* selectedNote(const PanelState* panel) { return noteAtRow(panel, s
 
 // The row that shows the chosen note, or -1.
 int rowOfChosen(const PanelState* panel) {
+    if (!panel->chosen[0]) return -1;
     const int selected = selectedRow(panel);
     if (isChosen(panel, noteAtRow(panel, selected))) return selected;
     for (int item = 0; item < static_cast<int>(panel->visible.count); ++item)
@@ -107,8 +109,10 @@ int rowOfChosen(const PanelState* panel) {
 // Selects the chosen note's row, or nothing when it is not shown.
 void showChosen(PanelState* panel) {
     const int row = rowOfChosen(panel);
-    const int selected = selectedRow(panel);
-    if (row >= 0 && row == selected) return;
+    // The list view looks through its rows for the selected and focused one.
+    const bool anySelected = SendMessageW(panel->list, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+    const int selected = anySelected ? selectedRow(panel) : -1;
+    if (row == selected) return;
     panel->selecting = true;
     // Row by row: the list view would visit all of its rows for "every row".
     const int focused =
@@ -163,12 +167,7 @@ void showStatus(PanelState* panel) {
 // Shows the visible rows (or the one line saying the folder cannot be
 // read), the chosen note selected, and the status line.
 void showRows(PanelState* panel) {
-    const int count = panel->readable ? static_cast<int>(panel->visible.count) : 1;
-    panel->selecting = true;
-    SendMessageW(panel->list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
-    panel->selecting = false;
-    // A vertical scroll bar may have come or gone.
-    sizeColumns(panel);
+    layOutRows(panel, panel->readable ? static_cast<int>(panel->visible.count) : 1);
     showChosen(panel);
     InvalidateRect(panel->list, nullptr, FALSE);
     showStatus(panel);
@@ -246,14 +245,14 @@ void showFolderColumn(PanelState* panel, bool show) {
     while (SendMessageW(panel->list, LVM_DELETECOLUMN, kFolderColumn, 0)) {}
     if (show) insertColumn(panel->list, kFolderColumn, kColumnFolder);
     panel->folderColumn = show;
-    insertColumn(panel->list, textColumn(panel), panel->searching ? kColumnMatch : kColumnFirstLine);
-    panel->sizedForWidth = 0;
+    insertColumn(panel->list, textColumn(panel), panel->headerSaysMatch ? kColumnMatch : kColumnFirstLine);
     sizeColumns(panel);
     showSortArrow(panel);
 }
 
 void showMatchHeader(PanelState* panel) {
-    panel->sizedForWidth = 0;
+    if (panel->headerSaysMatch == panel->searching) return;
+    panel->headerSaysMatch = panel->searching;
     sizeColumns(panel);
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT;
@@ -301,22 +300,24 @@ static void measureFont(PanelState* panel) {
     panel->averageCharWidth = letters > 0 ? letters : 1;
 }
 
-// Shares the list's width out: the date whole, a dated folder's name whole
-// when there is room, the name most of what is left, the first line (or the
-// match) the rest; no horizontal scrolling in a narrow panel, and no column
-// too narrow to read.
-static void sizeColumns(PanelState* panel) {
+// The columns' widths for a list of this many rows, sharing its width out:
+// the date whole, a dated folder's name whole when there is room, the name
+// most of what is left, the first line (or the match) the rest; no
+// horizontal scrolling in a narrow panel, and no column too narrow to read.
+// The width is the list's less a vertical scroll bar when the rows need
+// one, so that the columns are laid out once for a new number of rows.
+static void columnWidths(PanelState* panel, int rows, int* widths) {
     RECT area;
     GetClientRect(panel->list, &area);
-    const int width = area.right - area.left;
-    if (width <= 0 || width == panel->sizedForWidth) return;
-    panel->sizedForWidth = width;
+    const int bar = GetSystemMetrics(SM_CXVSCROLL);
+    const int full = area.right + ((GetWindowLongPtrW(panel->list, GWL_STYLE) & WS_VSCROLL) ? bar : 0);
+    const int width = full - (rows > SendMessageW(panel->list, LVM_GETCOUNTPERPAGE, 0, 0) ? bar : 0);
     if (!panel->changedWidth) measureFont(panel);
     int changed = panel->changedWidth;
     if (changed > width - kNameNarrowest) changed = width / 2 > width - kNameNarrowest ? width / 2 : width - kNameNarrowest;
     // A search in a narrow panel shows where notes match before their dates.
     const int matchMinimum = panel->searching ? kMatchMinWidth : 0;
-    if (panel->searching && width - changed < kNameMinWidth + kMatchMinWidth) changed = 0;
+    if (panel->searching && full - changed < kNameMinWidth + kMatchMinWidth) changed = 0;
     int rest = width - changed;
     // The Folder whole, or not at all.
     const int folder = panel->folderColumn && rest - kNameNarrowest - matchMinimum >= panel->folderWidth
@@ -325,13 +326,39 @@ static void sizeColumns(PanelState* panel) {
     int name = rest * kNameShare / 100;
     if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;
     rest -= name;
-    SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, kNameColumn, name);
-    SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, kChangedColumn, changed);
-    if (panel->folderColumn) SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, kFolderColumn, folder);
-    SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, textColumn(panel), rest);
+    widths[kNameColumn] = name;
+    widths[kChangedColumn] = changed;
+    widths[kFolderColumn] = folder;
+    widths[textColumn(panel)] = rest > 0 ? rest : 0;
     // A match shows with a third of the column's room before it.
     const int context = rest / panel->averageCharWidth / 3;
     panel->matchContext = context > 4 ? context : 4;
+}
+
+// Gives the list this many rows and its columns their widths, laid out
+// once: Wine's list view lays itself out again for each change, at once
+// unless told to wait.
+static void layOutRows(PanelState* panel, int rows) {
+    int widths[4];
+    columnWidths(panel, rows, widths);
+    const int columns = panel->folderColumn ? 4 : 3;
+    bool resize = false;
+    for (int column = 0; column < columns; ++column)
+        resize = resize || SendMessageW(panel->list, LVM_GETCOLUMNWIDTH, column, 0) != widths[column];
+    const bool recount = SendMessageW(panel->list, LVM_GETITEMCOUNT, 0, 0) != rows;
+    if (!resize && !recount) return;
+    SendMessageW(panel->list, WM_SETREDRAW, FALSE, 0);
+    panel->selecting = true;
+    if (recount) SendMessageW(panel->list, LVM_SETITEMCOUNT, rows, LVSICF_NOSCROLL);
+    panel->selecting = false;
+    for (int column = 0; resize && column < columns; ++column)
+        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, column, widths[column]);
+    SendMessageW(panel->list, WM_SETREDRAW, TRUE, 0);
+}
+
+// The columns fitted to the list as it is.
+static void sizeColumns(PanelState* panel) {
+    layOutRows(panel, static_cast<int>(SendMessageW(panel->list, LVM_GETITEMCOUNT, 0, 0)));
 }
 
 void layoutPanel(PanelState* panel) {

@@ -77,10 +77,15 @@ void startJob(PanelState* panel) {
         order->withSubfolders = panel->withSubfolders;
         order->sort = panel->sort;
         order->listing = panel->listing;
+        // The changes are the job's now: a job that reads notes is not given
+        // up for a key or for another change (see readAgainSoon).
         CopyMemory(&order->changes, &panel->changes, sizeof panel->changes);
         panel->scanLists = !panel->listing || panel->changes.all || panel->changes.count > 0;
         if (panel->changes.all) panel->listAfterWatchReady = false;
+        panel->changes.count = 0;
+        panel->changes.all = false;
         panel->searchAgain = false;
+        panel->rowsCurrent = false;
         panel->scanFinished = false;
         panel->scan = startScanJob(panel->window, *order);
     }
@@ -115,6 +120,12 @@ void startScan(PanelState* panel, bool relist) {
     startJob(panel);
 }
 
+bool listingUnderWay(const PanelState* panel) { return panel->scan && panel->scanLists; }
+
+void readAgainSoon(PanelState* panel) {
+    if (!listingUnderWay(panel)) startScan(panel, false);
+}
+
 namespace {
 
 // Takes what the scan job found since the last look: a complete result
@@ -128,24 +139,24 @@ void takeScanResults(PanelState* panel) {
         releaseListing(panel->listing);
         panel->listing = progress.listing;
         panel->readable = progress.listing->readable;
-        panel->changes.count = 0;
-        panel->changes.all = false;
         showFolderColumn(panel, progress.listing->withSubfolders);
     }
     if (progress.rowsCame) {
+        panel->scanLists = false;
+        panel->rowsCurrent = !panel->searchAgain;
         freeIndexList(&panel->visible);
         panel->visible = progress.rows;
         releaseBlock(panel->matchAt);
         panel->matchAt = progress.matchAt;
         showRows(panel);
     }
-    // The query changed while the folder was read: searched now.
-    if (panel->searchAgain && progress.finished) {
+    // The query or notes changed while the folder was read: now their turn.
+    if (progress.rowsCame && (panel->searchAgain || panel->changes.all || panel->changes.count > 0)) {
         startScan(panel, false);
         return;
     }
     // Enter waited to know whether anything matches.
-    if (panel->enterPending && (panel->visible.count > 0 || progress.finished)) {
+    if (panel->enterPending && panel->rowsCurrent && (panel->visible.count > 0 || progress.finished)) {
         panel->enterPending = false;
         PostMessageW(panel->window, kOpenNoteMessage, 1, 0);
     }
@@ -238,6 +249,7 @@ void panelHidden(PanelState* panel, bool mayWait = true) {
     stopScan(panel, mayWait);
     stopWatching(panel, mayWait);
     dropListing(panel);
+    ZeroMemory(&panel->changes, sizeof panel->changes);
     freeIndexList(&panel->visible);
     if (IsWindow(panel->list)) SendMessageW(panel->list, LVM_SETITEMCOUNT, 0, 0);
     if (g_commandId) SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(g_commandId), FALSE);
@@ -310,9 +322,8 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown) {
             panel->enterPending = false;
-            // A listing under way is not thrown away for a key: the query
-            // is searched once it is done.
-            if (panel->scan && panel->scanLists && !panel->scanFinished) panel->searchAgain = true;
+            panel->rowsCurrent = false;
+            if (listingUnderWay(panel)) panel->searchAgain = true;
             else startScan(panel, false);
         }
         return TRUE;
@@ -358,7 +369,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             panel->lastWatchRelist = GetTickCount64();
             // The notes the watch saw changed are read again, not the folder.
             if (panel->watch) takeWatchChanges(panel->watch, &panel->changes);
-            if (panel->shown) startScan(panel, false);
+            if (panel->shown) readAgainSoon(panel);
         }
         return TRUE;
     case WM_DESTROY:

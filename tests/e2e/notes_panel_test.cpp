@@ -242,9 +242,9 @@ TEST_F(NotesPanel, ANoteFoundByItsContentsOpensWithTheFirstMatchSelectedInTheVie
     activateDocument(activeDocument().bufferId, 1);  // the user works in the second view
     clearRequests();
     search(L"Milk");
-    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"ideas"}); }));
     pressInList(VK_RETURN, searchBox());
-    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    // Enter waits for the search's own rows.
+    ASSERT_TRUE(pumpUntil([] { return requestsOf(NPPM_DOOPEN).size() == 1; }));
     const Document& opened = activeDocument();
     EXPECT_EQ(notePath(L"ideas.note"), opened.path);
     EXPECT_EQ(16, std::min(opened.anchor, opened.caret));
