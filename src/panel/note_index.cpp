@@ -190,7 +190,7 @@ bool rowOfEntry(const WIN32_FIND_DATAW& entry, const wchar_t* subfolder, NoteRow
     row->changed = entry.ftLastWriteTime;
     row->size = (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
     row->attributes = entry.dwFileAttributes;
-    return SUCCEEDED(StringCchCopyW(row->fileName, MAX_PATH, subfolder)) && PathAppendW(row->fileName, entry.cFileName);
+    return notePathOf(subfolder, entry.cFileName, row->fileName);
 }
 
 void readRowText(NoteReader* reader, NoteRow* row) {

@@ -73,33 +73,40 @@ void parseQuery(const wchar_t* text, ParsedQuery* query) {
     }
 }
 
+// Bit 0x20 when the byte is a letter, whose upper case differs only in it.
+BYTE caseBitOf(BYTE b) { return b >= 'a' && b <= 'z' ? 0x20 : 0; }
+
 long findTerm(const char* text, size_t length, const char* term, size_t termLength) {
     if (termLength == 0) return 0;
     if (termLength > length) return -1;
     const BYTE* bytes = reinterpret_cast<const BYTE*>(text);
     const BYTE* wanted = reinterpret_cast<const BYTE*>(term);
-    const BYTE first = wanted[0];
-    // A letter's upper case differs only in bit 0x20.
-    const BYTE caseBit = first >= 'a' && first <= 'z' ? 0x20 : 0;
-    // A word at a time while no byte of it can begin the term: a byte equal
-    // to the first, its case bit set, is a zero byte of the word xor'ed with
-    // the first repeated.
-    const size_t ones = ~static_cast<size_t>(0) / 0xFF, highs = ones * 0x80;
-    const size_t firsts = ones * first, caseBits = ones * caseBit;
-    const size_t last = length - termLength;
-    for (size_t i = 0; i <= last;) {
-        if (i + sizeof(size_t) <= length) {
-            size_t word;
-            memcpy(&word, bytes + i, sizeof word);
-            const size_t differences = (word | caseBits) ^ firsts;
-            if (((differences - ones) & ~differences & highs) == 0) {
-                i += sizeof word;
+    const size_t tail = termLength - 1, lastStart = length - termLength;
+    const BYTE first = wanted[0], last = wanted[tail];
+    const BYTE firstCase = caseBitOf(first), lastCase = caseBitOf(last);
+    // A word of starts at a time while none of them has the term's first
+    // byte there and its last byte where the term would end: a byte equal
+    // to a wanted one, its case bit set, is a zero byte of the word xor'ed
+    // with the wanted byte repeated.
+    const size_t ones = ~static_cast<size_t>(0) / 0xFF, lows = ones * 0x7F;
+    const size_t firsts = ones * first, firstCases = ones * firstCase;
+    const size_t lasts = ones * last, lastCases = ones * lastCase;
+    for (size_t i = 0; i <= lastStart;) {
+        if (i + sizeof(size_t) <= lastStart + 1) {
+            size_t starts, ends;
+            memcpy(&starts, bytes + i, sizeof starts);
+            memcpy(&ends, bytes + i + tail, sizeof ends);
+            const size_t x = (starts | firstCases) ^ firsts, y = (ends | lastCases) ^ lasts;
+            // The high bit of each byte that is zero in both.
+            if ((~(((x & lows) + lows) | x | lows) & ~(((y & lows) + lows) | y | lows)) == 0) {
+                i += sizeof(size_t);
                 continue;
             }
         }
-        const size_t end = i + sizeof(size_t) <= last + 1 ? i + sizeof(size_t) : last + 1;
+        const size_t end = i + sizeof(size_t) <= lastStart + 1 ? i + sizeof(size_t) : lastStart + 1;
         for (; i < end; ++i)
-            if ((bytes[i] | caseBit) == first && restMatches(bytes + i + 1, wanted + 1, termLength - 1))
+            if ((bytes[i] | firstCase) == first && (bytes[i + tail] | lastCase) == last &&
+                restMatches(bytes + i + 1, wanted + 1, tail))
                 return static_cast<long>(i);
     }
     return -1;

@@ -160,7 +160,12 @@ bool contentsAreLocal(DWORD attributes) {
 }
 
 bool notePathOf(const wchar_t* folder, const wchar_t* fileName, wchar_t* path) {
-    return SUCCEEDED(StringCchCopyW(path, MAX_PATH, folder)) && PathAppendW(path, fileName);
+    // Joined as they are (PathAppendW would make each of ten thousand names
+    // canonical again: most of a listing's own time).
+    const size_t length = wcsnlen(folder, MAX_PATH);
+    const bool separator = length == 0 || folder[length - 1] == L'\\';
+    return SUCCEEDED(StringCchCopyW(path, MAX_PATH, folder)) &&
+           (separator || SUCCEEDED(StringCchCatW(path, MAX_PATH, L"\\"))) && SUCCEEDED(StringCchCatW(path, MAX_PATH, fileName));
 }
 
 bool isSubfolderEntry(const WIN32_FIND_DATAW& entry) {

@@ -115,8 +115,9 @@ struct ListingTrouble {
 // stand-in for one kept elsewhere (offline, or fetched from the cloud when
 // read), where reading it would download it or wait for a slow store.
 bool contentsAreLocal(DWORD attributes);
-// The full path of a note of folder (fileName as a row holds it); false
-// when it does not fit in MAX_PATH characters (it is never cut).
+// The full path of a note of folder (fileName as a row holds it; with an
+// empty folder, fileName itself); false when it does not fit in MAX_PATH
+// characters (it is never cut).
 bool notePathOf(const wchar_t* folder, const wchar_t* fileName, wchar_t* path);
 // Whether a folder entry is a sub-folder the listing goes into: a folder,
 // not "." or "..", and not a junction or link (which may lead anywhere,

@@ -65,6 +65,7 @@ TEST(FindTerm, FindsTheFirstPlaceAtEveryAlignmentIgnoringTheCaseOfAsciiLetters) 
     // Only letters differ in case: '@' is not '`', and a byte of a UTF-8
     // character is no letter. An upper-case letter beyond ASCII was folded
     // when the note was read.
+    EXPECT_EQ(2, findTerm("xxNEEDLE", 8, "needle", 6));
     EXPECT_EQ(-1, findTerm("@x", 2, "`x", 2));
     EXPECT_EQ(2, findTerm("a[b{", 4, "b{", 2));
     EXPECT_EQ(3, findTerm("\xC3\x81" "a\xC3\xA1", 5, "\xC3\xA1", 2));
