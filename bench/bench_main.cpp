@@ -3,7 +3,8 @@
 // buttons with the same pictures, expansion against the
 // host round trips and clock/environment calls it cannot avoid, the
 // clean-up's scan against a bare search loop and its deletions against a
-// bare DeleteFileW loop. Medians of many repetitions, timed with
+// bare DeleteFileW loop, the Notes panel (bench_search.cpp) against bare
+// loops over the same notes. Medians of many repetitions, timed with
 // QueryPerformanceCounter, printed as a table of ratios.
 //
 // The program copies itself and the two DLLs into a fresh folder under
@@ -21,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "bench.h"
 #include "commands/commands.h"
 #include "naming/naming.h"
-#include "panel/panel.h"
 #include "sandbox.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
@@ -34,73 +35,6 @@ namespace {
 const wchar_t kBenchVariable[] = L"QUIBLET_BENCH_FOLDER";
 const wchar_t kPluginFile[] = L"Quiblet.dll";
 const wchar_t kEmptyPluginFile[] = L"EmptyPlugin.dll";
-const int kNoteCount = 10000;
-
-// ---- Timing ----------------------------------------------------------------------
-
-double secondsPerTick() {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// Seconds that work takes.
-double timed(const std::function<void()>& work) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return static_cast<double>(end.QuadPart - start.QuadPart) * secondsPerTick();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-struct Row {
-    const char* what;
-    double subject, baseline;  // seconds, medians
-    double goal;
-    const char* unit;          // how the times are shown
-    double scale;
-};
-
-// Runs subject and baseline in turn (which goes first alternates), each
-// `rounds` times after `warmUp` untimed rounds; `prepare` runs untimed
-// before every timed one.
-Row compare(const char* what, double goal, const char* unit, double scale, int warmUp, int rounds,
-            const std::function<void()>& subject, const std::function<void()>& baseline,
-            const std::function<void()>& prepare = nullptr, double perRound = 1) {
-    for (int i = 0; i < warmUp; ++i) {
-        if (prepare) prepare();
-        subject();
-        if (prepare) prepare();
-        baseline();
-    }
-    std::vector<double> subjectTimes, baselineTimes;
-    for (int i = 0; i < rounds; ++i) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool subjectTurn = (turn == 0) == (i % 2 == 0);
-            if (prepare) prepare();
-            const double seconds = timed(subjectTurn ? subject : baseline) / perRound;
-            (subjectTurn ? subjectTimes : baselineTimes).push_back(seconds);
-        }
-    }
-    return Row{what, median(subjectTimes), median(baselineTimes), goal, unit, scale};
-}
-
-void printTable(const std::vector<Row>& rows) {
-    printf("\n| measure | Quiblet | baseline | ratio | goal | |\n");
-    printf("| --- | ---: | ---: | ---: | ---: | --- |\n");
-    for (const Row& row : rows) {
-        const double ratio = row.subject / row.baseline;
-        printf("| %s | %.1f %s | %.1f %s | %.2fx | %.1fx | %s |\n", row.what, row.subject * row.scale, row.unit,
-               row.baseline * row.scale, row.unit, ratio, row.goal, ratio <= row.goal ? "met" : "missed");
-    }
-    fflush(stdout);
-}
 
 // ---- Start-up ----------------------------------------------------------------------
 
@@ -237,12 +171,6 @@ void expansionFloor(const wchar_t* templateText, bool wordAndLine) {
 
 // ---- Clean-up ----------------------------------------------------------------------
 
-std::wstring notePath(const std::wstring& folder, int i) {
-    wchar_t name[32];
-    StringCchPrintfW(name, 32, L"note%05d.note", i);
-    return standin::joinPath(folder, name);
-}
-
 bool makeNotes(const std::wstring& folder, const std::string& text) {
     for (int i = 0; i < kNoteCount; ++i)
         if (!standin::writeFileBytes(notePath(folder, i), text)) return false;
@@ -270,148 +198,9 @@ void useFolder(const std::wstring& folder) {
     s.DeleteConfirm = 0;
 }
 
-// ---- Notes panel -------------------------------------------------------------------
-
-// A note of 4 KB: a first line, then lines of words.
-std::string fourKilobyteNote(int i) {
-    std::string text = "Note number " + std::to_string(i) + " about the weekly plan\r\n";
-    while (text.size() < 4096) text += "lorem ipsum dolor sit amet, consectetur adipiscing elit\r\n";
-    text.resize(4096);
-    return text;
-}
-
-// Case-blind search of ASCII text, the plain way.
-bool bareContains(const char* data, size_t count, const char* pattern, size_t length) {
-    for (size_t i = 0; i + length <= count; ++i) {
-        size_t j = 0;
-        while (j < length && tolower(static_cast<unsigned char>(data[i + j])) == pattern[j]) ++j;
-        if (j == length) return true;
-    }
-    return false;
-}
-
-// Reads a file's first 256 bytes: 1 when it could, else 0.
-int readFileStart(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    char start[256];
-    DWORD got = 0;
-    const int read = ReadFile(file, start, sizeof start, &got, nullptr) ? 1 : 0;
-    CloseHandle(file);
-    return read;
-}
-
-// The bare loops the panel is measured against: find the notes and read
-// each one's first 256 bytes; find them and read and search each whole.
-int bareListing(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*.note").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    int read = 0;
-    do {
-        read += readFileStart(standin::joinPath(folder, entry.cFileName));
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return read;
-}
-
-// The same through sub-folders: every entry of a folder, notes read, the
-// folders below gone into.
-int bareTreeListing(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    int read = 0;
-    do {
-        const std::wstring path = standin::joinPath(folder, entry.cFileName);
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) read += readFileStart(path);
-        else if (entry.cFileName[0] != L'.') read += bareTreeListing(path);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return read;
-}
-
-int bareSearch(const std::wstring& folder, const char* pattern) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(standin::joinPath(folder, L"*.note").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    static char bytes[64 * 1024];
-    int found = 0;
-    do {
-        HANDLE file = CreateFileW(standin::joinPath(folder, entry.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        DWORD got = 0;
-        if (ReadFile(file, bytes, sizeof bytes, &got, nullptr) && bareContains(bytes, got, pattern, strlen(pattern)))
-            ++found;
-        CloseHandle(file);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return found;
-}
-
-// The panel worker's search over a listing.
-int panelSearch(const std::wstring& folder, const NoteList& rows, const wchar_t* text) {
-    NoteQuery query;
-    prepareQuery(text, &query);
-    SearchBuffers* buffers = newSearchBuffers();
-    const LONG cancel = 0;
-    int found = 0;
-    for (size_t i = 0; i < rows.count; ++i) {
-        const NoteRow& row = rows.rows[i];
-        wchar_t path[MAX_PATH];
-        if (FAILED(StringCchCopyW(path, MAX_PATH, folder.c_str())) || !PathAppendW(path, row.fileName)) continue;
-        wchar_t name[MAX_PATH];
-        noteNameOf(row.fileName, L".note", name, MAX_PATH);
-        if (textMatches(name, query) || fileMatches(path, query, buffers, &cancel)) ++found;
-    }
-    freeSearchBuffers(buffers);
-    return found;
-}
-
-// Through the real panel in the stand-in editor: seconds until the first
-// match shows, and until all `matches` show, after typing text.
-void panelSearchTimes(const std::wstring& dll, const wchar_t* text, int matches, double* first, double* all) {
-    *first = *all = -1;
-    standin::loadPlugin(dll);
-    standin::runCommand(12);  // Notes panel
-    if (standin::dockedPanels().empty()) return;
-    HWND panel = standin::dockedPanels()[0].record.hClient;
-    HWND list = GetDlgItem(panel, 222);
-    auto count = [list] { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
-    auto waitFor = [&](const std::function<bool()>& done) {
-        const ULONGLONG deadline = GetTickCount64() + 60000;
-        while (!done() && GetTickCount64() < deadline) {
-            standin::pumpMessages();
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-    };
-    waitFor([&] { return count() == kNoteCount; });
-    LARGE_INTEGER start, now;
-    QueryPerformanceCounter(&start);
-    SetDlgItemTextW(panel, 221, text);
-    auto since = [&] {
-        QueryPerformanceCounter(&now);
-        return static_cast<double>(now.QuadPart - start.QuadPart) * secondsPerTick();
-    };
-    waitFor([&] { return count() >= 1; });
-    *first = since();
-    waitFor([&] { return count() >= matches; });
-    *all = since();
-    standin::unloadPlugin();
-    tidyEditor();
-}
-
 // ---- The run ---------------------------------------------------------------------------
 
 std::wstring exeFolder() { return standin::exeFolder(); }
-
-// Says what is measured next, with the time since the start.
-void phase(const char* what) {
-    static const ULONGLONG start = GetTickCount64();
-    printf("[%5.1f s] %s\n", static_cast<double>(GetTickCount64() - start) / 1000, what);
-    fflush(stdout);
-}
 
 int runBenchmarks() {
     // The editor keeps these loaded for its whole life (it uses the common
@@ -521,88 +310,9 @@ int runBenchmarks() {
     }
     standin::removeFolderTree(notes);
 
-    // Notes panel: 10,000 notes of 4 KB.
-    phase("notes panel");
-    const std::wstring panelNotes = standin::joinPath(folder, L"panel");
-    standin::makeFolders(panelNotes);
-    for (int i = 0; i < kNoteCount; ++i) {
-        if (!standin::writeFileBytes(notePath(panelNotes, i), fourKilobyteNote(i))) {
-            fprintf(stderr, "bench: cannot make the panel's notes\n");
-            return 1;
-        }
-    }
-    NoteList listing = {};
-    const LONG notCancelled = 0;
-    rows.push_back(compare("panel: listing 10,000 notes (names, times, first lines)", 1.5, "ms", 1e3, 1, 9,
-                           [&] { listNotes(panelNotes.c_str(), L".note", &listing, &notCancelled); },
-                           [&] { bareListing(panelNotes); }));
-    if (listing.count != static_cast<size_t>(kNoteCount)) {
-        fprintf(stderr, "bench: the listing found %u notes\n", static_cast<unsigned>(listing.count));
-        return 1;
-    }
-    // The same notes spread over 100 dated folders below the root.
-    const std::wstring datedRoot = standin::joinPath(folder, L"dated");
-    for (int day = 0; day < 100; ++day) {
-        wchar_t dayName[32];
-        StringCchPrintfW(dayName, 32, L"2026-%02d-%02d", 1 + day / 28, 1 + day % 28);
-        const std::wstring dayFolder = standin::joinPath(datedRoot, dayName);
-        standin::makeFolders(dayFolder);
-        for (int i = day * 100; i < (day + 1) * 100; ++i) {
-            if (!MoveFileW(notePath(panelNotes, i).c_str(), notePath(dayFolder, i).c_str())) {
-                fprintf(stderr, "bench: cannot make the dated folders\n");
-                return 1;
-            }
-        }
-    }
-    NoteList datedListing = {};
-    rows.push_back(compare("panel: listing 10,000 notes in 100 dated folders", 1.5, "ms", 1e3, 1, 9,
-                           [&] { listNotes(datedRoot.c_str(), L".note", &datedListing, &notCancelled, nullptr,
-                                           kNoteSubfolderLevels); },
-                           [&] { bareTreeListing(datedRoot); }));
-    if (datedListing.count != static_cast<size_t>(kNoteCount)) {
-        fprintf(stderr, "bench: the dated listing found %u notes\n", static_cast<unsigned>(datedListing.count));
-        return 1;
-    }
-    freeNoteList(&datedListing);
-    for (int day = 0; day < 100; ++day) {
-        wchar_t dayName[32];
-        StringCchPrintfW(dayName, 32, L"2026-%02d-%02d", 1 + day / 28, 1 + day % 28);
-        const std::wstring dayFolder = standin::joinPath(datedRoot, dayName);
-        for (int i = day * 100; i < (day + 1) * 100; ++i) MoveFileW(notePath(dayFolder, i).c_str(), notePath(panelNotes, i).c_str());
-    }
-    standin::removeFolderTree(datedRoot);
-    int panelFound = 0, bareFound = 0;
-    rows.push_back(compare("panel: full-content search of 10,000 notes of 4 KB", 1.5, "ms", 1e3, 1, 9,
-                           [&] { panelFound = panelSearch(panelNotes, listing, L"Quokka"); },
-                           [&] { bareFound = bareSearch(panelNotes, "quokka"); }));
-    if (panelFound != 0 || bareFound != 0) fprintf(stderr, "bench: a search found what is not there\n");
-    freeNoteList(&listing);
-    // Through the panel: one note in a hundred holds the text, spread evenly
-    // over the list (note i changed i minutes ago), so the last match is
-    // found near the end of the search.
-    for (int i = 0; i < kNoteCount; i += 100)
-        standin::writeFileBytes(notePath(panelNotes, i), fourKilobyteNote(i) + "\r\nsee the Quokka");
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    for (int i = 0; i < kNoteCount; ++i) {
-        ULARGE_INTEGER when = {{now.dwLowDateTime, now.dwHighDateTime}};
-        when.QuadPart -= static_cast<ULONGLONG>(i) * 60 * 10000000ULL;
-        const FILETIME changed = {when.LowPart, when.HighPart};
-        HANDLE file = CreateFileW(notePath(panelNotes, i).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        SetFileTime(file, nullptr, nullptr, &changed);
-        CloseHandle(file);
-    }
-    const std::wstring ini = standin::joinPath(folder, L"Plugins\\Config\\Quiblet.ini");
-    standin::makeFolders(standin::joinPath(folder, L"Plugins\\Config"));
-    WritePrivateProfileStringW(L"Options", L"Folder", panelNotes.c_str(), ini.c_str());
-    double first = 0, all = 0;
-    panelSearchTimes(quiblet, L"quokka", kNoteCount / 100, &first, &all);
-    char firstText[64], allText[64];
-    snprintf(firstText, sizeof firstText, "%.1f ms", first * 1e3);
-    snprintf(allText, sizeof allText, "%.1f ms", all * 1e3);
-    standin::removeFolderTree(panelNotes);
+    // The Notes panel: its listing, index and search (bench_search.cpp).
+    std::vector<std::string> panelLines;
+    if (!searchBenchmarks(folder, quiblet, &rows, &panelLines)) return 1;
 
     // Where the plug-in's start-up goes (this process, same calls).
     phase("start-up parts");
@@ -667,8 +377,7 @@ int runBenchmarks() {
     printf("\nAuto-save while typing: beNotified takes %.1f ns for an SCN_MODIFIED with a note changed, "
            "the empty plug-in's %.1f ns (%.1fx; medians of rounds of %d calls)\n",
            typing.subject * 1e9, typing.baseline * 1e9, typing.subject / typing.baseline, kTypingCalls);
-    printf("\nNotes panel, typing a word that 100 of the 10,000 notes hold: first match shown after %s, "
-           "all 100 after %s\n", firstText, allText);
+    for (const std::string& line : panelLines) printf("%s\n", line.c_str());
     printf("\nParts of the start-up (medians):\n\n| part | time |\n| --- | ---: |\n");
     for (const auto& p : parts) printf("| %s | %.2f ms |\n", p.first, p.second * 1e3);
     return 0;

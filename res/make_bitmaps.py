@@ -120,20 +120,26 @@ def picture(letter):
 
 
 def bmp_bytes(rows):
-    """An uncompressed bottom-up 24-bit BMP file."""
+    """An uncompressed bottom-up BMP file of 4 bits a pixel: a bitmap uses
+    seven colours, and a colour table of sixteen takes a third of the bytes
+    of 24-bit pixels."""
     width, height = 16, 16
-    stride = (width * 3 + 3) & ~3
+    colours = sorted({PALETTE[cell] for row in rows for cell in row})
+    assert len(colours) <= 16
+    index = {colour: i for i, colour in enumerate(colours)}
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in colours) + b"\0" * 4 * (16 - len(colours))
+    stride = ((width + 1) // 2 + 3) & ~3
     pixels = bytearray()
     for row in reversed(rows):
         line = bytearray()
-        for cell in row:
-            r, g, b = PALETTE[cell]
-            line += bytes((b, g, r))
+        for x in range(0, width, 2):
+            line.append(index[PALETTE[row[x]]] << 4 | index[PALETTE[row[x + 1]]])
         line += b"\0" * (stride - len(line))
         pixels += line
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-    return header + info + pixels
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, len(pixels), 2835, 2835, 16, 0)
+    offset = 14 + len(info) + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    return header + info + table + pixels
 
 
 # ---- The Fluent-set icons ---------------------------------------------------

@@ -95,13 +95,14 @@ struct ListNameServer : public IAccPropServer {
         return S_OK;
     }
 };
-static ListNameServer g_listNameServer;
+// Read-only (no member is ever written), so it needs no writable page.
+static const ListNameServer g_listNameServer{};
 
 void nameListRows(HWND list, ListNameWriter writer) {
     forgetListNames(g_namedList);
     IAccPropServices* services = openServices();
     if (!services) return;
-    if (FAILED(services->SetHwndPropServer(list, OBJID_CLIENT, CHILDID_SELF, &kPropName, 1, &g_listNameServer,
+    if (FAILED(services->SetHwndPropServer(list, OBJID_CLIENT, CHILDID_SELF, &kPropName, 1, const_cast<ListNameServer*>(&g_listNameServer),
                                            ANNO_CONTAINER))) {
         services->Release();
         return;

@@ -136,6 +136,9 @@ const UINT NPPM_SAVEFILE = NPPMSG + 94;              // 2118: lParam the full pa
 const UINT NPPM_ADDTOOLBARICON_FORDARKMODE = NPPMSG + 101;  // 2125, editor 8.0+
 const UINT NPPM_ISDARKMODEENABLED = NPPMSG + 107;           // 2131, editor 8.4.1+
 const UINT NPPM_DARKMODESUBCLASSANDTHEME = NPPMSG + 112;    // 2136, editor 8.5.4+
+// 2137, editor 8.5.6+: wParam how many indicators, lParam an int that gets
+// the first one's number; TRUE when they are the plug-in's.
+const UINT NPPM_ALLOCATEINDICATOR = NPPMSG + 113;
 
 // NPPM_GETNPPVERSION answers the major number in the high word and the
 // numbers after it as decimal digits in the low word: 8.5.4 is (8, 54).
@@ -169,6 +172,7 @@ const WPARAM MODELESSDIALOGADD = 0;
 const WPARAM MODELESSDIALOGREMOVE = 1;
 static_assert(NPPM_GETNPPVERSION == 2074 && NPPM_ADDTOOLBARICON_FORDARKMODE == 2125, "request numbers");
 static_assert(NPPM_ISDARKMODEENABLED == 2131 && NPPM_DARKMODESUBCLASSANDTHEME == 2136, "request numbers");
+static_assert(NPPM_ALLOCATEINDICATOR == 2137, "request numbers");
 static_assert(NPPM_GETFULLCURRENTPATH == 4025 && NPPM_GETNPPDIRECTORY == 4031, "query numbers");
 
 // Notifications from the editor.
@@ -224,7 +228,23 @@ const UINT SCI_GETEOLMODE = 2030;       // how the document ends its lines: SC_E
 const int SC_EOL_CRLF = 0;
 const int SC_EOL_CR = 1;
 const int SC_EOL_LF = 2;
+const UINT SCI_GETDOCPOINTER = 2357;    // the document the view shows
 const int SC_CP_UTF8 = 65001;
+// Indicators: marks on a document's text, kept by the document (its text,
+// undo history and save point untouched); their look is the view's.
+const UINT SCI_INDICSETSTYLE = 2080;        // wParam indicator, lParam INDIC_*
+const UINT SCI_INDICSETFORE = 2082;         // wParam indicator, lParam colour
+const UINT SCI_INDICSETUNDER = 2510;        // wParam indicator, lParam TRUE: drawn under the text
+const UINT SCI_INDICSETALPHA = 2523;        // wParam indicator, lParam the fill's opacity, 0-255
+const UINT SCI_INDICSETOUTLINEALPHA = 2558; // wParam indicator, lParam the outline's opacity
+const UINT SCI_SETINDICATORCURRENT = 2500;  // the indicator the fill and clear requests use
+const UINT SCI_INDICATORFILLRANGE = 2504;   // wParam start, lParam length
+const UINT SCI_INDICATORCLEARRANGE = 2505;  // wParam start, lParam length
+const UINT SCI_INDICATORVALUEAT = 2507;     // wParam indicator, lParam position: its value there
+const UINT SCI_INDICATORSTART = 2508;       // wParam indicator, lParam position: where its run there starts
+const UINT SCI_INDICATOREND = 2509;         // ... and ends (0 for an indicator the document never had)
+const int INDIC_ROUNDBOX = 7;
+const int kIndicatorMax = 35;
 
 // The editor's File/New, File/Close and File/Rename commands.
 const int IDM_FILE_NEW = 41001;

@@ -15,7 +15,7 @@ const int kMaxReplacementPasses = 4 * kTemplateWorkCapacity;
 const LRESULT kMaxFirstLineBytes = 0x3FFFFFFF;
 
 static wchar_t g_result[kExpansionCapacity];
-static bool g_resultFitted = true;
+static bool g_resultCut;  // the last expansion's result was cut to fit
 static wchar_t* g_firstLine;  // decoded first line, kept until the next read
 static bool g_percentHeld;    // a value put in held a '%'
 
@@ -33,7 +33,7 @@ void setLocalClock(LocalClock clock) { g_testClock = clock; }
 
 static void readClock(SYSTEMTIME* now) { (g_testClock ? g_testClock : GetLocalTime)(now); }
 
-bool expansionFitted() { return g_resultFitted; }
+bool expansionFitted() { return !g_resultCut; }
 
 void makeFileNameSafe(wchar_t* text) {
     for (; *text; ++text) {
@@ -135,7 +135,7 @@ static void replaceInWork(wchar_t* work, const wchar_t* token, wchar_t* value) {
     if (held && findIgnoringCase(work, 0, wcslen(work), token, wcslen(token)) >= 0) g_percentHeld = true;
     bool cut = false;
     replaceAllNoCase(work, kTemplateWorkCapacity, token, value, &cut);
-    if (cut) g_resultFitted = false;
+    if (cut) g_resultCut = true;
 }
 
 // Reads the first line of the document a view shows and decodes it in the
@@ -184,7 +184,7 @@ static void expandEnvironment(const wchar_t* work) {
     static wchar_t expanded[kEnvironmentExpansionCapacity];
     DWORD needed = ExpandEnvironmentStringsW(work, expanded, kEnvironmentExpansionCapacity);
     const wchar_t* source = (needed == 0 || needed > kEnvironmentExpansionCapacity) ? work : expanded;
-    g_resultFitted = SUCCEEDED(StringCchCopyW(g_result, kExpansionCapacity, source)) && g_resultFitted;
+    if (FAILED(StringCchCopyW(g_result, kExpansionCapacity, source))) g_resultCut = true;
     if (!g_percentHeld) return;
     for (wchar_t* c = g_result; *c; ++c)
         if (*c == kHeldPercent) *c = L'%';
@@ -243,7 +243,7 @@ static void readValue(Value which, const SYSTEMTIME& now, wchar_t* value) {
 const wchar_t* expandTemplate(const wchar_t* templateText) {
     SYSTEMTIME now;
     readClock(&now);
-    g_resultFitted = true;
+    g_resultCut = false;
     g_percentHeld = false;
     wchar_t work[kTemplateWorkCapacity];
     StringCchCopyW(work, kTemplateWorkCapacity, templateText ? templateText : L"");

@@ -1,6 +1,6 @@
-// The Notes panel's note actions: open the note shown selected (at the
-// words searched for), make a note from the search text, rename a note in
-// place, and delete one after asking.
+// The Notes panel's note actions: open the note shown selected (the words
+// searched for marked), make a note from the search text, rename a note in
+// place, and delete one after asking; the index reads each note they write.
 #include "panel_internal.h"
 
 #include <shlwapi.h>
@@ -78,28 +78,6 @@ bool renameLetterCase(const wchar_t* oldPath, const wchar_t* newPath) {
     return false;
 }
 
-// Selects the first place of the document shown in the current view that
-// holds text, ignoring case as the list does, and scrolls it into view:
-// the user is at the words they searched for. Nothing when only the name
-// matched.
-void selectFirstMatch(const wchar_t* text) {
-    HWND view = currentView();
-    const UINT codePage = SendMessageW(view, SCI_GETCODEPAGE, 0, 0) == SC_CP_UTF8 ? CP_UTF8 : CP_ACP;
-    char bytes[4 * kQueryCapacity];
-    BOOL unmapped = FALSE;
-    const int written = WideCharToMultiByte(codePage, 0, text, -1, bytes, sizeof bytes, nullptr,
-                                            codePage == CP_UTF8 ? nullptr : &unmapped);
-    // A character the document's code page cannot hold is not in it.
-    if (written <= 1 || unmapped) return;
-    SendMessageW(view, SCI_SETSEARCHFLAGS, 0, 0);
-    SendMessageW(view, SCI_SETTARGETRANGE, 0, SendMessageW(view, SCI_GETLENGTH, 0, 0));
-    const LRESULT start = SendMessageW(view, SCI_SEARCHINTARGET, static_cast<WPARAM>(written - 1),
-                                       reinterpret_cast<LPARAM>(bytes));
-    if (start < 0) return;
-    SendMessageW(view, SCI_SETSEL, static_cast<WPARAM>(start), SendMessageW(view, SCI_GETTARGETEND, 0, 0));
-    SendMessageW(view, SCI_SCROLLCARET, 0, 0);
-}
-
 }  // namespace
 
 // Enter with nothing found, or Ctrl+Enter: a note named from the search
@@ -128,7 +106,7 @@ void createNoteFromSearch(PanelState* panel) {
     }
     if (created) rememberNote(path);
     rowNameOf(panel, path, panel->chosen);
-    startScan(panel, true);
+    noteWritten(panel, path);
     // Read before the open, so that its placeholders describe the document
     // the user was in.
     NoteBody body = {};
@@ -149,6 +127,11 @@ void createNoteFromSearch(PanelState* panel) {
 // search has ended, a new note named from the search text).
 void openChosenNote(PanelState* panel, bool fromSearch) {
     if (fromSearch && !selectedNote(panel)) {
+        if (!panel->rowsCurrent) {
+            // The rows shown answer an earlier text: this one's are coming.
+            panel->enterPending = true;
+            return;
+        }
         if (panel->readable && panel->visible.count > 0) {
             chooseRow(panel, 0);
         } else if (panel->scanFinished) {
@@ -165,7 +148,7 @@ void openChosenNote(PanelState* panel, bool fromSearch) {
     if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
     // The editor may ask whether to create a note that has just gone; the
     // panel is not touched after this.
-    if (openInEditor(path) && text[0]) selectFirstMatch(text);
+    if (openInEditor(path) && text[0]) markMatches(text);
 }
 
 // Delete: asks, naming the note shown selected, then moves it to the Recycle
@@ -190,7 +173,7 @@ void deleteChosenNote(PanelState* panel) {
     if (!panel || !panel->window || !panel->shown) return;
     if (deleted) {
         StringCchCopyW(panel->chosen, MAX_PATH, next);
-        startScan(panel, true);
+        noteWritten(panel, path);
     }
     const int row = rowOfChosen(panel);
     showChosen(panel);
@@ -266,5 +249,13 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
     panel = currentPanel();
     if (!panel || !panel->window || !panel->shown) return;
     rowNameOf(panel, newPath, panel->chosen);
-    startScan(panel, true);
+    noteWritten(panel, oldPath);
+    noteWritten(panel, newPath);
+}
+
+void noteWritten(PanelState* panel, const wchar_t* path) {
+    wchar_t name[MAX_PATH];
+    rowNameOf(panel, path, name);
+    addChangedNote(&panel->changes, name);
+    readAgainSoon(panel);
 }

@@ -38,9 +38,15 @@ struct PanelState {
     bool readable;             // the folder is a full path and could be read
     Listing* listing;          // what the list shows, newest first
     IndexList visible;         // rows of the listing the list shows
-    bool searching;            // the search box held text when the scan started
+    int* matchAt;              // per row of the listing: where its first match is in its text (-1: none)
+    bool searching;            // the search box held a query when the scan started
+    bool headerSaysMatch;      // the third column is headed Match
     bool scanFinished;         // the last scan has found all it will
+    bool scanLists;            // the last scan lists the folder or reads notes again, and has not said what it found
+    bool searchAgain;          // the search box changed meanwhile: search once it has
+    ChangedNotes changes;      // notes to read again, not yet given to a scan (all: list the folder anew)
     bool enterPending;         // Enter in the search box waits for the search to end
+    bool rowsCurrent;          // the rows shown answer the search box as it is
     bool outOfMemory;          // not every row found could be shown
     wchar_t chosen[MAX_PATH];  // file name of the note the user chose ("": none)
     wchar_t renaming[MAX_PATH];   // file name of the note whose name is being edited
@@ -56,7 +62,9 @@ struct PanelState {
     ULONGLONG lastWatchRelist;
     wchar_t cell[kCellTextCapacity];  // text handed to the list view
     int changedWidth;          // of the Changed column: a date and time as the locale writes them
-    int sizedForWidth;         // the list's width the columns were last sized for
+    int folderWidth;           // of the Folder column: a dated folder's name
+    int averageCharWidth;      // of the list's font
+    int matchContext;          // characters shown before a match in the Match column
     int sort;                  // the list's order, a kPanelSort value
     bool named;                // the names for screen readers are given
     wchar_t announced[kStatusCapacity];  // the status line as last announced
@@ -70,6 +78,11 @@ PanelState* currentPanel();
 // Lists the note folder anew (relist) and/or searches the listing,
 // stopping the run before.
 void startScan(PanelState* panel, bool relist);
+// Whether the scan under way lists the folder or reads notes: it is not
+// given up for a key or a change, which wait for it.
+bool listingUnderWay(const PanelState* panel);
+// The changes noted read again: now, or once the listing under way is done.
+void readAgainSoon(PanelState* panel);
 
 // ---- The list (panel_list.cpp) ----------------------------------------------------
 
@@ -89,10 +102,10 @@ void selectionChanged(PanelState* panel, const NMLISTVIEW* change);
 void showStatus(PanelState* panel);
 // Shows the visible rows, the chosen note selected, and the status line.
 void showRows(PanelState* panel);
-// Every note of the listing visible; in the order the user chose.
-void showWholeListing(PanelState* panel);
 void sortRows(PanelState* panel);
 void dropListing(PanelState* panel);
+// The third column's header: "Match" while searching, else "First line".
+void showMatchHeader(PanelState* panel);
 // The text of one cell, asked for by the list view.
 void fillCell(PanelState* panel, NMLVDISPINFOW* info);
 // What a screen reader reads for a row of the list (-1: the list itself):
@@ -110,6 +123,9 @@ void sortByColumn(PanelState* panel, int column);
 
 // ---- The note actions (note_actions.cpp) -----------------------------------------
 
+// A note the panel wrote, renamed or deleted (its path): the index reads it
+// again, and the list shows it.
+void noteWritten(PanelState* panel, const wchar_t* path);
 // Enter with nothing found, or Ctrl+Enter: a note named from the search text.
 void createNoteFromSearch(PanelState* panel);
 // Enter or a double-click: opens the note shown selected.
@@ -121,3 +137,12 @@ void deleteChosenNote(PanelState* panel);
 bool inPlaceRenameMayStart(PanelState* panel, int item);
 // The in-place edit ended with a new name for the note fileName.
 void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t* typed);
+
+// ---- The marks of a search (match_marks.cpp) ---------------------------------------
+
+// Marks every place of the document in the current view that holds a word or
+// phrase of the query (where the editor gives an indicator), and selects the
+// first one, scrolled into view.
+void markMatches(const wchar_t* query);
+// The search was cleared: its marks go (in a document not shown, when it is).
+void clearMatchMarks();

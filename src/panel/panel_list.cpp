@@ -19,6 +19,7 @@ const wchar_t kFolderUnreadable[] = L"The note folder \"%s\" does not exist or c
 const wchar_t kColumnName[] = L"Name";
 const wchar_t kColumnChanged[] = L"Changed";
 const wchar_t kColumnFirstLine[] = L"First line";
+const wchar_t kColumnMatch[] = L"Match";
 const wchar_t kColumnFolder[] = L"Folder";
 const wchar_t kListName[] = L"Notes";
 const wchar_t kCellSeparator[] = L", ";
@@ -30,16 +31,25 @@ const wchar_t kOneNote[] = L"1 note";
 const wchar_t kNotes[] = L"%d notes";
 const wchar_t kFoundOfOne[] = L"%d of 1 note";
 const wchar_t kFoundOfNotes[] = L"%d of %d notes";
+const wchar_t kOneLargeNote[] = L"1 large note searched from disk";
+const wchar_t kLargeNotes[] = L"%d large notes searched from disk";
+const wchar_t kOneNoteFromDisk[] = L"1 note searched from disk";
+const wchar_t kNotesFromDisk[] = L"%d notes searched from disk";
 const int kCellCapacity = 128;
-// The columns' sub-item numbers: Folder is shown, after Changed, only when
-// sub-folders are listed.
-const int kNameSubItem = 0, kChangedSubItem = 1, kFirstLineSubItem = 2, kFolderSubItem = 3;
-// Columns: the name takes this share of what the date leaves, at least
+// The columns: Name, Changed, Folder (only when sub-folders are listed),
+// then the first line or the match. Each column's sub-item number is its
+// place, whatever columns came and went (comctl32 and Wine's list view
+// number sub-items differently once a column is inserted before another).
+const int kNameColumn = 0, kChangedColumn = 1, kFolderColumn = 2;
+// Columns: the Folder takes what a dated folder's name needs, at most a
+// third of what the date leaves; the name this share of the rest, at least
 // kNameMinWidth; the first line the rest.
 const int kNameShare = 40;  // per cent
 const int kNameMinWidth = 90;
 // In a narrow panel the date stays whole as long as the name keeps this much.
 const int kNameNarrowest = 64;
+// While searching, the Match column keeps this much before the date has room.
+const int kMatchMinWidth = 80;
 const int kColumnPadding = 16;  // around a cell's text
 
 void setRowState(HWND list, int item, UINT state) {
@@ -54,15 +64,27 @@ bool isChosen(const PanelState* panel, const NoteRow* note) {
            CompareStringOrdinal(note->fileName, -1, panel->chosen, -1, TRUE) == CSTR_EQUAL;
 }
 
-// Adds a part to the status line, after a separator.
+// Adds a part to the status line, after a separator: a count in the text
+// for one or for several.
 void addStatusPart(wchar_t* text, const wchar_t* part) {
     if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
     StringCchCatW(text, kStatusCapacity, part);
 }
+void addCountPart(wchar_t* text, int count, const wchar_t* one, const wchar_t* several) {
+    wchar_t part[kStatusCapacity];
+    if (count <= 0) return;
+    if (count == 1) StringCchCopyW(part, kStatusCapacity, one);
+    else StringCchPrintfW(part, kStatusCapacity, several, count);
+    addStatusPart(text, part);
+}
+
+// The column of the first line or the match.
+int textColumn(const PanelState* panel) { return panel->folderColumn ? 3 : 2; }
 
 }  // namespace
 
 static void sizeColumns(PanelState* panel);
+static void layOutRows(PanelState* panel, int rows);
 
 const NoteRow* noteAtRow(const PanelState* panel, int item) {
     if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
@@ -78,6 +100,7 @@ const NoteRow* selectedNote(const PanelState* panel) { return noteAtRow(panel, s
 
 // The row that shows the chosen note, or -1.
 int rowOfChosen(const PanelState* panel) {
+    if (!panel->chosen[0]) return -1;
     const int selected = selectedRow(panel);
     if (isChosen(panel, noteAtRow(panel, selected))) return selected;
     for (int item = 0; item < static_cast<int>(panel->visible.count); ++item)
@@ -88,9 +111,16 @@ int rowOfChosen(const PanelState* panel) {
 // Selects the chosen note's row, or nothing when it is not shown.
 void showChosen(PanelState* panel) {
     const int row = rowOfChosen(panel);
-    if (row >= 0 && row == selectedRow(panel)) return;
+    // The list view looks through its rows for the selected and focused one.
+    const bool anySelected = SendMessageW(panel->list, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+    const int selected = anySelected ? selectedRow(panel) : -1;
+    if (row == selected) return;
     panel->selecting = true;
-    setRowState(panel->list, -1, 0);
+    // Row by row: the list view would visit all of its rows for "every row".
+    const int focused =
+        static_cast<int>(SendMessageW(panel->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (selected >= 0) setRowState(panel->list, selected, 0);
+    if (focused >= 0 && focused != selected) setRowState(panel->list, focused, 0);
     if (row >= 0) setRowState(panel->list, row, LVIS_SELECTED | LVIS_FOCUSED);
     panel->selecting = false;
 }
@@ -126,11 +156,10 @@ void showStatus(PanelState* panel) {
     }
     const ListingTrouble* trouble = panel->listing ? &panel->listing->trouble : nullptr;
     if (panel->outOfMemory || (trouble && trouble->outOfMemory)) addStatusPart(text, kOutOfMemory);
-    if (trouble && trouble->pathsTooLong > 0) {
-        wchar_t tooLong[kStatusCapacity];
-        if (trouble->pathsTooLong == 1) StringCchCopyW(tooLong, kStatusCapacity, kOnePathTooLong);
-        else StringCchPrintfW(tooLong, kStatusCapacity, kPathsTooLong, trouble->pathsTooLong);
-        addStatusPart(text, tooLong);
+    if (trouble) addCountPart(text, trouble->pathsTooLong, kOnePathTooLong, kPathsTooLong);
+    if (panel->searching && panel->listing) {
+        addCountPart(text, panel->listing->usage.largeNotes, kOneLargeNote, kLargeNotes);
+        addCountPart(text, panel->listing->usage.notesFromDisk, kOneNoteFromDisk, kNotesFromDisk);
     }
     wchar_t shown[kStatusCapacity] = L"";
     GetWindowTextW(panel->status, shown, kStatusCapacity);
@@ -140,26 +169,10 @@ void showStatus(PanelState* panel) {
 // Shows the visible rows (or the one line saying the folder cannot be
 // read), the chosen note selected, and the status line.
 void showRows(PanelState* panel) {
-    const int count = panel->readable ? static_cast<int>(panel->visible.count) : 1;
-    panel->selecting = true;
-    SendMessageW(panel->list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
-    panel->selecting = false;
-    // A vertical scroll bar may have come or gone.
-    sizeColumns(panel);
+    layOutRows(panel, panel->readable ? static_cast<int>(panel->visible.count) : 1);
     showChosen(panel);
     InvalidateRect(panel->list, nullptr, FALSE);
     showStatus(panel);
-}
-
-void showWholeListing(PanelState* panel) {
-    panel->visible.count = 0;
-    const size_t count = panel->listing ? panel->listing->notes.count : 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (!appendIndex(&panel->visible, static_cast<int>(i))) {
-            panel->outOfMemory = true;
-            break;
-        }
-    }
 }
 
 // The visible rows in the order the user chose.
@@ -171,6 +184,8 @@ void dropListing(PanelState* panel) {
     releaseListing(panel->listing);
     panel->listing = nullptr;
     panel->visible.count = 0;
+    releaseBlock(panel->matchAt);
+    panel->matchAt = nullptr;
 }
 
 // A local date and time in the user's short format, without seconds.
@@ -188,22 +203,25 @@ static void formatChanged(const FILETIME& changed, wchar_t* text, size_t capacit
     formatLocalTime(local, text, capacity);
 }
 
-// The text of a cell of the list.
-static void writeCell(const PanelState* panel, int item, int subItem, wchar_t* cell, size_t capacity) {
+// The text of a cell of the list; a cell's sub-item is its column.
+static void writeCell(const PanelState* panel, int item, int column, wchar_t* cell, size_t capacity) {
     cell[0] = L'\0';
     if (!panel->readable) {
-        if (item == 0 && subItem == 0)
+        if (item == 0 && column == 0)
             StringCchPrintfW(cell, capacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
     } else if (const NoteRow* note = noteAtRow(panel, item)) {
-        switch (subItem) {
-        case 0: noteNameOf(note->fileName, panel->listing->extension, cell, capacity); break;
-        case 1: formatChanged(note->changed, cell, capacity); break;
-        case kFolderSubItem: {
+        const int match = panel->searching && panel->matchAt ? panel->matchAt[panel->visible.items[item]] : -1;
+        if (column == kNameColumn) {
+            noteNameOf(note->fileName, panel->listing->extension, cell, capacity);
+        } else if (column == kChangedColumn) {
+            formatChanged(note->changed, cell, capacity);
+        } else if (column == kFolderColumn && panel->folderColumn) {
             const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
             if (length > 1) StringCchCopyNW(cell, capacity, note->fileName, length - 1);
-            break;
-        }
-        default: StringCchCopyW(cell, capacity, note->firstLine); break;
+        } else if (match >= 0) {
+            matchPiece(note->text, match, panel->matchContext, cell, capacity);
+        } else {
+            StringCchCopyW(cell, capacity, note->firstLine);
         }
     }
 }
@@ -220,13 +238,11 @@ bool writeRowName(HWND list, int row, wchar_t* text, size_t capacity) {
     if (!panel || panel->list != list) return false;
     if (row < 0) return SUCCEEDED(StringCchCopyW(text, capacity, kListName));
     if (row >= static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0))) return false;
-    // The cells in the order the columns show them: name, date, folder, first line.
-    const int subItems[] = {kNameSubItem, kChangedSubItem, kFolderSubItem, kFirstLineSubItem};
+    // The cells in the order the columns show them: name, date, folder, first line or match.
     text[0] = L'\0';
-    for (int subItem : subItems) {
-        if (subItem == kFolderSubItem && !panel->folderColumn) continue;
+    for (int column = 0; column <= textColumn(panel); ++column) {
         wchar_t cell[kCellTextCapacity];
-        writeCell(panel, row, subItem, cell, kCellTextCapacity);
+        writeCell(panel, row, column, cell, kCellTextCapacity);
         if (!cell[0]) continue;
         if (text[0]) StringCchCatW(text, capacity, kCellSeparator);
         StringCchCatW(text, capacity, cell);
@@ -242,47 +258,47 @@ void announceStatus(PanelState* panel) {
     announceChange(panel->status);
 }
 
-// Where a sub-item's column is: name 0, changed 1, then folder (when
-// shown) and first line.
-static int columnOfSubItem(const PanelState* panel, int subItem) {
-    if (subItem == kFolderSubItem) return 2;
-    if (subItem == kFirstLineSubItem) return panel->folderColumn ? 3 : 2;
-    return subItem;
-}
-static int subItemOfColumn(const PanelState* panel, int column) {
-    if (column == 2) return panel->folderColumn ? kFolderSubItem : kFirstLineSubItem;
-    if (column == 3) return kFirstLineSubItem;
-    return column;
-}
-
-static void insertColumn(HWND list, int column, int subItem, const wchar_t* name) {
+static void insertColumn(HWND list, int column, const wchar_t* name) {
     LVCOLUMNW item = {};
     item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     item.pszText = const_cast<wchar_t*>(name);
     item.cx = 0;  // see sizeColumns
-    item.iSubItem = subItem;
+    item.iSubItem = column;
     SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
 }
 
-// The Folder column comes with dated folders and goes without them.
+// The Folder column comes with dated folders and goes without them: the
+// columns after the date are made anew, each sub-item its place.
 void showFolderColumn(PanelState* panel, bool show) {
     if (show == panel->folderColumn) return;
-    if (show) insertColumn(panel->list, 2, kFolderSubItem, kColumnFolder);
-    else SendMessageW(panel->list, LVM_DELETECOLUMN, 2, 0);
+    while (SendMessageW(panel->list, LVM_DELETECOLUMN, kFolderColumn, 0)) {}
+    if (show) insertColumn(panel->list, kFolderColumn, kColumnFolder);
     panel->folderColumn = show;
-    panel->sizedForWidth = 0;
+    insertColumn(panel->list, textColumn(panel), panel->headerSaysMatch ? kColumnMatch : kColumnFirstLine);
     sizeColumns(panel);
     showSortArrow(panel);
+}
+
+void showMatchHeader(PanelState* panel) {
+    if (panel->headerSaysMatch == panel->searching) return;
+    panel->headerSaysMatch = panel->searching;
+    sizeColumns(panel);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = const_cast<wchar_t*>(panel->searching ? kColumnMatch : kColumnFirstLine);
+    SendMessageW(panel->list, LVM_SETCOLUMNW, textColumn(panel), reinterpret_cast<LPARAM>(&column));
 }
 
 static int textWidth(HWND list, const wchar_t* text) {
     return static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
 }
 
-// The width of the widest date and time the user's format can give, so that
-// every row's date fits whatever the clock says: each month's name (a format
-// may spell it), morning and afternoon, and every digit as the font's widest.
-static int measureChangedWidth(HWND list) {
+// Widths that follow from the font: the widest date and time the user's
+// format can give, so that every row's date fits whatever the clock says
+// (each month's name, which a format may spell, morning and afternoon, and
+// every digit as the font's widest); a dated folder's name; a character.
+static void measureFont(PanelState* panel) {
+    HWND list = panel->list;
     wchar_t widestDigit = L'0';
     int digitWidth = 0;
     for (wchar_t digit = L'0'; digit <= L'9'; ++digit) {
@@ -305,33 +321,73 @@ static int measureChangedWidth(HWND list) {
             if (width > widest) widest = width;
         }
     }
-    return widest + kColumnPadding;
+    panel->changedWidth = widest + kColumnPadding;
+    const wchar_t folder[] = {widestDigit, widestDigit, widestDigit, widestDigit, L'-', widestDigit, widestDigit,
+                              L'-', widestDigit, widestDigit, L'\0'};
+    panel->folderWidth = textWidth(list, folder) + kColumnPadding;
+    const int letters = textWidth(list, L"abcdefghijklmnopqrstuvwxyz") / 26;
+    panel->averageCharWidth = letters > 0 ? letters : 1;
 }
 
-// Shares the list's width out: the date whole, the name most of what is
-// left, the first line the rest; no horizontal scrolling in a narrow panel.
-static void sizeColumns(PanelState* panel) {
+// The columns' widths for a list of this many rows, sharing its width out:
+// the date whole, a dated folder's name whole when there is room, the name
+// most of what is left, the first line (or the match) the rest; no
+// horizontal scrolling in a narrow panel, and no column too narrow to read.
+// The width is the list's less a vertical scroll bar when the rows need
+// one, so that the columns are laid out once for a new number of rows.
+static void columnWidths(PanelState* panel, int rows, int* widths) {
     RECT area;
     GetClientRect(panel->list, &area);
-    const int width = area.right - area.left;
-    if (width <= 0 || width == panel->sizedForWidth) return;
-    panel->sizedForWidth = width;
-    if (!panel->changedWidth) panel->changedWidth = measureChangedWidth(panel->list);
+    const int bar = GetSystemMetrics(SM_CXVSCROLL);
+    const int full = area.right + ((GetWindowLongPtrW(panel->list, GWL_STYLE) & WS_VSCROLL) ? bar : 0);
+    const int width = full - (rows > SendMessageW(panel->list, LVM_GETCOUNTPERPAGE, 0, 0) ? bar : 0);
+    if (!panel->changedWidth) measureFont(panel);
     int changed = panel->changedWidth;
     if (changed > width - kNameNarrowest) changed = width / 2 > width - kNameNarrowest ? width / 2 : width - kNameNarrowest;
+    // A search in a narrow panel shows where notes match before their dates.
+    const int matchMinimum = panel->searching ? kMatchMinWidth : 0;
+    if (panel->searching && full - changed < kNameMinWidth + kMatchMinWidth) changed = 0;
     int rest = width - changed;
+    // The Folder whole, or not at all.
+    const int folder = panel->folderColumn && rest - kNameNarrowest - matchMinimum >= panel->folderWidth
+                           ? panel->folderWidth : 0;
+    rest -= folder;
     int name = rest * kNameShare / 100;
     if (name < kNameMinWidth) name = rest < kNameMinWidth ? rest : kNameMinWidth;
     rest -= name;
-    // The folder (a date, mostly) as wide as the date, when there is room.
-    int folder = panel->folderColumn ? (changed < rest / 2 ? changed : rest / 2) : 0;
-    rest -= folder;
-    const int widths[] = {name, changed, folder, rest};
-    for (int column = 0; column < 4; ++column) {
-        const int subItem = column == 2 ? kFolderSubItem : column == 3 ? kFirstLineSubItem : column;
-        if (subItem == kFolderSubItem && !panel->folderColumn) continue;
-        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, columnOfSubItem(panel, subItem), widths[column]);
-    }
+    widths[kNameColumn] = name;
+    widths[kChangedColumn] = changed;
+    widths[kFolderColumn] = folder;
+    widths[textColumn(panel)] = rest > 0 ? rest : 0;
+    // A match shows with a third of the column's room before it.
+    const int context = rest / panel->averageCharWidth / 3;
+    panel->matchContext = context > 4 ? context : 4;
+}
+
+// Gives the list this many rows and its columns their widths, laid out
+// once: Wine's list view lays itself out again for each change, at once
+// unless told to wait.
+static void layOutRows(PanelState* panel, int rows) {
+    int widths[4];
+    columnWidths(panel, rows, widths);
+    const int columns = panel->folderColumn ? 4 : 3;
+    bool resize = false;
+    for (int column = 0; column < columns; ++column)
+        resize = resize || SendMessageW(panel->list, LVM_GETCOLUMNWIDTH, column, 0) != widths[column];
+    const bool recount = SendMessageW(panel->list, LVM_GETITEMCOUNT, 0, 0) != rows;
+    if (!resize && !recount) return;
+    SendMessageW(panel->list, WM_SETREDRAW, FALSE, 0);
+    panel->selecting = true;
+    if (recount) SendMessageW(panel->list, LVM_SETITEMCOUNT, rows, LVSICF_NOSCROLL);
+    panel->selecting = false;
+    for (int column = 0; resize && column < columns; ++column)
+        SendMessageW(panel->list, LVM_SETCOLUMNWIDTH, column, widths[column]);
+    SendMessageW(panel->list, WM_SETREDRAW, TRUE, 0);
+}
+
+// The columns fitted to the list as it is.
+static void sizeColumns(PanelState* panel) {
+    layOutRows(panel, static_cast<int>(SendMessageW(panel->list, LVM_GETITEMCOUNT, 0, 0)));
 }
 
 void layoutPanel(PanelState* panel) {
@@ -355,24 +411,21 @@ void setUpList(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_EDITLABELS);
-    insertColumn(list, 0, kNameSubItem, kColumnName);
-    insertColumn(list, 1, kChangedSubItem, kColumnChanged);
-    insertColumn(list, 2, kFirstLineSubItem, kColumnFirstLine);
+    insertColumn(list, kNameColumn, kColumnName);
+    insertColumn(list, kChangedColumn, kColumnChanged);
+    insertColumn(list, kFolderColumn, kColumnFirstLine);
 }
 
 // The column a sort is by (-1: not shown), and the sort a first click on a
 // column gives (-1: the column does not sort).
 static int columnOfSort(const PanelState* panel, int sort) {
-    if (sort / 2 == 2) return panel->folderColumn ? columnOfSubItem(panel, kFolderSubItem) : -1;
-    return columnOfSubItem(panel, sort / 2 == 1 ? kNameSubItem : kChangedSubItem);
+    if (sort / 2 == 2) return panel->folderColumn ? kFolderColumn : -1;
+    return sort / 2 == 1 ? kNameColumn : kChangedColumn;
 }
 static int firstSortOfColumn(const PanelState* panel, int column) {
-    switch (subItemOfColumn(panel, column)) {
-    case kNameSubItem: return kPanelSortNameAscending;
-    case kChangedSubItem: return kPanelSortChangedNewestFirst;
-    case kFolderSubItem: return kPanelSortFolderAscending;
-    default: return -1;
-    }
+    if (column == kNameColumn) return kPanelSortNameAscending;
+    if (column == kChangedColumn) return kPanelSortChangedNewestFirst;
+    return column == kFolderColumn && panel->folderColumn ? kPanelSortFolderAscending : -1;
 }
 
 // The arrow on the header of the column the list is sorted by: up for

@@ -71,28 +71,37 @@ void announceSoon(PanelState* panel) {
     SetTimer(panel->window, kAnnounceTimer, kAnnounceDelayMs, nullptr);
 }
 
-// Starts the job that lists (relist) and/or searches. Without a search and
-// with a listing, the whole listing shows at once.
-void startJob(PanelState* panel, bool relist) {
-    wchar_t text[kQueryCapacity];
-    GetWindowTextW(panel->search, text, kQueryCapacity);
-    panel->searching = text[0] != L'\0';
-    if (!relist && !panel->searching) {
-        panel->scanFinished = true;
-        showWholeListing(panel);
-        sortRows(panel);
-        showRows(panel);
-        announceSoon(panel);
-        return;
+// Starts the job that lists the folder or reads changed notes again, if
+// that is due, and finds the rows to show for the search box's query.
+void startJob(PanelState* panel) {
+    ScanOrder* order = allocateZeroed<ScanOrder>();
+    ParsedQuery* query = allocateZeroed<ParsedQuery>();
+    if (order && query) {
+        GetWindowTextW(panel->search, order->query, kQueryCapacity);
+        parseQuery(order->query, query);
+        const bool wasSearching = panel->searching;
+        panel->searching = query->count > 0;
+        if (wasSearching && !panel->searching) clearMatchMarks();
+        showMatchHeader(panel);
+        StringCchCopyW(order->folder, MAX_PATH, panel->folder);
+        StringCchCopyW(order->extension, MAX_PATH, settings().Extension);
+        order->withSubfolders = panel->withSubfolders;
+        order->sort = panel->sort;
+        order->listing = panel->listing;
+        // The changes are the job's now: a job that reads notes is not given
+        // up for a key or for another change (see readAgainSoon).
+        CopyMemory(&order->changes, &panel->changes, sizeof panel->changes);
+        panel->scanLists = !panel->listing || panel->changes.all || panel->changes.count > 0;
+        if (panel->changes.all) panel->listAfterWatchReady = false;
+        panel->changes.count = 0;
+        panel->changes.all = false;
+        panel->searchAgain = false;
+        panel->rowsCurrent = false;
+        panel->scanFinished = false;
+        panel->scan = startScanJob(panel->window, *order);
     }
-    panel->scanFinished = false;
-    if (relist) panel->listAfterWatchReady = false;
-    if (panel->searching) {
-        panel->visible.count = 0;
-        showRows(panel);
-    }
-    panel->scan = startScanJob(panel->window, panel->folder, panel->withSubfolders, settings().Extension, text,
-                               relist ? nullptr : panel->listing);
+    releaseBlock(order);
+    releaseBlock(query);
     if (!panel->scan) {
         panel->scanFinished = true;
         panel->outOfMemory = true;
@@ -105,10 +114,11 @@ void startJob(PanelState* panel, bool relist) {
 // Lists the note folder anew (relist) and/or searches the listing,
 // stopping the run before.
 void startScan(PanelState* panel, bool relist) {
-    stopScan(panel);
+    // Not waited for: the editor's thread goes on at once.
+    stopScan(panel, false);
     panel->outOfMemory = false;
-    if (!panel->listing) relist = true;
-    if (relist) {
+    if (relist || !panel->listing) panel->changes.all = true;
+    if (panel->changes.all) {
         panel->readable = expandNoteListingRoot(panel->folder, &panel->withSubfolders);
         if (!panel->readable) {
             dropListing(panel);
@@ -118,38 +128,47 @@ void startScan(PanelState* panel, bool relist) {
         }
         if (!watchBeforeListing(panel)) return;
     }
-    startJob(panel, relist);
+    startJob(panel);
+}
+
+bool listingUnderWay(const PanelState* panel) { return panel->scan && panel->scanLists; }
+
+void readAgainSoon(PanelState* panel) {
+    if (!listingUnderWay(panel)) startScan(panel, false);
 }
 
 namespace {
 
-// Takes what the scan job found since the last look.
+// Takes what the scan job found since the last look: a complete result
+// replaces what the list showed.
 void takeScanResults(PanelState* panel) {
-    Listing* fresh = nullptr;
-    IndexList found = {};
-    bool finished = false;
-    if (!takeScanProgress(panel->scan, &fresh, &found, &finished)) panel->outOfMemory = true;
-    panel->scanFinished = finished;
-    if (fresh) {
+    ScanProgress progress;
+    takeScanProgress(panel->scan, &progress);
+    if (!progress.complete) panel->outOfMemory = true;
+    panel->scanFinished = progress.finished;
+    if (progress.listing) {
         releaseListing(panel->listing);
-        panel->listing = fresh;
-        panel->readable = fresh->readable;
-        showFolderColumn(panel, fresh->withSubfolders);
-        if (panel->searching) panel->visible.count = 0;
-        else showWholeListing(panel);
+        panel->listing = progress.listing;
+        panel->readable = progress.listing->readable;
+        showFolderColumn(panel, progress.listing->withSubfolders);
     }
-    for (size_t i = 0; i < found.count; ++i) {
-        if (!appendIndex(&panel->visible, found.items[i])) {
-            panel->outOfMemory = true;
-            break;
-        }
+    if (progress.rowsCame) {
+        panel->scanLists = false;
+        panel->rowsCurrent = !panel->searchAgain;
+        freeIndexList(&panel->visible);
+        panel->visible = progress.rows;
+        releaseBlock(panel->matchAt);
+        panel->matchAt = progress.matchAt;
+        showRows(panel);
+        if (progress.finished) announceSoon(panel);
     }
-    freeIndexList(&found);
-    sortRows(panel);
-    showRows(panel);
-    if (finished) announceSoon(panel);
+    // The query or notes changed while the folder was read: now their turn.
+    if (progress.rowsCame && (panel->searchAgain || panel->changes.all || panel->changes.count > 0)) {
+        startScan(panel, false);
+        return;
+    }
     // Enter waited to know whether anything matches.
-    if (panel->enterPending && (panel->visible.count > 0 || finished)) {
+    if (panel->enterPending && panel->rowsCurrent && (panel->visible.count > 0 || progress.finished)) {
         panel->enterPending = false;
         PostMessageW(panel->window, kOpenNoteMessage, 1, 0);
     }
@@ -268,6 +287,10 @@ LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPAR
         if (control == panel->list &&
             (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK || message == WM_KILLFOCUS))
             listClicked(panel, message, lParam);
+        // The in-place rename's edit asks the list for its colours: the
+        // panel's, which the editor gives in dark mode.
+        if (message == WM_CTLCOLOREDIT && control == panel->list)
+            return SendMessageW(panel->window, message, wParam, lParam);
     }
     if (message == WM_NCDESTROY) RemoveWindowSubclass(control, controlKeysProc, id);
     return DefSubclassProc(control, message, wParam, lParam);
@@ -282,6 +305,7 @@ void panelHidden(PanelState* panel, bool mayWait = true) {
     stopScan(panel, mayWait);
     stopWatching(panel, mayWait);
     dropListing(panel);
+    ZeroMemory(&panel->changes, sizeof panel->changes);
     freeIndexList(&panel->visible);
     if (IsWindow(panel->list)) SendMessageW(panel->list, LVM_SETITEMCOUNT, 0, 0);
     if (g_commandId) SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(g_commandId), FALSE);
@@ -336,6 +360,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         panel->list = GetDlgItem(window, IDC_NOTES_LIST);
         panel->status = GetDlgItem(window, IDC_NOTES_STATUS);
         SendMessageW(panel->search, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(kSearchCue));
+        // As much as a note's name can be: a longer text names no note.
         SendMessageW(panel->search, EM_LIMITTEXT, kQueryCapacity - 1, 0);
         SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
         SetWindowSubclass(panel->list, controlKeysProc, 1, 0);
@@ -358,7 +383,9 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (LOWORD(wParam) == IDC_NOTES_SEARCH && HIWORD(wParam) == EN_CHANGE && panel->shown) {
             panel->enterPending = false;
             KillTimer(window, kAnnounceTimer);
-            startScan(panel, false);
+            panel->rowsCurrent = false;
+            if (listingUnderWay(panel)) panel->searchAgain = true;
+            else startScan(panel, false);
         }
         return TRUE;
     case WM_NOTIFY: {
@@ -390,7 +417,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case kWatchReadyMessage:
         if (panel->shown && panel->listAfterWatchReady && wParam == reinterpret_cast<WPARAM>(panel->watch)) {
             stopScan(panel);
-            startJob(panel, true);
+            startJob(panel);
         }
         return TRUE;
     case kFolderChangedMessage:
@@ -405,7 +432,9 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             KillTimer(window, kRefreshTimer);
             panel->refreshPending = false;
             panel->lastWatchRelist = GetTickCount64();
-            if (panel->shown) startScan(panel, true);
+            // The notes the watch saw changed are read again, not the folder.
+            if (panel->watch) takeWatchChanges(panel->watch, &panel->changes);
+            if (panel->shown) readAgainSoon(panel);
         }
         return TRUE;
     case WM_DESTROY:
@@ -524,6 +553,13 @@ bool renameFromNotesPanelKey() {
     panel->renameAsked = true;
     if (row >= 0) SendMessageW(panel->list, LVM_EDITLABELW, static_cast<WPARAM>(row), 0);
     panel->renameAsked = false;
+    return true;
+}
+
+bool createFromNotesPanelKey() {
+    PanelState* panel = g_panel;
+    if (!panel || !panel->shown || !panel->search || GetFocus() != panel->search) return false;
+    PostMessageW(panel->window, kCreateNoteMessage, 0, 0);
     return true;
 }
 

@@ -76,30 +76,29 @@ void releaseListing(Listing* listing) {
 
 struct ScanJob {
     HWND panel;
-    wchar_t folder[MAX_PATH];     // listed when the job lists anew
-    bool withSubfolders;
-    wchar_t extension[MAX_PATH];
-    NoteQuery query;
-    Listing* listing;  // searched, a reference of the job's own; made by the worker when it lists anew
-    bool relist;
+    ScanOrder order;   // its listing: a reference of the job's own
+    Listing* made;     // the listing the worker made, a reference of the job's own
     volatile LONG cancel;
     volatile LONG state;
     HANDLE thread;
 
     CRITICAL_SECTION lock;  // guards what follows
-    bool listingReady;      // the worker's new listing can be taken
-    bool listingTaken;      // the panel took a reference to it
-    IndexList matches;      // rows found since the panel last looked
-    bool matchesLost;       // memory ran out for some
-    bool finished;          // the worker has listed and searched everything
+    bool listingTaken;      // the panel took a reference to made
+    bool rowsReady;         // rows and matchAt are a complete result the panel has not taken
+    IndexList rows;
+    int* matchAt;
+    bool lost;              // memory ran out for some
+    bool finished;          // the worker has found all it will
     bool posted;            // a progress message is on its way
 };
 
 namespace {
 
 void freeScanJob(ScanJob* job) {
-    releaseListing(job->listing);
-    freeIndexList(&job->matches);
+    releaseListing(job->order.listing);
+    releaseListing(job->made);
+    freeIndexList(&job->rows);
+    releaseBlock(job->matchAt);
     DeleteCriticalSection(&job->lock);
     releaseBlock(job);
 }
@@ -112,56 +111,129 @@ void tellPanel(ScanJob* job) {
     PostMessageW(job->panel, kScanProgressMessage, reinterpret_cast<WPARAM>(job), 0);
 }
 
-// A listing of the job's folder made anew; null when memory runs out.
-Listing* listFolder(ScanJob* job) {
+// A listing of the job's folder: the listing it started from brought up to
+// date for the changed notes, or the folder listed anew (the notes of the
+// listing before that did not change are taken from it). Null when memory
+// runs out.
+Listing* newListing(ScanJob* job) {
+    const ScanOrder& order = job->order;
     Listing* listing = allocateZeroed<Listing>();
     if (!listing) return nullptr;
     listing->references = 1;
-    StringCchCopyW(listing->folder, MAX_PATH, job->folder);
-    StringCchCopyW(listing->extension, MAX_PATH, job->extension);
-    listing->withSubfolders = job->withSubfolders;
-    listing->readable = listNotes(job->folder, job->extension, &listing->notes, &job->cancel, &listing->trouble,
-                                  job->withSubfolders ? kNoteSubfolderLevels : 0);
+    StringCchCopyW(listing->folder, MAX_PATH, order.folder);
+    StringCchCopyW(listing->extension, MAX_PATH, order.extension);
+    listing->withSubfolders = order.withSubfolders;
+    const int levels = order.withSubfolders ? kNoteSubfolderLevels : 0;
+    // Another folder's notes are no guide to this one's.
+    const Listing* before = order.listing;
+    if (before && (before->withSubfolders != order.withSubfolders || lstrcmpiW(before->folder, order.folder) != 0 ||
+                   lstrcmpiW(before->extension, order.extension) != 0))
+        before = nullptr;
+    NoteReader reader;
+    if (!openNoteReader(&reader, listing->folder, listing->extension, before ? &before->notes : nullptr)) {
+        listing->trouble.outOfMemory = true;
+        return listing;
+    }
+    bool updated = false;
+    if (before && before->readable && !order.changes.all) {
+        updated = copyNoteList(before->notes, &listing->notes) &&
+                  updateNotes(&reader, &listing->notes, order.changes, levels);
+        listing->trouble = before->trouble;
+    }
+    listing->readable = updated || listNotes(&reader, &listing->notes, &job->cancel, &listing->trouble, levels);
+    closeNoteReader(&reader);
+    listing->usage = indexUsage(listing->notes);
     return listing;
 }
 
-void searchListing(ScanJob* job) {
-    SearchBuffers* buffers = newSearchBuffers();
-    if (!buffers) {
-        EnterCriticalSection(&job->lock);
-        job->matchesLost = true;
-        tellPanel(job);
-        LeaveCriticalSection(&job->lock);
-        return;
+// Hands a complete result to the panel (replacing one it has not taken).
+void deliverRows(ScanJob* job, IndexList* rows, const int* matchAt, size_t matchCount, bool complete,
+                 bool finished) {
+    int* copy = nullptr;
+    if (matchAt) {
+        copy = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, matchCount * sizeof(int) + 1));
+        if (copy) CopyMemory(copy, matchAt, matchCount * sizeof(int));
+        else complete = false;
     }
-    const NoteList& notes = job->listing->notes;
-    for (size_t i = 0; i < notes.count && !job->cancel; ++i) {
-        if (!noteMatches(job->listing->folder, notes.rows[i], job->listing->extension, job->query, buffers,
-                         &job->cancel))
-            continue;
-        EnterCriticalSection(&job->lock);
-        if (!appendIndex(&job->matches, static_cast<int>(i))) job->matchesLost = true;
-        tellPanel(job);
-        LeaveCriticalSection(&job->lock);
+    IndexList mine = {};
+    for (size_t i = 0; rows && i < rows->count; ++i)
+        if (!appendIndex(&mine, rows->items[i])) complete = false;
+    EnterCriticalSection(&job->lock);
+    freeIndexList(&job->rows);
+    releaseBlock(job->matchAt);
+    job->rows = mine;
+    job->matchAt = copy;
+    job->rowsReady = true;
+    job->lost = job->lost || !complete;
+    job->finished = finished;
+    tellPanel(job);
+    LeaveCriticalSection(&job->lock);
+}
+
+// Whether the note at row holds, on disk, the terms its index entry could
+// not decide.
+bool matchesOnDisk(ScanJob* job, const Listing* listing, const NoteRow& row, const ParsedQuery& query,
+                   SearchBuffers* buffers) {
+    IndexList terms = {};
+    int first;
+    bool matches = noteTextMatches(row.text, query, &first, &terms);
+    wchar_t path[MAX_PATH];
+    NoteQuery term;
+    if (!notePathOf(listing->folder, row.fileName, path)) matches = false;
+    for (size_t i = 0; matches && i < terms.count && !job->cancel; ++i) {
+        const QueryTerm& wanted = query.terms[terms.items[i]];
+        prepareQuery(query.wide + wanted.wideStart, &term);
+        if (fileMatches(path, term, buffers, &job->cancel) == wanted.excluded) matches = false;
+    }
+    freeIndexList(&terms);
+    return matches;
+}
+
+// Finds the rows of the listing that the query matches, in the panel's
+// order: the notes the index holds first (one complete result), then, when
+// some are searched on disk, all of them.
+void searchListing(ScanJob* job, const Listing* listing) {
+    const NoteList& notes = listing->notes;
+    ParsedQuery* query = allocateZeroed<ParsedQuery>();
+    int* matchAt = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, notes.count * sizeof(int) + 1));
+    IndexList rows = {}, onDisk = {};
+    bool complete = query && matchAt;
+    if (complete) parseQuery(job->order.query, query);
+    const bool searching = complete && query->count > 0;
+    if (complete) complete = findMatchingRows(notes, *query, &rows, matchAt, &onDisk, &job->cancel);
+    sortVisibleRows(notes, &rows, job->order.sort);
+    if (!job->cancel)
+        deliverRows(job, &rows, searching ? matchAt : nullptr, notes.count, complete, onDisk.count == 0);
+    SearchBuffers* buffers = onDisk.count ? newSearchBuffers() : nullptr;
+    if (onDisk.count && !buffers) complete = false;
+    for (size_t i = 0; buffers && i < onDisk.count && !job->cancel; ++i) {
+        const int row = onDisk.items[i];
+        if (matchesOnDisk(job, listing, notes.rows[row], *query, buffers) && !appendIndex(&rows, row))
+            complete = false;
+    }
+    if (onDisk.count && !job->cancel) {
+        sortVisibleRows(notes, &rows, job->order.sort);
+        deliverRows(job, &rows, matchAt, notes.count, complete, true);
     }
     freeSearchBuffers(buffers);
+    freeIndexList(&rows);
+    freeIndexList(&onDisk);
+    releaseBlock(matchAt);
+    releaseBlock(query);
 }
 
 DWORD WINAPI scanWorker(void* argument) {
     ScanJob* job = static_cast<ScanJob*>(argument);
-    if (job->relist) {
-        Listing* listing = listFolder(job);
+    const ChangedNotes& changes = job->order.changes;
+    if (!job->order.listing || changes.all || changes.count > 0) {
+        Listing* made = newListing(job);
         EnterCriticalSection(&job->lock);
-        job->listing = listing;
-        job->listingReady = true;
-        tellPanel(job);
+        job->made = made;
         LeaveCriticalSection(&job->lock);
     }
-    if (job->query.length > 0 && job->listing && job->listing->readable && !job->cancel) searchListing(job);
-    EnterCriticalSection(&job->lock);
-    job->finished = !job->cancel;
-    tellPanel(job);
-    LeaveCriticalSection(&job->lock);
+    const Listing* listing = job->made ? job->made : job->order.listing;
+    if (listing && listing->readable) searchListing(job, listing);
+    else deliverRows(job, nullptr, nullptr, 0, listing != nullptr, true);
     if (workerEnds(&job->state)) freeScanJob(job);
     leaveWorker();
     return 0;
@@ -169,18 +241,12 @@ DWORD WINAPI scanWorker(void* argument) {
 
 }  // namespace
 
-ScanJob* startScanJob(HWND panel, const wchar_t* folder, bool withSubfolders, const wchar_t* extension,
-                      const wchar_t* query, Listing* listing) {
+ScanJob* startScanJob(HWND panel, const ScanOrder& order) {
     ScanJob* job = allocateZeroed<ScanJob>();
     if (!job) return nullptr;
     job->panel = panel;
-    StringCchCopyW(job->folder, MAX_PATH, folder);
-    job->withSubfolders = withSubfolders;
-    StringCchCopyW(job->extension, MAX_PATH, extension);
-    prepareQuery(query, &job->query);
-    job->relist = listing == nullptr;
-    job->listing = listing;
-    if (listing) holdListing(listing);
+    CopyMemory(&job->order, &order, sizeof order);
+    if (order.listing) holdListing(order.listing);
     InitializeCriticalSection(&job->lock);
     job->thread = startWorker(scanWorker, job);
     if (!job->thread) {
@@ -190,26 +256,25 @@ ScanJob* startScanJob(HWND panel, const wchar_t* folder, bool withSubfolders, co
     return job;
 }
 
-bool takeScanProgress(ScanJob* job, Listing** listing, IndexList* found, bool* finished) {
-    *listing = nullptr;
-    bool complete = true;
+void takeScanProgress(ScanJob* job, ScanProgress* progress) {
+    ZeroMemory(progress, sizeof *progress);
     EnterCriticalSection(&job->lock);
-    if (job->listingReady && !job->listingTaken) {
-        // A listing that could not be made for want of memory is reported.
-        if (job->listing) holdListing(job->listing);
-        else complete = false;
-        *listing = job->listing;
+    if (job->made && !job->listingTaken) {
+        holdListing(job->made);
+        progress->listing = job->made;
         job->listingTaken = true;
     }
-    for (size_t i = 0; i < job->matches.count; ++i)
-        if (!appendIndex(found, job->matches.items[i])) complete = false;
-    job->matches.count = 0;
-    if (job->matchesLost) complete = false;
-    job->matchesLost = false;
-    *finished = job->finished;
+    progress->rowsCame = job->rowsReady;
+    progress->rows = job->rows;
+    progress->matchAt = job->matchAt;
+    ZeroMemory(&job->rows, sizeof job->rows);
+    job->matchAt = nullptr;
+    job->rowsReady = false;
+    progress->complete = !job->lost;
+    job->lost = false;
+    progress->finished = job->finished;
     job->posted = false;
     LeaveCriticalSection(&job->lock);
-    return complete;
 }
 
 void stopScanJob(ScanJob* job, bool mayWait) {
@@ -232,12 +297,15 @@ struct FolderWatch {
     volatile LONG state;
     volatile LONG failed;  // the watch ended by itself (the folder is gone)
     DWORD changes[kWatchBufferBytes / sizeof(DWORD)];
+    CRITICAL_SECTION lock;  // guards seen
+    ChangedNotes seen;      // notes changed since the panel last looked
 };
 
 namespace {
 
 void freeFolderWatch(FolderWatch* watch) {
     CloseHandle(watch->stop);
+    DeleteCriticalSection(&watch->lock);
     releaseBlock(watch);
 }
 
@@ -255,26 +323,34 @@ bool askForChanges(HANDLE folder, FolderWatch* watch, OVERLAPPED* pending) {
                                  nullptr, pending, nullptr) != 0;
 }
 
-// Whether a batch of changes touches a note. An empty batch means more
-// changed than the buffer could hold: a note may be among them.
-bool changesTouchNotes(const FolderWatch* watch, DWORD bytes) {
-    if (bytes == 0) return true;
+// Notes the batch of changes touches, added to what the panel will see;
+// whether there were any. An empty batch means more changed than the
+// buffer could hold: any note may be among them.
+bool noteChangesSeen(FolderWatch* watch, DWORD bytes) {
+    EnterCriticalSection(&watch->lock);
+    bool touched = bytes == 0;
+    if (touched) watch->seen.all = true;
     const BYTE* at = reinterpret_cast<const BYTE*>(watch->changes);
     const BYTE* end = at + bytes;
     const size_t header = offsetof(FILE_NOTIFY_INFORMATION, FileName);
-    for (;;) {
+    while (bytes) {
         const FILE_NOTIFY_INFORMATION* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at);
-        if (static_cast<size_t>(end - at) < header || change->FileNameLength > static_cast<size_t>(end - at) - header)
-            return true;
+        if (static_cast<size_t>(end - at) < header || change->FileNameLength > static_cast<size_t>(end - at) - header) {
+            touched = watch->seen.all = true;
+            break;
+        }
         wchar_t name[MAX_PATH];
         // A name too long for the buffer cannot be a note the panel lists.
         if (SUCCEEDED(StringCchCopyNW(name, MAX_PATH, change->FileName, change->FileNameLength / sizeof(wchar_t))) &&
-            hasNoteExtension(name, watch->extension))
-            return true;
-        if (change->NextEntryOffset == 0) return false;
+            hasNoteExtension(name, watch->extension)) {
+            addChangedNote(&watch->seen, name);
+            touched = true;
+        }
+        if (change->NextEntryOffset == 0 || change->NextEntryOffset >= static_cast<size_t>(end - at)) break;
         at += change->NextEntryOffset;
-        if (at >= end) return false;
     }
+    LeaveCriticalSection(&watch->lock);
+    return touched;
 }
 
 // Waits for changes until told to stop. Opens the folder itself: on a slow
@@ -299,7 +375,7 @@ void watchChanges(FolderWatch* watch) {
         if (!GetOverlappedResult(folder, &pending, &bytes, FALSE)) {
             watching = false;
         } else {
-            const bool touched = changesTouchNotes(watch, bytes);
+            const bool touched = noteChangesSeen(watch, bytes);
             // Asked again before telling, so that no change is missed.
             watching = askForChanges(folder, watch, &pending);
             if (touched) tellPanel(watch, kFolderChangedMessage);
@@ -333,14 +409,25 @@ FolderWatch* startFolderWatch(HWND panel, const wchar_t* folder, bool withSubfol
     StringCchCopyW(watch->folder, MAX_PATH, folder);
     watch->wholeTree = withSubfolders;
     StringCchCopyW(watch->extension, MAX_PATH, extension);
+    InitializeCriticalSection(&watch->lock);
     watch->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (watch->stop) watch->thread = startWorker(watchWorker, watch);
     if (!watch->thread) {
         if (watch->stop) CloseHandle(watch->stop);
+        DeleteCriticalSection(&watch->lock);
         releaseBlock(watch);
         return nullptr;
     }
     return watch;
+}
+
+void takeWatchChanges(FolderWatch* watch, ChangedNotes* changes) {
+    EnterCriticalSection(&watch->lock);
+    for (int i = 0; i < watch->seen.count; ++i) addChangedNote(changes, watch->seen.names[i]);
+    if (watch->seen.all || watch->failed) changes->all = true;
+    watch->seen.count = 0;
+    watch->seen.all = false;
+    LeaveCriticalSection(&watch->lock);
 }
 
 bool watchesFolder(const FolderWatch* watch, const wchar_t* folder, bool withSubfolders, const wchar_t* extension) {

@@ -51,8 +51,8 @@ const int kSmallIconSize = 16;  // the editor's small sets at 100 % scaling
 
 // Gives the light-grey pixels of a loaded button bitmap the system's 3-D face
 // colour, so that the pad's corners take the toolbar's own colour.
-// LR_LOADMAP3DCOLORS does this only in a bitmap's colour table, and our
-// bitmaps have 24 bits a pixel and no table, so it is done here.
+// LR_LOADMAP3DCOLORS does it in a bitmap's colour table, where a loader
+// honours the flag; it is done here too, so that no loader leaves it grey.
 static void mapCornerGrey(HBITMAP bitmap) {
     if (!bitmap) return;
     const COLORREF grey = RGB(192, 192, 192);
@@ -139,6 +139,11 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     // editor's command for F2 (Next Bookmark, unless the user moved it).
     if (message == WM_COMMAND && HIWORD(wParam) == 1 && GetKeyState(VK_F2) < 0 && renameFromNotesPanelKey())
         return 0;
+    // Likewise Ctrl+Enter (the editor's word completion) in its search box
+    // makes the note of the search text.
+    if (message == WM_COMMAND && HIWORD(wParam) == 1 && GetKeyState(VK_RETURN) < 0 && GetKeyState(VK_CONTROL) < 0 &&
+        createFromNotesPanelKey())
+        return 0;
     const Settings& options = settings();
     if (message == WM_COMMAND && LOWORD(wParam) == IDM_FILE_NEW && options.OverrideFileNew) {
         createNewNote();
@@ -159,6 +164,9 @@ extern "C" void beNotified(SCNotification* notification) {
         installHostWindowHook();
         // Read at load, before the editor had a window to own a box.
         tellSettingsNotRead(hostWindow());
+        break;
+    case NPPN_BUFFERACTIVATED:
+        if (notification->nmhdr.hwndFrom == hostWindow()) matchMarksDocumentActivated();
         break;
     case NPPN_SHUTDOWN:
         if (notification->nmhdr.hwndFrom != hostWindow()) break;

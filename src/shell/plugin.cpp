@@ -61,6 +61,10 @@ static void saveNewDocumentsCommand() {
 
 static void notesPanelCommand() { toggleNotesPanel(kRowNotesPanel, commandId(kRowNotesPanel)); }
 
+static void nextMatchCommand() { moveToMatch(true); }
+
+static void previousMatchCommand() { moveToMatch(false); }
+
 struct CommandRow {
     const wchar_t* name;  // empty: a separator
     PFUNCPLUGINCMD function;
@@ -84,9 +88,8 @@ static const CommandRow kCommandRows[kCommandCount] = {
     {L"", nullptr},
     {L"Notes panel", notesPanelCommand},
     {L"Search in notes...", searchInNotes},
-    // Kept for the Notes panel's "Next match" and "Previous match".
-    {L"", nullptr},
-    {L"", nullptr},
+    {L"Next match", nextMatchCommand},
+    {L"Previous match", previousMatchCommand},
     {L"", nullptr},
     {L"Today's note", todaysNoteCommand},
     {L"Save new documents as notes", saveNewDocumentsCommand},

@@ -372,23 +372,13 @@ TEST_F(Endurance, ShowingSearchingHidingAndUnloadingTheNotesPanelKeepsNoThreadHa
     expectNoGrowth(before, after);
 }
 
-TEST_F(Endurance, WorkersLeftBehindByTypingFreeEverythingOnceTheirReadsEnd) {
+TEST_F(Endurance, WorkersLeftBehindByRefreshingFreeEverythingOnceTheirReadsEnd) {
     const std::wstring folder = joinPath(tempFolder(), L"panel");
     ASSERT_TRUE(makeFolders(folder));
-    // The oldest note: every search finds the others, then waits in its read.
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(writeFileBytes(joinPath(folder, L"note" + std::to_wstring(i) + L".note"), "line"));
+    // The newest note, read first: every listing waits in its read.
     e2e::BlockingNote stuck(joinPath(folder, L"stuck.note"));
     if (!stuck.ready()) GTEST_SKIP() << "no note whose read waits can be made here (it needs Wine's mkfifo)";
-    FILETIME later;
-    GetSystemTimeAsFileTime(&later);
-    later.dwHighDateTime += 1;  // about seven minutes on
-    for (int i = 0; i < 20; ++i) {
-        const std::wstring path = joinPath(folder, L"note" + std::to_wstring(i) + L".note");
-        ASSERT_TRUE(writeFileBytes(path, "line " + std::to_string(i)));
-        HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &later));
-        CloseHandle(file);
-    }
     storeSetting(L"Folder", folder);
     storeSetting(L"TabIcons", L"0");
     storeSetting(L"NotesPanelButton", L"0");
@@ -398,29 +388,24 @@ TEST_F(Endurance, WorkersLeftBehindByTypingFreeEverythingOnceTheirReadsEnd) {
         return !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                    reinterpret_cast<LPCWSTR>(module), &stillThere);
     };
-    // Each keystroke gives up the search before, whose worker waits in its
-    // read, and leaves it behind; the unload leaves the last one.
-    auto typeWhileStuck = [&](int keystrokes) {
-        ASSERT_TRUE(stuck.offer("stuck\r\n"));  // for the listing's first line
+    // Each F5 gives up the listing before, whose worker waits in its read,
+    // and leaves it behind; the unload leaves the last one.
+    auto refreshWhileStuck = [&](int presses) {
+        const long threads = threadCount();
         loadPlugin();
         module = plugin().module;
         runCommand(kNotesPanel);
         ASSERT_EQ(1u, dockedPanels().size());
-        HWND panel = dockedPanels()[0].record.hClient;
-        HWND list = GetDlgItem(panel, 222);
-        auto waitForRows = [list](int rows) {
-            const ULONGLONG deadline = GetTickCount64() + 10000;
-            while (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != rows && GetTickCount64() < deadline) {
-                pumpMessages();
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        HWND list = GetDlgItem(dockedPanels()[0].record.hClient, 222);
+        for (int i = 0; i <= presses; ++i) {
+            // The listing's worker started: given a moment (nothing says
+            // when a read begins to wait), it waits in the stuck note's read.
+            ASSERT_TRUE(pumpMessagesUntil([&] { return threadCount() > threads + i + 1; }, 10000)) << "press " << i;
+            pumpMessagesUntil([] { return false; }, 50);
+            if (i < presses) {
+                PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
+                PostMessageW(list, WM_KEYUP, VK_F5, 0xC0000000);
             }
-            return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == rows;
-        };
-        ASSERT_TRUE(waitForRows(21));
-        for (int i = 0; i < keystrokes; ++i) {
-            SetDlgItemTextW(panel, 221, i % 2 ? L"line" : L"lin");
-            // All the others found: the worker has gone on to the stuck note.
-            ASSERT_TRUE(waitForRows(20)) << "keystroke " << i;
         }
         unloadPlugin();
         trimEditor();
@@ -432,11 +417,11 @@ TEST_F(Endurance, WorkersLeftBehindByTypingFreeEverythingOnceTheirReadsEnd) {
     };
     // The first round warms up what the editor and the platform keep (the
     // heap keeps the room the workers' buffers took, thirty at a time).
-    const int kKeystrokes = 30;
-    ASSERT_NO_FATAL_FAILURE(typeWhileStuck(kKeystrokes));
+    const int kPresses = 30;
+    ASSERT_NO_FATAL_FAILURE(refreshWhileStuck(kPresses));
     stuck.holdReads();
     const Usage before = measure();
-    ASSERT_NO_FATAL_FAILURE(typeWhileStuck(kKeystrokes));
+    ASSERT_NO_FATAL_FAILURE(refreshWhileStuck(kPresses));
     // The workers' threads end just after they let go of the library.
     const ULONGLONG deadline = GetTickCount64() + 10000;
     while (threadCount() > before.threads && GetTickCount64() < deadline) Sleep(10);

@@ -93,8 +93,8 @@ TEST_F(PluginTest, LoadsInTheEditorsOrderAndHandsOverNineteenRowsWithOneShortcut
     ASSERT_EQ(kRows, p.itemCount);
     const wchar_t* const names[kRows] = {L"Create new note", L"Save as note", L"", L"Open existing notes...",
                                          L"Open last note", L"", L"Clean note folder", L"", L"Options...", L"",
-                                         L"About", L"", L"Notes panel", L"Search in notes...", L"", L"", L"",
-                                         L"Today's note", L"Save new documents as notes"};
+                                         L"About", L"", L"Notes panel", L"Search in notes...", L"Next match",
+                                         L"Previous match", L"", L"Today's note", L"Save new documents as notes"};
     for (int row = 0; row < kRows; ++row) {
         const FuncItem& item = p.items[row];
         SCOPED_TRACE(row);

@@ -17,173 +17,11 @@
 
 #include "blocking_note.h"
 #include "dialog_sequence.h"
+#include "notes_panel_fixture.h"
 #include "plugin_fixture.h"
 
 using namespace standin;
-
-namespace {
-
-const int kSearchBoxId = 221;
-// The editor's dark colours for controls and text.
-const COLORREF kDarkControl = RGB(56, 56, 56);
-const COLORREF kDarkText = RGB(224, 224, 224);
-const int kListId = 222;
-const int kStatusId = 223;
-const int kExtensionBox = 204;  // of the Options dialog
-const DWORD kDeadlineMs = 10000;
-// What "at once" means for the editor's thread here: far below the time a
-// read from a network that has gone away takes, with room for a loaded
-// machine.
-const ULONGLONG kPromptMs = 1000;
-
-// A moment relative to now, minutes back.
-FILETIME minutesAgo(int minutes) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER value = {{now.dwLowDateTime, now.dwHighDateTime}};
-    value.QuadPart -= static_cast<ULONGLONG>(minutes) * 60 * 10000000ULL;
-    return FILETIME{value.LowPart, value.HighPart};
-}
-
-bool writeNote(const std::wstring& path, const std::string& bytes, const FILETIME& changed) {
-    if (!writeFileBytes(path, bytes)) return false;
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool set = SetFileTime(file, nullptr, nullptr, &changed) != 0;
-    CloseHandle(file);
-    return set;
-}
-
-// The date and time of a last change as the user's locale shows them.
-std::wstring localeTime(const FILETIME& changed) {
-    SYSTEMTIME utc, local;
-    FileTimeToSystemTime(&changed, &utc);
-    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
-    wchar_t date[128] = L"", time[128] = L"";
-    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 128, nullptr);
-    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, 128);
-    return std::wstring(date) + L" " + time;
-}
-
-class NotesPanel : public PluginTest {
-protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        ASSERT_TRUE(makeFolders(folder()));
-        storeSetting(L"Folder", L"%temp%\\notes");
-    }
-
-    std::wstring folder() const { return joinPath(tempFolder(), L"notes"); }
-    std::wstring notePath(const std::wstring& name) const { return joinPath(folder(), name); }
-
-    HWND panel() const { return dockedPanels().empty() ? nullptr : dockedPanels()[0].record.hClient; }
-    HWND list() const { return GetDlgItem(panel(), kListId); }
-    // Shown by the docking manager (the test editor's own window stays hidden).
-    bool shown() const { return (GetWindowLongPtrW(panel(), GWL_STYLE) & WS_VISIBLE) != 0; }
-
-    void showPanel() {
-        runCommand(kNotesPanel);
-        ASSERT_NE(nullptr, panel());
-    }
-    // Notes a, b and c, the panel showing them newest first.
-    void showNotesABC() {
-        ASSERT_TRUE(writeNote(notePath(L"a.note"), "a", minutesAgo(30)));
-        ASSERT_TRUE(writeNote(notePath(L"b.note"), "b", minutesAgo(20)));
-        ASSERT_TRUE(writeNote(notePath(L"c.note"), "c", minutesAgo(10)));
-        loadPlugin();
-        showPanel();
-        ASSERT_TRUE(pumpUntil([this] { return showsNames({L"c", L"b", L"a"}); }));
-    }
-
-    // Handles the editor's messages (the workers' reports among them) until
-    // done() holds or the deadline passes.
-    static bool pumpUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs) {
-        return pumpMessagesUntil(done, deadlineMs);
-    }
-
-    std::wstring cell(int item, int column) const {
-        wchar_t text[1024] = L"";
-        LVITEMW request = {};
-        request.iSubItem = column;
-        request.pszText = text;
-        request.cchTextMax = 1024;
-        SendMessageW(list(), LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&request));
-        return text;
-    }
-    // The first column of every row, top to bottom.
-    std::vector<std::wstring> names() const {
-        std::vector<std::wstring> shown;
-        const int count = static_cast<int>(SendMessageW(list(), LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) shown.push_back(cell(i, 0));
-        return shown;
-    }
-    bool showsNames(const std::vector<std::wstring>& expected) const { return names() == expected; }
-    // The name in the row shown selected ("" when none is).
-    std::wstring selectedName() const {
-        const int item = static_cast<int>(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-        return item < 0 ? std::wstring() : cell(item, 0);
-    }
-    std::wstring statusLine() const {
-        wchar_t text[512] = L"";
-        GetDlgItemTextW(panel(), kStatusId, text, 512);
-        return text;
-    }
-
-    void search(const std::wstring& text) { SetDlgItemTextW(panel(), kSearchBoxId, text.c_str()); }
-    // Handles the editor's messages until the dialog that future waits for
-    // was answered (it opens from a posted message).
-    static bool pumpUntilAnswered(std::future<SeenDialog>& seen) {
-        return pumpUntil([&seen] { return seen.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
-    }
-    HWND searchBox() const { return GetDlgItem(panel(), kSearchBoxId); }
-
-    // A click on a column's header, as the user's mouse gives it.
-    void clickHeader(int column) {
-        HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
-        RECT place = {};
-        SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&place));
-        const LPARAM at = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
-        PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        PostMessageW(header, WM_LBUTTONUP, 0, at);
-        pumpMessages();
-    }
-    // HDF_SORTUP, HDF_SORTDOWN or 0 on a column's header.
-    int sortArrow(int column) const {
-        HWND header = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETHEADER, 0, 0));
-        HDITEMW item = {};
-        item.mask = HDI_FORMAT;
-        SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
-        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
-    }
-
-    void selectRow(int item) {
-        LVITEMW state = {};
-        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(list(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
-        SetFocus(list());
-    }
-    // F2 in the list. It is the editor's own shortcut too: its accelerator
-    // sees the key first, which the key's state held down tells apart.
-    void pressF2() {
-        BYTE keys[256];
-        GetKeyboardState(keys);
-        keys[VK_F2] = 0x80;
-        SetKeyboardState(keys);
-        pressInList(VK_F2);
-        keys[VK_F2] = 0;
-        SetKeyboardState(keys);
-    }
-    // A key pressed in the list (or another control), through the editor's
-    // message loop.
-    void pressInList(UINT key, HWND control = nullptr) {
-        PostMessageW(control ? control : list(), WM_KEYDOWN, key, 0);
-        PostMessageW(control ? control : list(), WM_KEYUP, key, 0xC0000000);
-        pumpMessages();
-    }
-};
-
-}  // namespace
+using namespace e2e;
 
 TEST_F(NotesPanel, DocksInTheEditorAndListsTheNotesNewestFirst) {
     const FILETIME older = minutesAgo(90), newer = minutesAgo(5);
@@ -477,9 +315,9 @@ TEST_F(NotesPanel, ANoteFoundByItsContentsOpensWithTheFirstMatchSelectedInTheVie
     activateDocument(activeDocument().bufferId, 1);  // the user works in the second view
     clearRequests();
     search(L"Milk");
-    ASSERT_TRUE(pumpUntil([this] { return showsNames({L"ideas"}); }));
     pressInList(VK_RETURN, searchBox());
-    ASSERT_EQ(1u, requestsOf(NPPM_DOOPEN).size());
+    // Enter waits for the search's own rows.
+    ASSERT_TRUE(pumpUntil([] { return requestsOf(NPPM_DOOPEN).size() == 1; }));
     const Document& opened = activeDocument();
     EXPECT_EQ(notePath(L"ideas.note"), opened.path);
     EXPECT_EQ(16, std::min(opened.anchor, opened.caret));
@@ -607,10 +445,11 @@ TEST_F(NotesPanel, FollowsTheFolderAndQuibletsOwnCommands) {
     })) << ::testing::PrintToString(names());
 }
 
-TEST_F(NotesPanel, FilesOfOtherKindsWrittenInTheFolderDoNotListItAgain) {
+TEST_F(NotesPanel, FilesOfOtherKindsListNothingAgainAndANoteWrittenIsReadAlone) {
     // A second name for the note outside the folder: a write through it
     // changes the note without a change the folder's watch could see, so
     // the list shows the new text only once the folder is listed again.
+    // Files of other kinds list nothing again; a note written is read alone.
     ASSERT_TRUE(writeNote(notePath(L"plan.note"), "old line", minutesAgo(10)));
     const std::wstring otherName = joinPath(tempFolder(), L"plan-elsewhere.note");
     ASSERT_TRUE(CreateHardLinkW(otherName.c_str(), notePath(L"plan.note").c_str(), nullptr));
@@ -624,10 +463,13 @@ TEST_F(NotesPanel, FilesOfOtherKindsWrittenInTheFolderDoNotListItAgain) {
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(writeFileBytes(notePath(L"busy" + std::to_wstring(i) + L".tmp"), std::string(100, 'x')));
     EXPECT_FALSE(pumpUntil([this] { return cell(0, 2) == L"new line"; }, 1500)) << "listed again for .tmp files";
-    // A note does list it again.
+    // A note written is read alone: the other keeps what was read of it,
+    // until F5 lists the folder again.
     ASSERT_TRUE(writeFileBytes(notePath(L"next.note"), "next"));
-    EXPECT_TRUE(pumpUntil([this] { return names().size() == 2 && cell(1, 2) == L"new line"; }))
-        << ::testing::PrintToString(names());
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 2; })) << ::testing::PrintToString(names());
+    EXPECT_EQ(L"old line", cell(1, 2));
+    pressInList(VK_F5);
+    EXPECT_TRUE(pumpUntil([this] { return cell(1, 2) == L"new line"; })) << ::testing::PrintToString(cell(1, 2));
 }
 
 TEST_F(NotesPanel, TheStatusLineSaysHowManyNotesTheListShows) {
@@ -758,12 +600,18 @@ TEST_F(NotesPanel, NotesOfDatedFoldersAreListedWithTheirFolderButNotThroughALink
     item.mask = HDI_TEXT;
     item.pszText = title;
     item.cchTextMax = 64;
+    // Each column shows what its header says (the list asks for a column's
+    // text by its place), and the folder's name fits in its column.
     SendMessageW(header, HDM_GETITEMW, 2, reinterpret_cast<LPARAM>(&item));
     EXPECT_EQ(std::wstring(L"Folder"), title);
-    EXPECT_EQ(L"a\\b\\c", cell(0, 3));
-    EXPECT_EQ(L"2026-12-07", cell(1, 3));
-    EXPECT_EQ(L"", cell(2, 3));
-    EXPECT_EQ(L"three levels down", cell(0, 2));
+    SendMessageW(header, HDM_GETITEMW, 3, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(L"First line"), title);
+    EXPECT_EQ(L"a\\b\\c", cell(0, 2));
+    EXPECT_EQ(L"2026-12-07", cell(1, 2));
+    EXPECT_EQ(L"", cell(2, 2));
+    EXPECT_EQ(L"three levels down", cell(0, 3));
+    EXPECT_GT(SendMessageW(list(), LVM_GETCOLUMNWIDTH, 2, 0),
+              SendMessageW(list(), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"2026-12-07")));
 
     // Sorted by folder, the root's own first.
     clickHeader(2);
@@ -948,7 +796,7 @@ protected:
     }
 };
 
-TEST_F(NotesPanelInTheDark, TheEditorThemesTheListAndTheSearchBox) {
+TEST_F(NotesPanelInTheDark, TheEditorThemesTheListTheSearchBoxAndTheRenameEdit) {
     ASSERT_TRUE(writeNote(notePath(L"night.note"), "dark", minutesAgo(1)));
     loadPlugin();
     showPanel();
@@ -964,6 +812,16 @@ TEST_F(NotesPanelInTheDark, TheEditorThemesTheListAndTheSearchBox) {
     EXPECT_EQ(kDarkText, GetTextColor(dc));
     EXPECT_EQ(kDarkControl, GetBkColor(dc));
     ReleaseDC(box, dc);
+    // The in-place rename's edit asks the list for its colours: dark too.
+    SetFocus(list());
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(list(), LVM_EDITLABELW, 0, 0));
+    ASSERT_NE(nullptr, edit);
+    dc = GetDC(edit);
+    SendMessageW(list(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit));
+    EXPECT_EQ(kDarkText, GetTextColor(dc));
+    EXPECT_EQ(kDarkControl, GetBkColor(dc));
+    ReleaseDC(edit, dc);
+    SendMessageW(list(), LVM_CANCELEDITLABEL, 0, 0);
 }
 
 // Cases that need the keyboard focus, which another test's window could
@@ -1022,6 +880,18 @@ TEST_F(NotesPanelKeyboard, CtrlEnterCreatesANoteEvenWhenNotesMatchAndOpensOneTha
     ASSERT_TRUE(pumpUntil([this] { return requestsOf(NPPM_DOOPEN).size() == 2; }));
     EXPECT_EQ(notePath(L"plan.note"), requestsOf(NPPM_DOOPEN)[1].text);
     EXPECT_EQ("the plan", readFileBytes(notePath(L"plan.note")));
+
+    // The whole text names the note, however long, as long as a path can
+    // hold it; a longer one is refused with the note-path error, never cut.
+    const std::wstring longName(150, L'n');
+    search(longName);
+    ASSERT_TRUE(pressKeys(VK_RETURN, true, false, 5000, searchBox()));
+    EXPECT_TRUE(pumpUntil([&] { return fileExists(notePath(longName + L".note")); }));
+    std::future<SeenDialog> refused = answerNextMessageBox(IDOK);
+    search(std::wstring(250, L'x'));
+    ASSERT_TRUE(pressKeys(VK_RETURN, true, false, 5000, searchBox()));
+    ASSERT_TRUE(pumpUntilAnswered(refused));
+    EXPECT_EQ(L"Quiblet Plugin", refused.get().title);
 }
 
 TEST_F(NotesPanelKeyboard, TheCommandReachesTheSearchBoxAndEscTwiceReturnsToTheDocument) {

@@ -23,6 +23,8 @@ const int kOptions = 8;
 const int kAbout = 10;
 const int kNotesPanel = 12;
 const int kSearchInNotes = 13;
+const int kNextMatch = 14;
+const int kPreviousMatch = 15;
 
 // Today as $date$ gives it (yyyyMMdd).
 inline std::wstring todayStamp() {

@@ -18,6 +18,7 @@ std::vector<std::string> g_loadSteps;
 HMENU g_pluginMenu = nullptr;     // the submenu named after the plug-in
 HACCEL g_accelerators = nullptr;  // File/New and the plug-in's shortcuts
 const WORD kNextBookmarkCommand = 43006;  // IDM_SEARCH_NEXTBOOKMARK
+const WORD kWordCompletionCommand = 50001;  // IDM_EDIT_AUTOCOMPLETE_CURRENTFILE
 
 template <typename T>
 bool findExport(HMODULE module, const char* name, T* function) {
@@ -47,8 +48,10 @@ void buildAccelerators() {
     if (g_accelerators) DestroyAcceleratorTable(g_accelerators);
     std::vector<ACCEL> table;
     table.push_back(ACCEL{FVIRTKEY | FCONTROL, 'N', IDM_FILE_NEW});
-    // The editor's own F2, Search > Next Bookmark, which it also sees first.
+    // The editor's own F2 (Search > Next Bookmark) and Ctrl+Enter (Edit >
+    // Auto-Completion > Word Completion), which it also sees first.
     table.push_back(ACCEL{FVIRTKEY, VK_F2, kNextBookmarkCommand});
+    table.push_back(ACCEL{FVIRTKEY | FCONTROL, VK_RETURN, kWordCompletionCommand});
     for (int row = 0; row < g_plugin.itemCount; ++row) {
         const FuncItem& item = g_plugin.items[row];
         if (!item._pShKey) continue;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "host_internal.h"
 #include "standin_host.h"
@@ -82,6 +84,43 @@ LRESULT searchInTarget(Document& d, size_t count, const char* pattern) {
     return -1;
 }
 
+std::map<std::pair<HWND, int>, IndicatorLook> g_looks;
+
+int valueAt(const Document& d, int indicator, INT_PTR position) {
+    const auto found = d.indicators.find(indicator);
+    if (found == d.indicators.end() || position < 0 || position >= static_cast<INT_PTR>(found->second.size())) return 0;
+    return found->second[static_cast<size_t>(position)];
+}
+
+// Where the run of equal values around position starts or ends, as
+// Scintilla answers SCI_INDICATORSTART and SCI_INDICATOREND: 0 for an
+// indicator the document holds nowhere.
+LRESULT runEdge(const Document& d, int indicator, INT_PTR position, bool end) {
+    const INT_PTR length = static_cast<INT_PTR>(d.bytes.size());
+    bool used = false;
+    for (INT_PTR at = 0; at < length && !used; ++at) used = valueAt(d, indicator, at) != 0;
+    if (!used) return 0;
+    if (position >= length) return end ? length : runEdge(d, indicator, length - 1, false);
+    if (position < 0) position = 0;
+    const int value = valueAt(d, indicator, position);
+    INT_PTR at = position;
+    if (end) {
+        while (at < length && valueAt(d, indicator, at) == value) ++at;
+    } else {
+        while (at > 0 && valueAt(d, indicator, at - 1) == value) --at;
+    }
+    return at;
+}
+
+// Sets the current indicator's value over a range (0: clears it).
+void fillIndicator(Document& d, INT_PTR start, INT_PTR length, int value) {
+    if (d.indicatorCurrent < 0 || d.indicatorCurrent > kIndicatorMax) return;
+    std::vector<int>& values = d.indicators[d.indicatorCurrent];
+    values.resize(d.bytes.size(), 0);
+    for (INT_PTR at = start < 0 ? 0 : start; at < start + length && at < static_cast<INT_PTR>(values.size()); ++at)
+        values[static_cast<size_t>(at)] = value;
+}
+
 INT_PTR clampedPosition(const Document& d, INT_PTR position) {
     const INT_PTR size = static_cast<INT_PTR>(d.bytes.size());
     return position < 0 || position > size ? size : position;
@@ -89,10 +128,40 @@ INT_PTR clampedPosition(const Document& d, INT_PTR position) {
 
 void appendBytes(const char* bytes, size_t count);
 
-LRESULT answerView(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT answerView(HWND view, UINT msg, WPARAM wParam, LPARAM lParam) {
     Document& d = activeDocument();
     size_t start = 0, length = 0;
+    IndicatorLook& look = g_looks[std::make_pair(view, static_cast<int>(wParam))];
     switch (msg) {
+    case SCI_GETDOCPOINTER:
+        return d.bufferId;
+    case SCI_INDICSETSTYLE:
+        look.style = static_cast<int>(lParam);
+        return 0;
+    case SCI_INDICSETFORE:
+        look.fore = static_cast<COLORREF>(lParam);
+        return 0;
+    case SCI_INDICSETALPHA:
+        look.alpha = static_cast<int>(lParam);
+        return 0;
+    case SCI_INDICSETOUTLINEALPHA:
+        look.outlineAlpha = static_cast<int>(lParam);
+        return 0;
+    case SCI_INDICSETUNDER:
+        look.under = lParam != 0;
+        return 0;
+    case SCI_SETINDICATORCURRENT:
+        d.indicatorCurrent = static_cast<int>(wParam);
+        return 0;
+    case SCI_INDICATORFILLRANGE:
+    case SCI_INDICATORCLEARRANGE:
+        fillIndicator(d, static_cast<INT_PTR>(wParam), static_cast<INT_PTR>(lParam), msg == SCI_INDICATORFILLRANGE);
+        return 0;
+    case SCI_INDICATORVALUEAT:
+        return valueAt(d, static_cast<int>(wParam), static_cast<INT_PTR>(lParam));
+    case SCI_INDICATORSTART:
+    case SCI_INDICATOREND:
+        return runEdge(d, static_cast<int>(wParam), static_cast<INT_PTR>(lParam), msg == SCI_INDICATOREND);
     case SCI_GETLENGTH:
         return static_cast<LRESULT>(d.bytes.size());
     case SCI_SETSEL:
@@ -180,7 +249,7 @@ void paintView(HWND hwnd) {
 LRESULT CALLBACK viewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg >= kSciFirst && msg < kSciEnd) {
         requests().push_back(Request{hwnd, msg, wParam, lParam, std::wstring(), std::wstring()});
-        return answerView(msg, wParam, lParam);
+        return answerView(hwnd, msg, wParam, lParam);
     }
     switch (msg) {
     case WM_LBUTTONDOWN:
@@ -229,6 +298,8 @@ void appendBytes(const char* bytes, size_t count) {
 
 }  // namespace
 
+IndicatorLook indicatorLook(HWND view, int indicator) { return g_looks[std::make_pair(view, indicator)]; }
+
 bool typeText(const std::string& text) {
     if (activeDocument().readOnly) return false;
     for (char c : text) insertAtEnd(&c, 1, kPerformedByUser);
@@ -257,6 +328,7 @@ bool registerViewClass() {
 }
 
 HWND createView(HWND parent, int id) {
+    g_looks.clear();
     return CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }

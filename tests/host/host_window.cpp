@@ -49,6 +49,7 @@ struct HostState {
     int fileNewSeen = 0;
     std::vector<std::wstring> renamedByHost;  // the documents File > Rename was asked for
     int closeSeen = 0;
+    int nextIndicator = kFirstPluginIndicator;
     bool exited = false;
     bool quitOnDestroy = false;
 };
@@ -309,6 +310,16 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
     case NPPM_DARKMODESUBCLASSANDTHEME:
         if (g.config.version < kEditorWithDialogTheming) return 0;
         return themeWindow(wParam, reinterpret_cast<HWND>(lParam));
+    case NPPM_ALLOCATEINDICATOR: {
+        // Handed out once each, for as long as the editor runs.
+        const int wanted = static_cast<int>(wParam);
+        if (g.config.version < kEditorWithIndicators || !lParam || wanted <= 0 ||
+            g.nextIndicator + wanted - 1 > kLastPluginIndicator)
+            return FALSE;
+        *reinterpret_cast<int*>(lParam) = g.nextIndicator;
+        g.nextIndicator += wanted;
+        return TRUE;
+    }
     case NPPM_DMMREGASDCKDLG:
         return dockPanel(lParam);
     case NPPM_DMMSHOW:

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <future>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,27 @@ struct Document {
     // documents().
     bool inView[2] = {false, false};
     DiskState known;         // its file, as the editor last knew it
+    // Indicators, kept by the document as Scintilla keeps them, apart from
+    // its text, undo history and save point: per indicator the value at
+    // each byte (0 past the end); the one SCI_INDICATORFILLRANGE and
+    // SCI_INDICATORCLEARRANGE use.
+    std::map<int, std::vector<int>> indicators;
+    int indicatorCurrent = 0;
 };
+
+// An indicator's look, which each view keeps (SCI_INDICSET*); -1: not set.
+struct IndicatorLook {
+    int style = -1;
+    COLORREF fore = 0;
+    int alpha = -1, outlineAlpha = -1;
+    bool under = false;
+};
+// The look a view gives an indicator.
+IndicatorLook indicatorLook(HWND view, int indicator);
+// The indicators NPPM_ALLOCATEINDICATOR handed out (from 8.5.6): Notepad++
+// keeps 9 to 20 for plug-ins.
+const int kFirstPluginIndicator = 9, kLastPluginIndicator = 20;
+const int kEditorWithIndicators = 8560;
 
 struct HostConfig {
     // Answer to NPPM_GETPLUGINSCONFIGDIR; when answerConfigDir is false the

@@ -35,7 +35,7 @@ TEST_F(DefaultSettings, QuibletsMenuHasEveryCommandAndCreateNewNoteItsShortcut) 
     const std::vector<std::wstring> expected = {
         L"Create new note (Ctrl+Shift+N)", L"Save as note", L"---", L"Open existing notes...", L"Open last note",
         L"---", L"Clean note folder", L"---", L"Options...", L"---", L"About", L"---", L"Notes panel",
-        L"Search in notes...", L"---", L"---", L"---", L"Today's note", L"Save new documents as notes"};
+        L"Search in notes...", L"Next match", L"Previous match", L"---", L"Today's note", L"Save new documents as notes"};
     EXPECT_EQ(expected, shown) << joined(shown);
 }
 

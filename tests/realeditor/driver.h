@@ -64,6 +64,7 @@ struct EditorLook {
     int lightIconSet = -1;  // 0-4: Fluent small, Fluent large, Filled Fluent small, large, Standard small
     int darkIconSet = -1;   // -1: the editor's default
     bool snapshots = true;  // false: the editor asks about unsaved documents at exit
+    int rightPanelWidth = 0;  // of the panels docked on the right, as the user left it; 0: the editor's (200)
 };
 bool writeConfigXml(const EditorCopy& copy, const EditorLook& look);
 // config.xml as the editor left it.
@@ -178,6 +179,8 @@ bool clickAt(HWND window, POINT client);
 void setControlText(HWND control, const std::wstring& text);
 // Rows of a list view, each with the text of its first columns.
 std::vector<std::vector<std::wstring>> listViewRows(const Editor& editor, HWND list, int columns);
+// The text of a list view's column header.
+std::wstring listViewHeader(const Editor& editor, HWND list, int column);
 // The index of the selected row (-1: none).
 int listViewSelection(HWND list);
 // The rectangle of a row in the list's client area.

@@ -132,6 +132,9 @@ bool writeConfigXml(const EditorCopy& copy, const EditorLook& look) {
     if (look.lightIconSet >= 0) xml += L" lightToolBarIconSet=\"" + std::to_wstring(look.lightIconSet) + L"\"";
     if (look.darkIconSet >= 0) xml += L" darkToolBarIconSet=\"" + std::to_wstring(look.darkIconSet) + L"\"";
     xml += L" />\r\n";
+    if (look.rightPanelWidth > 0)
+        xml += L"        <GUIConfig name=\"DockingManager\" leftWidth=\"200\" rightWidth=\"" +
+               std::to_wstring(look.rightPanelWidth) + L"\" topHeight=\"200\" bottomHeight=\"200\" />\r\n";
     // Without snapshots the editor asks about an unsaved document at exit.
     if (!look.snapshots)
         xml += L"        <GUIConfig name=\"Backup\" action=\"0\" useCustumDir=\"no\" dir=\"\" isSnapshotMode=\"no\" "

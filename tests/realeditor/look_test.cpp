@@ -66,6 +66,24 @@ TEST_F(DarkMode, TheNotesPanelIsDark) {
     }, 5000)) << "dark share of the search box " << box;
 }
 
+TEST_F(DarkMode, TheInPlaceRenameIsDarkToo) {
+    if (!panelList() || !IsWindowVisible(panelList())) {
+        ASSERT_NO_FATAL_FAILURE(showPanel());
+    }
+    ASSERT_NO_FATAL_FAILURE(clickPanelRow(L"night"));
+    ASSERT_TRUE(pressKeys(editor(), VK_F2));
+    HWND edit = nullptr;
+    ASSERT_TRUE(waitUntil([&edit] { return (edit = findDescendant(panelList(), L"Edit")) != nullptr; }))
+        << withOutput(L"F2 started no edit");
+    // The name selected shows in the selection's colour: the caret to its end.
+    ASSERT_TRUE(pressKeys(editor(), VK_END));
+    double share = 0;
+    EXPECT_TRUE(waitUntil([&] { return (share = darkShare(takePicture(edit), clientArea(edit))) > 0.6; }, 5000))
+        << "dark share of the rename edit " << share;
+    ASSERT_TRUE(pressKeys(editor(), VK_ESCAPE));
+    EXPECT_TRUE(waitGone(edit));
+}
+
 namespace {
 
 // The editor's icon sets, by the texts of their buttons in its Preferences

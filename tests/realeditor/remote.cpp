@@ -233,6 +233,21 @@ std::vector<std::vector<std::wstring>> listViewRows(const Editor& editor, HWND l
     return rows;
 }
 
+std::wstring listViewHeader(const Editor& editor, HWND list, int column) {
+    const size_t textOffset = (sizeof(LVCOLUMNW) + 15) & ~size_t(15);
+    RemoteMemory block(editor.process, textOffset + kCellCapacity * sizeof(wchar_t));
+    LVCOLUMNW item = {};
+    item.mask = LVCF_TEXT;
+    item.pszText = reinterpret_cast<wchar_t*>(block.at(textOffset));
+    item.cchTextMax = kCellCapacity;
+    wchar_t text[kCellCapacity] = L"";
+    if (!block.ok() || !block.write(0, &item, sizeof item) || !sendWaiting(list, LVM_GETCOLUMNW, column, block.param()) ||
+        !block.read(textOffset, text, sizeof text))
+        return std::wstring();
+    text[kCellCapacity - 1] = L'\0';
+    return text;
+}
+
 int listViewSelection(HWND list) {
     LRESULT item = -1;
     if (!sendWaiting(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, &item)) return -1;

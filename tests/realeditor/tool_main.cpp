@@ -288,6 +288,7 @@ int pictures(const Staging& staging, const std::wstring& out) {
     light.width = 1100;
     light.height = 680;
     light.lightIconSet = 4;  // Standard icons (small)
+    light.rightPanelWidth = 440;  // the panel widened, as a user who keeps it open does
     Workspace standard;
     if (ok && startForPictures(staging, L"light", light, &standard)) {
         ok = say(writeToolbarPicture(standard.editor, at(L"toolbar.bmp")), L"the toolbar") && ok;
@@ -296,7 +297,7 @@ int pictures(const Staging& staging, const std::wstring& out) {
                  L"Options") && ok;
         ok = say(writeDialogPicture(standard.editor, L"About", L"Quiblet", at(L"about.bmp")), L"About") && ok;
         ok = say(writePanelPicture(standard, L"", at(L"panel.bmp")), L"the panel") && ok;
-        ok = say(writePanelPicture(standard, L"mi", at(L"panel-search.bmp")), L"the panel searching") && ok;
+        ok = say(writePanelPicture(standard, L"budget", at(L"panel-search.bmp")), L"the panel searching") && ok;
         ok = close(standard) && ok;
     } else {
         ok = false;

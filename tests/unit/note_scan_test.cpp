@@ -164,11 +164,11 @@ TEST_F(NoteListing, NotesKeptElsewhereAreListedButNeitherReadNorSearched) {
     HANDLE search = FindFirstFileW(path.c_str(), &entry);
     ASSERT_NE(INVALID_HANDLE_VALUE, search);
     FindClose(search);
-    NoteQuery byContents, byName;
-    prepareQuery(L"needle", &byContents);
-    prepareQuery(L"cloud", &byName);
-    SearchBuffers* buffers = newSearchBuffers();
-    const LONG cancel = 0;
+    ParsedQuery byContents, byName;
+    parseQuery(L"needle", &byContents);
+    parseQuery(L"cloud", &byName);
+    NoteReader reader;
+    ASSERT_TRUE(openNoteReader(&reader, folder_.c_str(), L".note", nullptr));
     struct Case {
         DWORD attributes;
         bool read;
@@ -184,13 +184,20 @@ TEST_F(NoteListing, NotesKeptElsewhereAreListedButNeitherReadNorSearched) {
         // a cloud drive's listing would.
         entry.dwFileAttributes = c.attributes;
         NoteRow row;
-        ASSERT_TRUE(readNoteRow(folder_.c_str(), entry, &row));
+        ASSERT_TRUE(readNoteRow(&reader, entry, &row));
+        ASSERT_NE(nullptr, row.text);
         EXPECT_EQ(L"cloud.note", std::wstring(row.fileName));
         EXPECT_EQ(c.read ? L"needle in the first line" : L"", std::wstring(row.firstLine));
-        EXPECT_EQ(c.read, noteMatches(folder_.c_str(), row, L".note", byContents, buffers, &cancel));
-        EXPECT_TRUE(noteMatches(folder_.c_str(), row, L".note", byName, buffers, &cancel));
+        // Not even on disk: a note kept elsewhere is searched by name alone.
+        IndexList toRead = {};
+        int first;
+        EXPECT_EQ(c.read, noteTextMatches(row.text, byContents, &first, &toRead));
+        EXPECT_EQ(0u, toRead.count);
+        EXPECT_TRUE(noteTextMatches(row.text, byName, &first, &toRead));
+        freeIndexList(&toRead);
+        releaseNoteText(row.text);
     }
-    freeSearchBuffers(buffers);
+    closeNoteReader(&reader);
 }
 
 TEST_F(NoteListing, NotesWhosePathIsTooLongAreCountedNotCut) {
@@ -201,7 +208,10 @@ TEST_F(NoteListing, NotesWhosePathIsTooLongAreCountedNotCut) {
     NoteList rows = {};
     ListingTrouble trouble = {};
     const LONG cancel = 0;
-    ASSERT_TRUE(listNotes(folder_.c_str(), L".note", &rows, &cancel, &trouble));
+    NoteReader reader;
+    ASSERT_TRUE(openNoteReader(&reader, folder_.c_str(), L".note", nullptr));
+    ASSERT_TRUE(listNotes(&reader, &rows, &cancel, &trouble));
+    closeNoteReader(&reader);
     ASSERT_EQ(1u, rows.count);
     EXPECT_EQ(L"short.note", std::wstring(rows.rows[0].fileName));
     EXPECT_EQ(1, trouble.pathsTooLong);
@@ -243,6 +253,7 @@ TEST(NoteOrder, EachSortPutsTheRowsInItsOrderWithTiesByNameThenNewestFirst) {
     for (const auto& n : notes) {
         NoteRow row = {};
         StringCchCopyW(row.fileName, MAX_PATH, n.fileName);
+        row.text = newNoteText(L"", NoteTextState::NotLocal, nullptr, 0, nullptr);
         ULARGE_INTEGER time;
         time.QuadPart = 130000000000000000ULL - static_cast<ULONGLONG>(n.minutesOld) * 600000000ULL;
         row.changed = FILETIME{time.LowPart, time.HighPart};
