@@ -201,7 +201,10 @@ void readRowText(NoteReader* reader, NoteRow* row) {
         const NoteRow& known = reader->previous->rows[before];
         // Unchanged: taken as it is, unless it can be held now and was not.
         if (sameFile(known, *row) && known.text && !(known.text->state == NoteTextState::OverBudget && fits)) {
-            *row = known;
+            // Its text and first line; the name as the folder spells it now
+            // (a rename may have changed only its letter case).
+            StringCchCopyW(row->firstLine, kFirstLineCapacity, known.firstLine);
+            row->text = known.text;
             holdNoteText(row->text);
             reader->held += heldBytesOf(row->text);
             return;

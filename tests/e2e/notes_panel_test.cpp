@@ -813,8 +813,9 @@ TEST_F(NotesPanelInTheDark, TheEditorThemesTheListTheSearchBoxAndTheRenameEdit) 
     EXPECT_EQ(kDarkControl, GetBkColor(dc));
     ReleaseDC(box, dc);
     // The in-place rename's edit asks the list for its colours: dark too.
-    SetFocus(list());
-    HWND edit = reinterpret_cast<HWND>(SendMessageW(list(), LVM_EDITLABELW, 0, 0));
+    selectRow(0);
+    pressF2();
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(list(), LVM_GETEDITCONTROL, 0, 0));
     ASSERT_NE(nullptr, edit);
     dc = GetDC(edit);
     SendMessageW(list(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit));

@@ -272,6 +272,22 @@ TEST_F(NoteIndex, AChangedRenamedOrDeletedNoteUpdatesTheIndexAndOnlyItIsReadAgai
         << "a rename keeps the note's time";
     EXPECT_NE(day, textOf("day"));
 
+    // Renamed in its letter case alone (in two steps: Wine's MoveFileW keeps
+    // the old case): the row takes the name as the folder spells it.
+    const std::wstring shop = standin::joinPath(folder_, L"shop.note"), passing = shop + L".renaming";
+    ASSERT_TRUE(MoveFileW(shop.c_str(), passing.c_str()));
+    ASSERT_TRUE(MoveFileW(passing.c_str(), standin::joinPath(folder_, L"Shop.note").c_str()));
+    const auto fileNames = [this] {
+        std::vector<std::wstring> names;
+        for (size_t i = 0; i < rows_.count; ++i) names.push_back(rows_.rows[i].fileName);
+        return names;
+    };
+    const std::vector<std::wstring> renamed = {L"2026-12-08\\day.note", L"Shop.note", L"new.note"};
+    ASSERT_TRUE(update({L"shop.note", L"Shop.note"}));
+    EXPECT_EQ(renamed, fileNames());
+    relist();
+    EXPECT_EQ(renamed, fileNames());
+
     // A short name cannot say which note it is: the folder is listed anew.
     EXPECT_FALSE(update({L"LONGNA~1.NOT"}));
 }
