@@ -146,8 +146,9 @@ NoteText* newNoteText(const wchar_t* name, NoteTextState state, const BYTE* byte
     char* out = reinterpret_cast<char*>(text + 1);
     utf8Of(foldedName, nameLength, out, nameBytes);
     out += nameBytes;
+    // Only a held note's text was decoded: the others have no scratch to read.
     if (ascii) CopyMemory(out, bytes, count);
-    else utf8Of(scratch->folded, chars, out, searchBytes);
+    else if (searchBytes) utf8Of(scratch->folded, chars, out, searchBytes);
     if (shownBytes) utf8Of(scratch->text, chars, out + searchBytes, shownBytes);
     return text;
 }
