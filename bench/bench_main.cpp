@@ -354,11 +354,11 @@ int runBenchmarks() {
         DeleteObject(LoadImageW(resources, MAKEINTRESOURCEW(300), IMAGE_BITMAP, 0, 0,
                                 LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE));
     });
-    // 16 px is stored as a plain image, the larger sizes as PNG images.
+    // Every size is stored as a PNG image.
     const struct {
         int size;
         const char* what;
-    } icons[] = {{16, "loading one toolbar icon at 16 px (a plain image)"},
+    } icons[] = {{16, "loading one toolbar icon at 16 px (a PNG image)"},
                  {24, "loading one toolbar icon at 24 px (a PNG image)"},
                  {32, "loading one toolbar icon at 32 px (a PNG image)"}};
     for (const auto& icon : icons) {
