@@ -23,6 +23,7 @@
 
 #include "../commands/commands.h"
 #include "../host/editor.h"
+#include "../host/file_identity.h"
 #include "../naming/naming.h"
 
 namespace {
@@ -111,6 +112,16 @@ void tellPanel(ScanJob* job) {
     PostMessageW(job->panel, kScanProgressMessage, reinterpret_cast<WPARAM>(job), 0);
 }
 
+// Whether a listing is of the order's notes: the same folder (by its
+// identity, however it is spelled now), extension and depth.
+bool listsSameNotes(const Listing& before, const ScanOrder& order) {
+    if (before.withSubfolders != order.withSubfolders ||
+        CompareStringOrdinal(before.extension, -1, order.extension, -1, TRUE) != CSTR_EQUAL)
+        return false;
+    wchar_t was[kCanonicalPathCapacity], now[kCanonicalPathCapacity];
+    return canonicalPath(before.folder, was) && canonicalPath(order.folder, now) && sameCanonicalPath(was, now);
+}
+
 // A listing of the job's folder: the listing it started from brought up to
 // date for the changed notes, or the folder listed anew (the notes of the
 // listing before that did not change are taken from it). Null when memory
@@ -125,10 +136,7 @@ Listing* newListing(ScanJob* job) {
     listing->withSubfolders = order.withSubfolders;
     const int levels = order.withSubfolders ? kNoteSubfolderLevels : 0;
     // Another folder's notes are no guide to this one's.
-    const Listing* before = order.listing;
-    if (before && (before->withSubfolders != order.withSubfolders || lstrcmpiW(before->folder, order.folder) != 0 ||
-                   lstrcmpiW(before->extension, order.extension) != 0))
-        before = nullptr;
+    const Listing* before = order.listing && listsSameNotes(*order.listing, order) ? order.listing : nullptr;
     NoteReader reader;
     if (!openNoteReader(&reader, listing->folder, listing->extension, before ? &before->notes : nullptr)) {
         listing->trouble.outOfMemory = true;

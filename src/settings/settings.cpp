@@ -122,9 +122,10 @@ static void hostExecutableFolder(wchar_t* folder) {
 }
 
 const wchar_t* settingsFilePath() {
+    // Worked out once: the name comes from the version resource.
+    if (g_settingsPathKnown) return g_settingsPath;
     StringCchCopyW(g_baseName, MAX_PATH, readPluginName());
     removeSpaces(g_baseName);
-    if (g_settingsPathKnown) return g_settingsPath;
 
     // Where the file has always been found, and is kept for good: the
     // editor is not asked (the file used to be found while the library
