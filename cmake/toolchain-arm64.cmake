@@ -1,7 +1,7 @@
 # Windows on ARM (arm64) build with Debian's clang-14 and lld-14, through
 # the compiler wrappers of the toolchain that scripts/build-arm64-toolchain.sh
-# makes: $QUIBLET_ARM64_TOOLCHAIN, or toolchains/arm64 in the checkout. The
-# folder is remembered in the build folder's cache.
+# makes: $QUIBLET_ARM64_TOOLCHAIN, or the machine's cached one that the
+# script names (--where). The folder is remembered in the build folder's cache.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ARM64)
 set(QUIBLET_TRIPLET aarch64-w64-mingw32)
@@ -10,7 +10,8 @@ if(NOT QUIBLET_ARM64_TOOLCHAIN)
     if(DEFINED ENV{QUIBLET_ARM64_TOOLCHAIN})
         set(folder $ENV{QUIBLET_ARM64_TOOLCHAIN})
     else()
-        get_filename_component(folder ${CMAKE_CURRENT_LIST_DIR}/../toolchains/arm64 ABSOLUTE)
+        execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-arm64-toolchain.sh --where
+                        OUTPUT_VARIABLE folder OUTPUT_STRIP_TRAILING_WHITESPACE)
     endif()
     set(QUIBLET_ARM64_TOOLCHAIN ${folder} CACHE PATH "The arm64 toolchain (scripts/build-arm64-toolchain.sh)")
 endif()

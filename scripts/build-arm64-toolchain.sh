@@ -13,24 +13,33 @@
 # Nothing is written outside the toolchain folder and a temporary work
 # folder: the source packages are fetched with a private source list.
 #
-#   scripts/build-arm64-toolchain.sh     builds it when it is missing
-# The toolchain folder is $QUIBLET_ARM64_TOOLCHAIN, or toolchains/arm64 in
-# the checkout. It takes about 7 minutes on 2 cores, more on a busy machine.
+#   scripts/build-arm64-toolchain.sh          builds it when it is missing
+#   scripts/build-arm64-toolchain.sh --where  prints the folder it uses
+# The toolchain folder is $QUIBLET_ARM64_TOOLCHAIN, or a folder of the
+# machine's cache outside every checkout (~/.cache/quiblet/arm64-<key>),
+# keyed by this script and the versions it builds from: every clone on the
+# machine shares it, and a change to the recipe builds a new one. It takes
+# about 7 minutes on 2 cores, more on a busy machine.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-dest=$(realpath -m "${QUIBLET_ARM64_TOOLCHAIN:-$root/toolchains/arm64}")
 triplet=aarch64-w64-mingw32
 
 say() { echo "build-arm64-toolchain: $*"; }
 installed_source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
-for tool in clang-14 ld.lld-14 llvm-ar-14 llvm-ranlib-14 llvm-dlltool-14 llvm-windres-14 dpkg-source cmake ninja; do
-    command -v "$tool" >/dev/null || { say "$tool is missing; run scripts/install-deps.sh" >&2; exit 1; }
-done
 # The source packages are those of the installed binary packages, so the
 # runtime matches the headers and the compiler.
 mingw_version=$(installed_source_version mingw-w64-common)
 llvm_version=$(installed_source_version clang-14)
 recipe="recipe 1; mingw-w64 $mingw_version; llvm-toolchain-14 $llvm_version"
+key=$( { echo "$recipe"; cat "$0"; } | sha256sum | cut -c1-16)
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/quiblet
+dest=$(realpath -m "${QUIBLET_ARM64_TOOLCHAIN:-$cache/arm64-$key}")
+if [ "${1:-}" = --where ]; then
+    echo "$dest"
+    exit 0
+fi
+for tool in clang-14 ld.lld-14 llvm-ar-14 llvm-ranlib-14 llvm-dlltool-14 llvm-windres-14 dpkg-source cmake ninja; do
+    command -v "$tool" >/dev/null || { say "$tool is missing; run scripts/install-deps.sh" >&2; exit 1; }
+done
 
 if [ -f "$dest/.complete" ] && [ "$(cat "$dest/.complete")" = "$recipe" ]; then
     say "the arm64 toolchain is in $dest"

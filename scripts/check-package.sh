@@ -17,7 +17,7 @@ scripts/package.sh "$work/dist" >/dev/null
 json="$work/dist/pluginlist-entries.json"
 
 # The copies below build arm64 with this checkout's arm64 toolchain.
-export QUIBLET_ARM64_TOOLCHAIN=${QUIBLET_ARM64_TOOLCHAIN:-$PWD/toolchains/arm64}
+export QUIBLET_ARM64_TOOLCHAIN=${QUIBLET_ARM64_TOOLCHAIN:-$(scripts/build-arm64-toolchain.sh --where)}
 objdump_x86=i686-w64-mingw32-objdump objdump_x64=x86_64-w64-mingw32-objdump objdump_arm64=llvm-objdump-14
 
 for arch in x86 x64 arm64; do

@@ -11,7 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs}
 build=$root/build/x64
-export QUIBLET_ARM64_TOOLCHAIN=${QUIBLET_ARM64_TOOLCHAIN:-$root/toolchains/arm64}
+export QUIBLET_ARM64_TOOLCHAIN=${QUIBLET_ARM64_TOOLCHAIN:-$("$root"/scripts/build-arm64-toolchain.sh --where)}
 [ -f "$build/CMakeCache.txt" ] || cmake --preset x64 >/dev/null
 cmake --build "$build" -j 2 --target Quiblet realeditor_tool menu_reader >/dev/null
 "$root/tests/realeditor/stage-editor.sh" "$root" "$build" x64 >/dev/null
