@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "host/editor.h"
 #include "lang/lang.h"
 #include "sandbox.h"
+#include "standin_host.h"
 
 namespace {
 
@@ -186,3 +188,16 @@ TEST(LanguageFiles, EveryTranslationHasEnglishsKeysAndPlaceholdersAndShortMenuTe
     }
 }
 
+TEST(LanguageDirection, BoxesReadRightToLeftExactlyWhenTheEditorsWindowIsMirrored) {
+    for (bool rightToLeft : {false, true}) {
+        standin::HostConfig config;
+        config.rightToLeft = rightToLeft;
+        ASSERT_TRUE(standin::startHost(config));
+        rememberEditorWindows(standin::nppData());
+        EXPECT_EQ(rightToLeft, editorRightToLeft());
+        const UINT rtl = rightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
+        EXPECT_EQ(MB_YESNO | MB_ICONQUESTION | rtl, messageBoxStyle(MB_YESNO | MB_ICONQUESTION));
+        standin::stopHost();
+    }
+    rememberEditorWindows(NppData{});
+}
