@@ -7,7 +7,7 @@
 
 #include <shlwapi.h>
 
-#include "../commands/commands.h"
+#include "../notes/notes.h"
 #include "../host/file_identity.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include "panel.h"
+#include "../notes/notes.h"
 
 // Messages the panel posts to itself: a key's work runs after the key's own
 // message (the question and the editor's open run a modal loop, which must
@@ -29,6 +30,7 @@ struct PanelState {
     HWND list;
     HWND status;
     bool shown;
+    bool holdsIndex;           // the panel holds the notes' index (acquireNotesIndex)
     wchar_t folder[MAX_PATH];  // the folder listed as last expanded: the note folder, or the root of dated ones
     bool withSubfolders;       // the folder's sub-folders are listed too
     bool folderColumn;         // the list shows the Folder column
