@@ -2,6 +2,8 @@
 // for translated texts: a control whose text would be cut is widened.
 #include "lang.h"
 
+#include <climits>
+
 #include "../host/editor.h"
 
 const int kClassNameCapacity = 32;
@@ -161,7 +163,7 @@ static int shiftOf(const Placed* controls, int count, int index) {
 // How much a frame must grow to hold what it holds, its inner margin kept.
 static int frameGrowth(const Placed* controls, int count, int index) {
     const Placed& frame = controls[index];
-    int innerRight = LONG_MIN, neededRight = LONG_MIN;
+    int innerRight = INT_MIN, neededRight = INT_MIN;
     for (int other = 0; other < count; ++other) {
         const Placed& placed = controls[other];
         if (other == index || !contains(frame.rect, placed.rect)) continue;
@@ -169,7 +171,7 @@ static int frameGrowth(const Placed* controls, int count, int index) {
         const int right = placed.rect.right + placed.shift + placed.grow;
         if (right > neededRight) neededRight = right;
     }
-    if (innerRight == LONG_MIN) return frame.grow;
+    if (innerRight == INT_MIN) return frame.grow;
     const int grow = neededRight + (frame.rect.right - innerRight) - (frame.rect.right + frame.shift);
     return grow > frame.grow ? grow : frame.grow;
 }

@@ -3,6 +3,7 @@
 // (a text the file lacks stays English).
 #include "lang.h"
 
+#include <climits>
 #include <shlwapi.h>
 #include <strsafe.h>
 
