@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
+#include "../notes/notes.h"
 #include "../settings/settings.h"
 
 static const wchar_t kRecycleQuestion[] = L"Move the note \"%s\" to the Recycle Bin?";
@@ -83,5 +84,6 @@ bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const
     if (isOpen && !closeInEditor(path)) return false;
     const bool deleted = recyclable ? moveToRecycleBin(owner, path, title) : deletePermanently(owner, path, title);
     if (deleted) forgetNote(path);
+    if (deleted && isPinnedNote(path)) pinNote(path, false);
     return deleted;
 }
