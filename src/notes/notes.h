@@ -410,8 +410,11 @@ const UINT kScanProgressMessage = WM_APP + 1;  // a scan job has something new
 const UINT kFolderChangedMessage = WM_APP + 2; // a note of the watched folder changed
 const UINT kWatchReadyMessage = WM_APP + 3;    // the watch is set (or cannot be): list now
 
-// The longest the editor's thread waits for a worker to end.
-const DWORD kWorkerWaitMs = 200;
+// The longest the editor's thread waits for a worker to end. A worker told
+// to stop ends within a few milliseconds unless a read holds it; one that
+// does is let go (it frees its own record), so the editor's exit, which
+// stops both workers, never waits more than twice this.
+const DWORD kWorkerWaitMs = 40;
 
 // A listing of the note folder and its index, shared by the views and the
 // jobs that search it, and freed with its last reference.

@@ -10,6 +10,7 @@
 #include <strsafe.h>
 
 #include "../host/editor.h"
+#include "../lang/lang.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ void togglePin(PanelState* panel) {
     if (!pinNote(path, !selectedNotePinned(panel))) {
         wchar_t text[kMessageCapacity];
         StringCchPrintfW(text, kMessageCapacity, kPinsNotWritten, pinsFilePath());
-        MessageBoxW(hostWindow(), text, kPanelName, MB_OK | MB_ICONERROR);
+        MessageBoxW(hostWindow(), text, ::text(Text::PanelTitle), MB_OK | MB_ICONERROR);
         // The box ran a message loop.
         panel = currentPanel();
         if (!panel || !panel->window || !panel->shown) return;
