@@ -17,6 +17,7 @@
 #include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../host/file_identity.h"
+#include "../notes/notes.h"
 #include "../settings/settings.h"
 
 // How long a note must stay unchanged before it is saved.
@@ -316,13 +317,14 @@ static void documentSaved(INT_PTR id) {
 }
 
 // The editor renamed a document's file (File > Rename): a note Quiblet made
-// stays one under its new name.
+// stays one under its new name, and a pinned note stays pinned.
 static void documentRenamed(TrackedDocument& d) {
     wchar_t oldPath[kHostPathCapacity];
     StringCchCopyW(oldPath, kHostPathCapacity, d.path);
     stampFile(d);
     d.kind = NoteKind::Unknown;
     if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0 && isRememberedNote(oldPath)) rememberNote(d.path, oldPath);
+    if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0) movePin(oldPath, d.path);
 }
 
 void autoSaveNotified(const SCNotification& notification) {

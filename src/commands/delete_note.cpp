@@ -10,6 +10,7 @@
 #include "../lang/lang.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
+#include "../notes/notes.h"
 #include "../settings/settings.h"
 
 
@@ -77,5 +78,6 @@ bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const
     if (isOpen && !closeInEditor(path)) return false;
     const bool deleted = recyclable ? moveToRecycleBin(owner, path, title) : deletePermanently(owner, path, title);
     if (deleted) forgetNote(path);
+    if (deleted && isPinnedNote(path)) pinNote(path, false);
     return deleted;
 }

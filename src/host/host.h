@@ -256,10 +256,12 @@ const UINT SCI_INDICATOREND = 2509;         // ... and ends (0 for an indicator 
 const int INDIC_ROUNDBOX = 7;
 const int kIndicatorMax = 35;
 
-// The editor's File/New, File/Close and File/Rename commands.
+// The editor's File/New, File/Close and File/Rename commands, and its View
+// command that shows the active document in the other view too.
 const int IDM_FILE_NEW = 41001;
 const int IDM_FILE_CLOSE = 41003;
 const int IDM_FILE_RENAME = 41017;
+const int IDM_VIEW_CLONE_TO_ANOTHER_VIEW = 10002;
 
 // Capacity, in characters, of every path the editor hands back.
 const int kHostPathCapacity = 260;

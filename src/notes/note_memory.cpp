@@ -58,6 +58,13 @@ void* indexReallocate(void* block, size_t bytes) {
     return grown;
 }
 
+size_t indexBlockSize(const void* block) {
+    AcquireSRWLockExclusive(&g_lock);
+    const size_t size = g_heap && block ? HeapSize(g_heap, HEAP_NO_SERIALIZE, block) : 0;
+    ReleaseSRWLockExclusive(&g_lock);
+    return size;
+}
+
 void indexFree(void* block) {
     if (!block) return;
     AcquireSRWLockExclusive(&g_lock);

@@ -1,5 +1,5 @@
 // What a query in the Notes panel's search box means, and where it matches:
-// its words and phrases, found in a note's name or in the text the index
+// its words, phrases and tags, found in a note's name or in the text the index
 // holds (the text's ASCII letters compared ignoring case, every other
 // letter already folded), and the piece of the line shown for a match.
 #include "notes.h"
@@ -26,9 +26,11 @@ bool restMatches(const BYTE* text, const BYTE* term, size_t length) {
 
 // The characters of a term, folded, into the query: its bytes and its
 // terminated characters.
-void addTerm(ParsedQuery* query, const wchar_t* text, int length, bool excluded, int* wideUsed, int* bytesUsed) {
+void addTerm(ParsedQuery* query, const wchar_t* text, int length, bool excluded, bool phrase, int* wideUsed,
+             int* bytesUsed) {
     QueryTerm& term = query->terms[query->count];
     term.excluded = excluded;
+    term.tag = !phrase && isTagWord(text, length);
     term.wideStart = *wideUsed;
     term.wideLength = length;
     CopyMemory(query->wide + *wideUsed, text, length * sizeof(wchar_t));
@@ -58,7 +60,8 @@ void parseQuery(const wchar_t* text, ParsedQuery* query) {
         const bool excluded = folded[i] == L'-';
         if (excluded) ++i;
         int start = i, end;
-        if (i < length && folded[i] == L'"') {
+        const bool phrase = i < length && folded[i] == L'"';
+        if (phrase) {
             // A phrase, blanks included, to its closing quote or the end.
             start = ++i;
             while (i < length && folded[i] != L'"') ++i;
@@ -69,7 +72,7 @@ void parseQuery(const wchar_t* text, ParsedQuery* query) {
             end = i;
         }
         // A lone - or an empty phrase is nothing (yet).
-        if (end > start) addTerm(query, folded + start, end - start, excluded, &wideUsed, &bytesUsed);
+        if (end > start) addTerm(query, folded + start, end - start, excluded, phrase, &wideUsed, &bytesUsed);
     }
 }
 
@@ -118,8 +121,12 @@ bool noteTextMatches(const NoteText* note, const ParsedQuery& query, int* firstM
     for (int i = 0; i < query.count; ++i) {
         const QueryTerm& term = query.terms[i];
         const char* bytes = query.bytes + term.start;
-        const long at = held ? findTerm(noteSearchBytes(note), note->searchBytes, bytes, term.length) : -1;
-        const bool found = at >= 0 || findTerm(noteNameBytes(note), note->nameBytes, bytes, term.length) >= 0;
+        // A tag is looked for in the text alone; a word in the name too.
+        const long at = !held      ? -1
+                        : term.tag ? findTag(noteSearchBytes(note), note->searchBytes, bytes, term.length)
+                                   : findTerm(noteSearchBytes(note), note->searchBytes, bytes, term.length);
+        const bool found =
+            at >= 0 || (!term.tag && findTerm(noteNameBytes(note), note->nameBytes, bytes, term.length) >= 0);
         // Not held but on this computer: its text is searched on disk.
         if (!found && !held && note->state != NoteTextState::NotLocal && termsToRead) {
             if (!appendIndex(termsToRead, i)) return false;
@@ -132,10 +139,11 @@ bool noteTextMatches(const NoteText* note, const ParsedQuery& query, int* firstM
 }
 
 bool findMatchingRows(const NoteList& notes, const ParsedQuery& query, IndexList* rows, int* matchAt,
-                      IndexList* onDisk, const volatile LONG* cancel) {
+                      IndexList* onDisk, const volatile LONG* cancel, const BYTE* within) {
     IndexList terms = {};
     bool complete = true;
     for (size_t i = 0; complete && i < notes.count && !*cancel; ++i) {
+        if (within && !within[i]) continue;
         terms.count = 0;
         if (query.count > 0 && !noteTextMatches(notes.rows[i].text, query, &matchAt[i], &terms)) continue;
         if (!appendIndex(terms.count ? onDisk : rows, static_cast<int>(i))) complete = false;

@@ -87,6 +87,9 @@ struct ScanJob {
     bool rowsReady;         // rows and matchAt are a complete result the panel has not taken
     IndexList rows;
     int* matchAt;
+    BYTE* pinned;
+    RankGroups groups;
+    PinList gonePins;
     bool lost;              // memory ran out for some
     bool finished;          // the worker has found all it will
     bool posted;            // a progress message is on its way
@@ -99,6 +102,10 @@ void freeScanJob(ScanJob* job) {
     releaseListing(job->made);
     freeIndexList(&job->rows);
     releaseBlock(job->matchAt);
+    releaseBlock(job->pinned);
+    freePinList(&job->gonePins);
+    freePinList(&job->order.pins);
+    freeIndexList(&job->order.earlierRows);
     DeleteCriticalSection(&job->lock);
     releaseBlock(job);
 }
@@ -154,14 +161,20 @@ Listing* newListing(ScanJob* job) {
 }
 
 // Hands a complete result to the panel (replacing one it has not taken).
+// A copy of count items of size bytes on the process heap (null: none, or
+// memory ran out, which *complete then says).
+void* copyOf(const void* items, size_t count, size_t size, bool* complete) {
+    if (!items) return nullptr;
+    void* copy = HeapAlloc(GetProcessHeap(), 0, count * size + 1);
+    if (copy) CopyMemory(copy, items, count * size);
+    else *complete = false;
+    return copy;
+}
+
 void deliverRows(ScanJob* job, IndexList* rows, const int* matchAt, size_t matchCount, bool complete,
-                 bool finished) {
-    int* copy = nullptr;
-    if (matchAt) {
-        copy = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, matchCount * sizeof(int) + 1));
-        if (copy) CopyMemory(copy, matchAt, matchCount * sizeof(int));
-        else complete = false;
-    }
+                 bool finished, const BYTE* pinned = nullptr, const RankGroups* groups = nullptr) {
+    int* copy = static_cast<int*>(copyOf(matchAt, matchCount, sizeof(int), &complete));
+    BYTE* pins = static_cast<BYTE*>(copyOf(pinned, matchCount, 1, &complete));
     IndexList mine = {};
     for (size_t i = 0; rows && i < rows->count; ++i)
         if (!appendIndex(&mine, rows->items[i])) complete = false;
@@ -170,6 +183,10 @@ void deliverRows(ScanJob* job, IndexList* rows, const int* matchAt, size_t match
     releaseBlock(job->matchAt);
     job->rows = mine;
     job->matchAt = copy;
+    releaseBlock(job->pinned);
+    job->pinned = pins;
+    if (groups) job->groups = *groups;
+    else ZeroMemory(&job->groups, sizeof job->groups);
     job->rowsReady = true;
     job->lost = job->lost || !complete;
     job->finished = finished;
@@ -196,9 +213,46 @@ bool matchesOnDisk(ScanJob* job, const Listing* listing, const NoteRow& row, con
     return matches;
 }
 
-// Finds the rows of the listing that the query matches, in the panel's
-// order: the notes the index holds first (one complete result), then, when
-// some are searched on disk, all of them.
+// The rows to search: only those of the earlier result when the query
+// narrows it on the same listing (one flag per row), else all (null).
+BYTE* rowsToSearch(const ScanJob* job, const Listing* listing, const ParsedQuery& query) {
+    const ScanOrder& order = job->order;
+    if (listing != order.listing || order.earlierRows.count == 0) return nullptr;
+    ParsedQuery* earlier = allocateZeroed<ParsedQuery>();
+    BYTE* within = nullptr;
+    if (earlier) {
+        parseQuery(order.earlierQuery, earlier);
+        if (queryNarrows(*earlier, query))
+            within = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, listing->notes.count + 1));
+    }
+    for (size_t i = 0; within && i < order.earlierRows.count; ++i) {
+        const int row = order.earlierRows.items[i];
+        if (row >= 0 && static_cast<size_t>(row) < listing->notes.count) within[row] = 1;
+    }
+    releaseBlock(earlier);
+    return within;
+}
+
+// The pinned rows of the listing (null when memory runs out); a listing the
+// job made anew also says which pinned notes are gone.
+BYTE* pinnedRows(ScanJob* job, const Listing* listing) {
+    BYTE* pinned = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, listing->notes.count + 1));
+    const bool whole = listing == job->made && !listing->trouble.outOfMemory && listing->trouble.pathsTooLong == 0;
+    PinList gone = {nullptr, 0};
+    if (pinned)
+        markPinnedRows(listing->notes, listing->folder, job->order.pins, pinned, whole ? &gone : nullptr,
+                       listing->withSubfolders ? kNoteSubfolderLevels : 0, listing->extension);
+    EnterCriticalSection(&job->lock);
+    freePinList(&job->gonePins);
+    job->gonePins = gone;
+    LeaveCriticalSection(&job->lock);
+    return pinned;
+}
+
+// Finds the rows of the listing that the query matches, ranked (pinned
+// notes, then those named by the query, then the others, each group in the
+// panel's order): the notes the index holds first (one complete result),
+// then, when some are searched on disk, all of them.
 void searchListing(ScanJob* job, const Listing* listing) {
     const NoteList& notes = listing->notes;
     ParsedQuery* query = allocateZeroed<ParsedQuery>();
@@ -207,10 +261,15 @@ void searchListing(ScanJob* job, const Listing* listing) {
     bool complete = query && matchAt;
     if (complete) parseQuery(job->order.query, query);
     const bool searching = complete && query->count > 0;
-    if (complete) complete = findMatchingRows(notes, *query, &rows, matchAt, &onDisk, &job->cancel);
-    sortVisibleRows(notes, &rows, job->order.sort);
+    BYTE* within = searching ? rowsToSearch(job, listing, *query) : nullptr;
+    BYTE* pinned = pinnedRows(job, listing);
+    RankGroups groups = {};
+    if (complete) complete = findMatchingRows(notes, *query, &rows, matchAt, &onDisk, &job->cancel, within);
+    if (complete) complete = rankRows(notes, &rows, *query, pinned, job->order.sort, &groups);
+    else sortVisibleRows(notes, &rows, job->order.sort);
     if (!job->cancel)
-        deliverRows(job, &rows, searching ? matchAt : nullptr, notes.count, complete, onDisk.count == 0);
+        deliverRows(job, &rows, searching ? matchAt : nullptr, notes.count, complete, onDisk.count == 0, pinned,
+                    &groups);
     SearchBuffers* buffers = onDisk.count ? newSearchBuffers() : nullptr;
     if (onDisk.count && !buffers) complete = false;
     for (size_t i = 0; buffers && i < onDisk.count && !job->cancel; ++i) {
@@ -219,12 +278,14 @@ void searchListing(ScanJob* job, const Listing* listing) {
             complete = false;
     }
     if (onDisk.count && !job->cancel) {
-        sortVisibleRows(notes, &rows, job->order.sort);
-        deliverRows(job, &rows, matchAt, notes.count, complete, true);
+        if (!rankRows(notes, &rows, *query, pinned, job->order.sort, &groups)) complete = false;
+        deliverRows(job, &rows, matchAt, notes.count, complete, true, pinned, &groups);
     }
     freeSearchBuffers(buffers);
     freeIndexList(&rows);
     freeIndexList(&onDisk);
+    releaseBlock(within);
+    releaseBlock(pinned);
     releaseBlock(matchAt);
     releaseBlock(query);
 }
@@ -248,12 +309,18 @@ DWORD WINAPI scanWorker(void* argument) {
 
 }  // namespace
 
-ScanJob* startScanJob(HWND panel, const ScanOrder& order) {
+ScanJob* startScanJob(HWND panel, ScanOrder* order) {
     ScanJob* job = allocateZeroed<ScanJob>();
-    if (!job) return nullptr;
+    if (!job) {
+        freePinList(&order->pins);
+        freeIndexList(&order->earlierRows);
+        return nullptr;
+    }
     job->panel = panel;
-    CopyMemory(&job->order, &order, sizeof order);
-    if (order.listing) holdListing(order.listing);
+    CopyMemory(&job->order, order, sizeof *order);
+    ZeroMemory(&order->pins, sizeof order->pins);
+    ZeroMemory(&order->earlierRows, sizeof order->earlierRows);
+    if (order->listing) holdListing(order->listing);
     InitializeCriticalSection(&job->lock);
     job->thread = startWorker(scanWorker, job);
     if (!job->thread) {
@@ -274,8 +341,13 @@ void takeScanProgress(ScanJob* job, ScanProgress* progress) {
     progress->rowsCame = job->rowsReady;
     progress->rows = job->rows;
     progress->matchAt = job->matchAt;
+    progress->pinned = job->pinned;
+    progress->groups = job->groups;
+    progress->gonePins = job->gonePins;
     ZeroMemory(&job->rows, sizeof job->rows);
+    ZeroMemory(&job->gonePins, sizeof job->gonePins);
     job->matchAt = nullptr;
+    job->pinned = nullptr;
     job->rowsReady = false;
     progress->complete = !job->lost;
     job->lost = false;

@@ -37,6 +37,8 @@ bool notesIndexHeapExists();
 void* indexAllocate(size_t bytes);
 void* indexReallocate(void* block, size_t bytes);
 void indexFree(void* block);
+// The bytes a block of the index's heap holds.
+size_t indexBlockSize(const void* block);
 
 // ---- Listing notes, as the worker does it (note_scan.cpp) --------------------
 
@@ -238,13 +240,15 @@ IndexUsage indexUsage(const NoteList& rows);
 
 // A query: words that must all occur in a note's name or text, in any order;
 // "quoted phrases" that must occur as written; -word and -"phrase" leave out
-// the notes holding them. A lone - and an empty phrase are nothing yet; an
-// unmatched quote runs to the end of the text.
+// the notes holding them; #word finds the notes that carry the tag (in
+// their text), -#word leaves them out. A lone - and an empty phrase are
+// nothing yet; an unmatched quote runs to the end of the text.
 const int kQueryTermCapacity = kQueryCapacity / 2;
 struct QueryTerm {
     int start, length;          // of its bytes in ParsedQuery::bytes
     int wideStart, wideLength;  // of its characters in ParsedQuery::wide (terminated there)
     bool excluded;
+    bool tag;                   // #word: a tag the note's text carries (see findTag)
 };
 struct ParsedQuery {
     int count;  // terms; 0: no search
@@ -266,14 +270,90 @@ bool noteTextMatches(const NoteText* note, const ParsedQuery& query, int* firstM
 // The rows of notes the query matches by their names and held texts (every
 // row without a query), in the listing's order, their first matches in
 // matchAt (one per row of notes); the rows whose texts must be searched on
-// disk go to onDisk instead. False when memory ran out.
+// disk go to onDisk instead. Only the rows flagged in within are searched
+// (all without it). False when memory ran out.
 bool findMatchingRows(const NoteList& notes, const ParsedQuery& query, IndexList* rows, int* matchAt,
-                      IndexList* onDisk, const volatile LONG* cancel);
+                      IndexList* onDisk, const volatile LONG* cancel, const BYTE* within = nullptr);
 // The piece of a note's line that holds the match at offset (of its
 // searched text), as the list shows it: from at most contextChars
 // characters before the match (from a word's start, "…" when the line
 // begins earlier) to the line's end, control characters as spaces.
 void matchPiece(const NoteText* note, int offset, int contextChars, wchar_t* piece, size_t capacity);
+
+// ---- Tags (note_tags.cpp) --------------------------------------------------------
+
+// Whether a character may be part of a tag's word: a letter or digit of any
+// script (with the marks its letters carry), '_', '-' or '/'.
+bool isTagCharacter(wchar_t c);
+// Whether a word of the search box is a tag: '#' and at least one tag
+// character, nothing else.
+bool isTagWord(const wchar_t* word, int length);
+// Where text (the index's searched form) first carries the tag (folded, in
+// UTF-8, its '#' included): the '#' at the text's or a line's start or
+// after a blank, no tag character after it. -1: nowhere.
+long findTag(const char* text, size_t length, const char* tag, size_t tagLength);
+
+// ---- Ranking and narrowing (note_rank.cpp) --------------------------------------
+
+// Whether the note's name holds every word and phrase of the query (tags and
+// left-out words aside; at least one).
+bool nameHoldsQuery(const NoteText* note, const ParsedQuery& query);
+// How many of a ranked list's rows are in each group, from its top: the
+// pinned notes, then the notes named by the query; the others follow.
+struct RankGroups {
+    int pinned;
+    int named;
+};
+// Puts rows (of notes) in their groups, each in the order of sort (a
+// kPanelSort value): pinned notes (pinned: one flag per row of notes, or
+// null), then, while searching, notes whose names hold the query, then the
+// rest. False when memory ran out (the rows are then in the order of sort).
+bool rankRows(const NoteList& notes, IndexList* rows, const ParsedQuery& query, const BYTE* pinned, int sort,
+              RankGroups* groups);
+// Sorts each group of ranked rows again, in another order.
+void sortRankedRows(const NoteList& notes, IndexList* rows, const RankGroups& groups, int sort);
+// Whether every note the query now matches is sure to be among those the
+// query then matched, so that searching those alone finds them all: each
+// term of then is implied by one of now (a word by a longer one holding it,
+// or by a tag holding it; a tag or a left-out word only by itself).
+bool queryNarrows(const ParsedQuery& then, const ParsedQuery& now);
+
+// ---- Pinned notes (note_pins.cpp) -------------------------------------------------
+
+// The canonical paths of pinned notes, one a line, on the process heap.
+struct PinList {
+    wchar_t* chars;
+    size_t length;
+};
+// QuibletPins.txt beside the settings file.
+const wchar_t* pinsFilePath();
+// Whether the note at path is pinned (by its canonical path).
+bool isPinnedNote(const wchar_t* path);
+// Pins or unpins the note at path. False when the file could not be
+// written (the change holds until the editor closes).
+bool pinNote(const wchar_t* path, bool pinned);
+// A note Quiblet renamed keeps its pin under its new path.
+void movePin(const wchar_t* from, const wchar_t* to);
+// Unpins the notes gone names.
+void dropPins(const PinList& gone);
+// A copy of the pins as the file holds them now, for a worker.
+bool copyPins(PinList* pins);
+void freePinList(PinList* pins);  // an empty list is fine
+// Lets go of the pins in memory (the library is unloaded).
+void releasePins();
+// The length of the line that begins at line, and where the next begins.
+size_t pinLineLength(const wchar_t* line, const wchar_t* end, const wchar_t** next);
+// Whether pins holds the canonical path (ignoring case).
+bool pinListHolds(const PinList& pins, const wchar_t* canonical);
+// old without the line naming dropped, and with added at its end (either
+// may be null), into pins; false when memory runs out.
+bool changedPinList(const PinList& old, const wchar_t* dropped, const wchar_t* added, PinList* pins);
+// Marks the rows of notes (a listing of folder) that pins holds (pinned:
+// one flag per row). The pins under folder, subfolderLevels deep, with the
+// extension, whose notes are not listed and no longer on disk, are added
+// to gone (when given).
+void markPinnedRows(const NoteList& notes, const wchar_t* folder, const PinList& pins, BYTE* pinned,
+                    PinList* gone, int subfolderLevels, const wchar_t* extension);
 
 // ---- Searching a note on disk (note_text.cpp) ----------------------------------
 
@@ -360,6 +440,11 @@ struct ScanOrder {
     int sort;                     // of the rows found, a kPanelSort value
     Listing* listing;             // the listing to start from (null: list anew)
     ChangedNotes changes;         // notes to read again in it (all: list anew)
+    PinList pins;                 // the pinned notes, ranked first
+    // The complete result of an earlier query on the same listing: when the
+    // query only narrows it, only these rows are searched.
+    wchar_t earlierQuery[kQueryCapacity];
+    IndexList earlierRows;
 };
 // One listing-and-search run on a worker.
 struct ScanJob;
@@ -368,14 +453,18 @@ struct ScanJob;
 // whose notes the query matches (all without one), in the order asked.
 // Posts kScanProgressMessage to view when it has a complete result: the
 // notes the index holds, then, if some had to be searched on disk, all.
-// Null when the worker cannot start.
-ScanJob* startScanJob(HWND view, const ScanOrder& order);
+// The job takes over the order's pins and earlier rows (freed even when it
+// cannot start). Null when the worker cannot start.
+ScanJob* startScanJob(HWND view, ScanOrder* order);
 // What a job found since the last look.
 struct ScanProgress {
     Listing* listing;  // a new listing (now the caller's reference), or null
     bool rowsCame;     // rows and matchAt are a new complete result
     IndexList rows;    // rows of the listing to show, in order (the caller frees it)
     int* matchAt;      // per row of the listing: where its first match is in its text, -1 none; null without a search (the caller frees it)
+    BYTE* pinned;      // per row of the listing: pinned (the caller frees it), or null
+    RankGroups groups; // of rows
+    PinList gonePins;  // pins of notes that are gone (the caller frees them)
     bool finished;     // the job has found all it will
     bool complete;     // false: memory ran out for some
 };

@@ -123,7 +123,7 @@ void createNoteFromSearch(PanelState* panel) {
 // Enter or a double-click: opens the note shown selected (from the search
 // box with none chosen, the first one found; with none found, once the
 // search has ended, a new note named from the search text).
-void openChosenNote(PanelState* panel, bool fromSearch) {
+void openChosenNote(PanelState* panel, bool fromSearch, bool otherView) {
     if (fromSearch && !selectedNote(panel)) {
         if (!panel->rowsCurrent) {
             // The rows shown answer an earlier text: this one's are coming.
@@ -146,7 +146,9 @@ void openChosenNote(PanelState* panel, bool fromSearch) {
     if (panel->searching) GetWindowTextW(panel->search, text, kQueryCapacity);
     // The editor may ask whether to create a note that has just gone; the
     // panel is not touched after this.
-    if (openInEditor(path) && text[0]) markMatches(text);
+    if (!openInEditor(path)) return;
+    if (otherView) SendMessageW(hostWindow(), NPPM_MENUCOMMAND, 0, IDM_VIEW_CLONE_TO_ANOTHER_VIEW);
+    if (text[0]) markMatches(text);
 }
 
 // Delete: asks, naming the note shown selected, then moves it to the Recycle
@@ -203,6 +205,10 @@ bool inPlaceRenameMayStart(PanelState* panel, int item) {
     if (FAILED(StringCchCopyW(panel->renaming, MAX_PATH, note->fileName))) return false;
     HWND edit = reinterpret_cast<HWND>(SendMessageW(panel->list, LVM_GETEDITCONTROL, 0, 0));
     if (edit) SendMessageW(edit, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    // The name alone, without a pinned note's mark.
+    wchar_t name[MAX_PATH];
+    noteNameOf(note->fileName, panel->listing->extension, name, MAX_PATH);
+    if (edit) SetWindowTextW(edit, name);
     return true;
 }
 
@@ -244,6 +250,7 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
         return;
     }
     rememberNote(newPath, oldPath);
+    movePin(oldPath, newPath);
     panel = currentPanel();
     if (!panel || !panel->window || !panel->shown) return;
     rowNameOf(panel, newPath, panel->chosen);

@@ -20,6 +20,9 @@ const UINT kDeleteNoteMessage = WM_APP + 11;
 const UINT kCreateNoteMessage = WM_APP + 12;
 const UINT kSaveSortMessage = WM_APP + 13;    // its box, if any, is not shown inside the list's click
 const UINT kRenameNoteMessage = WM_APP + 19;  // renaming to renamedTo
+// kOpenNoteMessage's wParam: from the search box, or to the other view.
+const WPARAM kOpenFromSearch = 1;
+const WPARAM kOpenInOtherView = 2;
 
 const int kCellTextCapacity = 1024;
 const int kStatusCapacity = 256;  // the status line's text, terminator included
@@ -38,6 +41,11 @@ struct PanelState {
     Listing* listing;          // what the list shows, newest first
     IndexList visible;         // rows of the listing the list shows
     int* matchAt;              // per row of the listing: where its first match is in its text (-1: none)
+    BYTE* pinned;              // per row of the listing: pinned (null: none is)
+    RankGroups groups;         // of the visible rows: pinned, then named by the query
+    wchar_t scanQuery[kQueryCapacity];   // the query the scan under way answers
+    wchar_t shownQuery[kQueryCapacity];  // the query the visible rows answer
+    bool shownComplete;        // the visible rows are all the listing's notes that match it
     bool searching;            // the search box held a query when the scan started
     bool headerSaysMatch;      // the third column is headed Match
     bool scanFinished;         // the last scan has found all it will
@@ -129,8 +137,9 @@ void sortByColumn(PanelState* panel, int column);
 void noteWritten(PanelState* panel, const wchar_t* path);
 // Enter with nothing found, or Ctrl+Enter: a note named from the search text.
 void createNoteFromSearch(PanelState* panel);
-// Enter or a double-click: opens the note shown selected.
-void openChosenNote(PanelState* panel, bool fromSearch);
+// Enter or a double-click: opens the note shown selected (in the other view:
+// the editor's clone of it there).
+void openChosenNote(PanelState* panel, bool fromSearch, bool otherView = false);
 // Delete: asks, then moves the note shown selected to the Recycle Bin.
 void deleteChosenNote(PanelState* panel);
 // F2 or a slow second click: whether the in-place edit of a row's name may
@@ -138,6 +147,16 @@ void deleteChosenNote(PanelState* panel);
 bool inPlaceRenameMayStart(PanelState* panel, int item);
 // The in-place edit ended with a new name for the note fileName.
 void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t* typed);
+
+// ---- The row's menu and pins (row_menu.cpp) -----------------------------------------
+
+// Whether the note shown selected is pinned.
+bool selectedNotePinned(const PanelState* panel);
+// Ins, or the menu: pins the note shown selected, or unpins it.
+void togglePin(PanelState* panel);
+// WM_CONTEXTMENU of the list: at (screen coordinates), or -1 from the
+// keyboard (under the selected row).
+void showRowMenu(PanelState* panel, LPARAM at);
 
 // ---- The marks of a search (match_marks.cpp) ---------------------------------------
 

@@ -6,6 +6,7 @@
 // The selection follows the note the user chose, by its file name, however
 // the list changes under it (a note added by another program, a search).
 #include "panel_internal.h"
+#include "panel_texts.h"
 
 #include <shlwapi.h>
 #include <strsafe.h>
@@ -156,9 +157,9 @@ void showRows(PanelState* panel) {
     showStatus(panel);
 }
 
-// The visible rows in the order the user chose.
+// The visible rows in the order the user chose, each group of them apart.
 void sortRows(PanelState* panel) {
-    if (panel->listing) sortVisibleRows(panel->listing->notes, &panel->visible, panel->sort);
+    if (panel->listing) sortRankedRows(panel->listing->notes, &panel->visible, panel->groups, panel->sort);
 }
 
 void dropListing(PanelState* panel) {
@@ -167,6 +168,10 @@ void dropListing(PanelState* panel) {
     panel->visible.count = 0;
     releaseBlock(panel->matchAt);
     panel->matchAt = nullptr;
+    releaseBlock(panel->pinned);
+    panel->pinned = nullptr;
+    ZeroMemory(&panel->groups, sizeof panel->groups);
+    panel->shownComplete = false;
 }
 
 // A local date and time in the user's short format, without seconds.
@@ -184,15 +189,24 @@ static void formatChanged(const FILETIME& changed, wchar_t* text, size_t capacit
     formatLocalTime(local, text, capacity);
 }
 
-// The text of a cell of the list; a cell's sub-item is its column.
-static void writeCell(const PanelState* panel, int item, int column, wchar_t* cell, size_t capacity) {
+// The text of a cell of the list; a cell's sub-item is its column. A
+// pinned note's name comes after its mark, or, for a screen reader
+// (spoken), after the word.
+static void writeCell(const PanelState* panel, int item, int column, wchar_t* cell, size_t capacity,
+                      bool spoken = false) {
     cell[0] = L'\0';
     if (!panel->readable) {
         if (item == 0 && column == 0)
             StringCchPrintfW(cell, capacity, ::text(Text::PanelFolderUnreadable), panel->folder[0] ? panel->folder : settings().Folder);
     } else if (const NoteRow* note = noteAtRow(panel, item)) {
         const int match = panel->searching && panel->matchAt ? panel->matchAt[panel->visible.items[item]] : -1;
-        if (column == kNameColumn) {
+        const bool pinned = panel->pinned && panel->pinned[panel->visible.items[item]];
+        if (column == kNameColumn && pinned) {
+            wchar_t name[MAX_PATH];
+            noteNameOf(note->fileName, panel->listing->extension, name, MAX_PATH);
+            StringCchPrintfW(cell, capacity, L"%s%s%s", spoken ? kPinnedName : kPinnedMark,
+                             spoken ? ::text(Text::PanelCellSeparator) : L"", name);
+        } else if (column == kNameColumn) {
             noteNameOf(note->fileName, panel->listing->extension, cell, capacity);
         } else if (column == kChangedColumn) {
             formatChanged(note->changed, cell, capacity);
@@ -223,7 +237,7 @@ bool writeRowName(HWND list, int row, wchar_t* text, size_t capacity) {
     text[0] = L'\0';
     for (int column = 0; column <= textColumn(panel); ++column) {
         wchar_t cell[kCellTextCapacity];
-        writeCell(panel, row, column, cell, kCellTextCapacity);
+        writeCell(panel, row, column, cell, kCellTextCapacity, true);
         if (!cell[0]) continue;
         if (text[0]) StringCchCatW(text, capacity, ::text(Text::PanelCellSeparator));
         StringCchCatW(text, capacity, cell);

@@ -88,6 +88,16 @@ void startJob(PanelState* panel) {
         order->withSubfolders = panel->withSubfolders;
         order->sort = panel->sort;
         order->listing = panel->listing;
+        // A query that only narrows the one the list shows in full searches
+        // its rows alone (the job checks that it narrows).
+        const bool unchanged = !panel->changes.all && panel->changes.count == 0;
+        if (panel->searching && wasSearching && panel->shownComplete && panel->listing && unchanged) {
+            StringCchCopyW(order->earlierQuery, kQueryCapacity, panel->shownQuery);
+            for (size_t i = 0; i < panel->visible.count; ++i)
+                if (!appendIndex(&order->earlierRows, panel->visible.items[i])) order->earlierRows.count = 0;
+        }
+        copyPins(&order->pins);
+        StringCchCopyW(panel->scanQuery, kQueryCapacity, order->query);
         // The changes are the job's now: a job that reads notes is not given
         // up for a key or for another change (see readAgainSoon).
         CopyMemory(&order->changes, &panel->changes, sizeof panel->changes);
@@ -98,7 +108,7 @@ void startJob(PanelState* panel) {
         panel->searchAgain = false;
         panel->rowsCurrent = false;
         panel->scanFinished = false;
-        panel->scan = startScanJob(panel->window, *order);
+        panel->scan = startScanJob(panel->window, order);
     }
     releaseBlock(order);
     releaseBlock(query);
@@ -144,6 +154,9 @@ namespace {
 void takeScanResults(PanelState* panel) {
     ScanProgress progress;
     takeScanProgress(panel->scan, &progress);
+    // Pins of notes that are gone go from the file.
+    if (progress.gonePins.length) dropPins(progress.gonePins);
+    freePinList(&progress.gonePins);
     if (!progress.complete) panel->outOfMemory = true;
     panel->scanFinished = progress.finished;
     if (progress.listing) {
@@ -159,6 +172,11 @@ void takeScanResults(PanelState* panel) {
         panel->visible = progress.rows;
         releaseBlock(panel->matchAt);
         panel->matchAt = progress.matchAt;
+        releaseBlock(panel->pinned);
+        panel->pinned = progress.pinned;
+        panel->groups = progress.groups;
+        panel->shownComplete = progress.finished && progress.complete;
+        StringCchCopyW(panel->shownQuery, kQueryCapacity, panel->scanQuery);
         showRows(panel);
         if (progress.finished) announceSoon(panel);
     }
@@ -237,6 +255,10 @@ bool handleKey(PanelState* panel, HWND control, WPARAM key) {
     case VK_F2:
         // Where the editor has no shortcut on F2 (see renameFromNotesPanelKey).
         return inList && renameFromNotesPanelKey();
+    case VK_INSERT:
+        if (!inList) return false;
+        togglePin(panel);
+        return true;
     case VK_ESCAPE:
         // A search to clear first; then back to the document.
         if (!inList && GetWindowTextLengthW(panel->search) > 0) SetWindowTextW(panel->search, L"");
@@ -290,6 +312,10 @@ LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPAR
     if (panel && message == WM_GETOBJECT) nameForScreenReaders(panel);
     if (panel && (control == panel->search || control == panel->list)) {
         if (message == WM_KEYDOWN && handleKey(panel, control, wParam)) return 0;
+        if (message == WM_CONTEXTMENU && control == panel->list) {
+            showRowMenu(panel, lParam);
+            return 0;
+        }
         if (message == WM_CHAR && isDialogCharacter(wParam)) return 0;
         if (control == panel->list &&
             (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK || message == WM_KILLFOCUS))
@@ -409,7 +435,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (g_panel) g_panel->renaming[0] = L'\0';
         return TRUE;
     case kOpenNoteMessage:
-        if (panel->shown) openChosenNote(panel, wParam != 0);
+        if (panel->shown) openChosenNote(panel, wParam == kOpenFromSearch, wParam == kOpenInOtherView);
         return TRUE;
     case kDeleteNoteMessage:
         if (panel->shown) deleteChosenNote(panel);

@@ -8,6 +8,7 @@
 #include "../lang/lang.h"
 #include "../commands/commands.h"
 #include "../options/options.h"
+#include "../notes/notes.h"
 #include "../panel/panel.h"
 #include "../settings/settings.h"
 #include "../version/version.h"
@@ -153,6 +154,7 @@ void detachPlugin(bool processEnding) {
     // No timer may call into the library once it is gone.
     stopAutoSave();
     releaseRememberedNotes();
+    releasePins();
     removeHostWindowHook();
     // Every change was written, and a failure reported, when it was made;
     // this write only repeats them (and puts a missing or damaged file right).

@@ -74,7 +74,8 @@ TEST_F(NotesPanel, DocksInTheEditorAndListsTheNotesNewestFirst) {
 }
 
 TEST_F(NotesPanel, TypingFiltersByNameAndByContentIgnoringCase) {
-    // Results come newest first; the notes that must not match are newer
+    // Results come newest first, a note named by the search before those
+    // that match in their text; the notes that must not match are newer
     // than the last that must, so once it shows every other note was tried.
     ASSERT_TRUE(writeNote(notePath(L"Shopping.note"), "eggs", minutesAgo(50)));
     ASSERT_TRUE(writeNote(notePath(L"ideas.note"), "first\r\nbuy MILK later", minutesAgo(40)));
@@ -88,7 +89,7 @@ TEST_F(NotesPanel, TypingFiltersByNameAndByContentIgnoringCase) {
     ASSERT_TRUE(pumpUntil([this] { return names().size() == 7; }));
 
     search(L"milk");
-    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"wide", L"ideas", L"milk-free"}); }))
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"milk-free", L"wide", L"ideas"}); }))
         << ::testing::PrintToString(names());
     search(L"SHOP");
     EXPECT_TRUE(pumpUntil([this] { return showsNames({L"Shopping"}); })) << ::testing::PrintToString(names());

@@ -337,6 +337,9 @@ bool answerDocumentRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* requ
         // Carried out here, never as WM_COMMAND to the main window.
         if (lParam == IDM_FILE_NEW && hostConfig().fileNewMakesDocument) newDocument();
         if (lParam == IDM_FILE_CLOSE) closeActiveDocument();
+        // The active document shown in the other view too, which becomes
+        // the current one.
+        if (lParam == IDM_VIEW_CLONE_TO_ANOTHER_VIEW) activateDocument(g.activeId, 1 - g.currentView);
         *result = TRUE;
         return true;
     default:

@@ -182,6 +182,8 @@ const wchar_t kKeepFileTitle[] = L"Keep non existing file";
 // since the editor last loaded or saved it, it asks whether to reload it
 // (kReloadTitle); gone, whether to keep the document (kKeepFileTitle; No
 // closes it). A save through the editor makes the file on disk its own.
+// NPPM_MENUCOMMAND with IDM_VIEW_CLONE_TO_ANOTHER_VIEW shows the active
+// document in the other view too, that view now the current one.
 // NPPM_MENUCOMMAND with IDM_FILE_CLOSE closes the active document after the
 // editor's question about its changes.
 //
