@@ -204,7 +204,7 @@ static void writeCell(const PanelState* panel, int item, int column, wchar_t* ce
         if (column == kNameColumn && pinned) {
             wchar_t name[MAX_PATH];
             noteNameOf(note->fileName, panel->listing->extension, name, MAX_PATH);
-            StringCchPrintfW(cell, capacity, L"%s%s%s", spoken ? kPinnedName : kPinnedMark,
+            StringCchPrintfW(cell, capacity, L"%s%s%s", spoken ? ::text(Text::PanelPinned) : kPinnedMark,
                              spoken ? ::text(Text::PanelCellSeparator) : L"", name);
         } else if (column == kNameColumn) {
             noteNameOf(note->fileName, panel->listing->extension, cell, capacity);

@@ -24,7 +24,8 @@ enum RowCommand {
     kRowShowInFolder,
 };
 
-const int kMessageCapacity = 1024;
+const int kMessageCapacity = 2048;
+const int kRowMenuItemCapacity = 128;  // a row menu entry: its text, a tab and its key
 const wchar_t kExplorer[] = L"explorer.exe";
 const wchar_t kSelectArgument[] = L"/select,\"%s\"";
 
@@ -86,7 +87,7 @@ void togglePin(PanelState* panel) {
     if (!selectedPath(panel, path)) return;
     if (!pinNote(path, !selectedNotePinned(panel))) {
         wchar_t text[kMessageCapacity];
-        StringCchPrintfW(text, kMessageCapacity, kPinsNotWritten, pinsFilePath());
+        StringCchPrintfW(text, kMessageCapacity, ::text(Text::PinsNotWritten), pinsFilePath());
         MessageBoxW(hostWindow(), text, ::text(Text::PanelTitle), MB_OK | MB_ICONERROR);
         // The box ran a message loop.
         panel = currentPanel();
@@ -94,6 +95,18 @@ void togglePin(PanelState* panel) {
     }
     // Ranked again: the note goes to the pinned group or leaves it.
     startScan(panel, false);
+}
+
+// One entry of the row's menu: its translated text, and the panel's key for
+// it in the menu's second column.
+static void appendRowMenuItem(HMENU menu, UINT id, Text text, const wchar_t* key) {
+    wchar_t item[kRowMenuItemCapacity];
+    if (FAILED(StringCchCopyW(item, kRowMenuItemCapacity, ::text(text)))) return;
+    if (key) {
+        StringCchCatW(item, kRowMenuItemCapacity, L"\t");
+        StringCchCatW(item, kRowMenuItemCapacity, key);
+    }
+    AppendMenuW(menu, MF_STRING, id, item);
 }
 
 void showRowMenu(PanelState* panel, LPARAM at) {
@@ -110,15 +123,17 @@ void showRowMenu(PanelState* panel, LPARAM at) {
     if (!noteAtRow(panel, row)) return;
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    AppendMenuW(menu, MF_STRING, kRowOpen, kMenuOpen);
-    AppendMenuW(menu, MF_STRING, kRowOpenInOtherView, kMenuOpenInOtherView);
+    // The keys are the panel's own, so they are not translated.
+    const Text pin = selectedNotePinned(panel) ? Text::RowMenuUnpin : Text::RowMenuPin;
+    appendRowMenuItem(menu, kRowOpen, Text::RowMenuOpen, L"Enter");
+    appendRowMenuItem(menu, kRowOpenInOtherView, Text::RowMenuOpenInOtherView, nullptr);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kRowRename, kMenuRename);
-    AppendMenuW(menu, MF_STRING, kRowDelete, kMenuDelete);
-    AppendMenuW(menu, MF_STRING, kRowPin, selectedNotePinned(panel) ? kMenuUnpin : kMenuPin);
+    appendRowMenuItem(menu, kRowRename, Text::RowMenuRename, L"F2");
+    appendRowMenuItem(menu, kRowDelete, Text::RowMenuDelete, L"Del");
+    appendRowMenuItem(menu, kRowPin, pin, L"Ins");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kRowCopyPath, kMenuCopyPath);
-    AppendMenuW(menu, MF_STRING, kRowShowInFolder, kMenuShowInFolder);
+    appendRowMenuItem(menu, kRowCopyPath, Text::RowMenuCopyPath, nullptr);
+    appendRowMenuItem(menu, kRowShowInFolder, Text::RowMenuShowInFolder, nullptr);
     SetMenuDefaultItem(menu, kRowOpen, FALSE);
     const POINT place = menuPlace(panel, at, row);
     const UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON;
