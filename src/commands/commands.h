@@ -19,8 +19,11 @@ void saveNewDocumentsAsNotes();
 void openNotes();
 // "Open last note": the note "Save as note" last saved.
 void openLastNote();
-// "Clean note folder": deletes empty and old notes.
-void cleanNoteFolder();
+// "Clean note folder": deletes empty and old notes; never a conflict copy,
+// an online-only placeholder, or a note openUnsaved (when given) says is
+// open with unsaved changes (by its file name or 8.3 name).
+typedef bool (*OpenUnsavedTest)(const wchar_t* name, const wchar_t* shortName);
+void cleanNoteFolder(OpenUnsavedTest openUnsaved = nullptr);
 // The note-path error for a Folder template that gives no note folder, for
 // a command that needs one (expandNoteFolder said false just now).
 void showNoteFolderRefused();

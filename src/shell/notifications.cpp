@@ -176,7 +176,7 @@ extern "C" void beNotified(SCNotification* notification) {
         // Only now: the editor has closed its documents and the exit can no
         // longer be cancelled (at WM_CLOSE it still could), so a cancelled
         // exit deletes nothing.
-        if (settings().DeleteEmptyNotes || settings().DeleteOldNotes) cleanNoteFolder();
+        if (settings().DeleteEmptyNotes || settings().DeleteOldNotes) cleanNoteFolder(openWithUnsavedChanges);
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();
