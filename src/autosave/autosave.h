@@ -45,6 +45,11 @@ bool isNoteDocumentPath(const wchar_t* path);
 // size and last write known (times compared as its file system keeps them).
 bool fileIsAsKnown(const DiskStamp& known, const DiskStamp& now);
 
+// New documents that keep themselves (KeepNewDocuments): changes restart a
+// pause of about 30 s after which every document never saved that holds
+// text is saved as a note; the editor starting to close does it at once.
+void keepNewDocumentsNotified(const SCNotification& notification);
+
 // Saves the changed notes now, as when the editor starts closing (the
 // clean-up does it before it looks at the note folder).
 void saveChangedNotesNow();

@@ -15,6 +15,10 @@ void openTodaysNote();
 // "Save new documents as notes": every open document never saved that holds
 // text saved as a note named from its first line; a box says what happened.
 void saveNewDocumentsAsNotes();
+// The same without its box: false when the note folder cannot be had or a
+// document with text could not be saved (notSaved, capacity characters,
+// gets a line for each, the document and why).
+bool keepNewDocumentsAsNotes(wchar_t* notSaved, size_t capacity);
 // "Open existing notes...": the open-file dialog in the note folder.
 void openNotes();
 // "Open last note": the note "Save as note" last saved.

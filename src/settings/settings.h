@@ -25,6 +25,7 @@ struct Settings {
     int PanelSort;         // the Notes panel's order, a kPanelSort value
     wchar_t DailyNote[kSettingTextCapacity];     // name template of today's note
     wchar_t NoteTemplate[kSettingTextCapacity];  // path template of the file a new note starts from ("": empty notes)
+    int KeepNewDocuments;  // documents never saved that hold text are kept as notes by themselves
 };
 
 // PanelSort: the column the Notes panel sorts by and which way round.

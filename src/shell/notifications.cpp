@@ -159,6 +159,7 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
 extern "C" void beNotified(SCNotification* notification) {
     if (!notification) return;
     autoSaveNotified(*notification);
+    keepNewDocumentsNotified(*notification);
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();

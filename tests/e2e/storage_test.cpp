@@ -195,3 +195,69 @@ TEST_F(Storage, ANoteOpenedByASecondRouteToTheNoteFolderSavesItself) {
 }
 
 }  // namespace
+
+namespace {
+
+class KeepNewDocuments : public Storage {};
+
+TEST_F(KeepNewDocuments, ADocumentWithTextIsKeptAfterAPauseAndAtCloseBeforeTheEditorsQuestionAnEmptyOneIsLeft) {
+    const std::wstring notes = inTemp(L"kept");
+    storeSetting(L"Folder", notes);
+    storeSetting(L"KeepNewDocuments", L"1");
+    loadPlugin();
+    // "new 1" is left empty.
+    newDocument();
+    ASSERT_TRUE(typeText("Shopping\r\nmilk"));
+    const std::wstring shopping = joinPath(notes, L"Shopping.note");
+    // About 30 seconds after the last change, not before.
+    pumpMessagesUntil([&] { return fileExists(shopping); }, 20000);
+    EXPECT_FALSE(fileExists(shopping));
+    ASSERT_TRUE(pumpMessagesUntil([&] { return fileExists(shopping); }, 20000));
+    EXPECT_EQ("Shopping\r\nmilk", readFileBytes(shopping));
+    EXPECT_EQ(shopping, activeDocument().path);
+
+    newDocument();
+    ASSERT_TRUE(typeText("Call Ann"));
+    std::vector<SeenDialog> boxes = e2e::runWithDialogs([] { closeEditor(); });
+    EXPECT_TRUE(boxes.empty()) << "nothing left for the editor to ask about";
+    EXPECT_TRUE(editorExited());
+    EXPECT_EQ("Call Ann", readFileBytes(joinPath(notes, L"Call Ann.note")));
+    int notesMade = 0;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(joinPath(notes, L"*.note").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do ++notesMade;
+        while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    EXPECT_EQ(2, notesMade) << "none for the empty document";
+}
+
+TEST_F(KeepNewDocuments, OffByDefaultAndAFailureIsToldOnce) {
+    // Off: the editor asks about the new document at close.
+    loadPlugin();
+    ASSERT_TRUE(typeText("draft"));
+    std::vector<SeenDialog> asked = e2e::runWithDialogs([] { closeEditor(); }, {e2e::press(IDCANCEL)});
+    ASSERT_EQ(1u, asked.size());
+    EXPECT_EQ(std::wstring::npos, asked[0].text.find(L"Quiblet"));
+    unloadPlugin();
+
+    // On, with a note folder that cannot be made (a file of its name).
+    ASSERT_TRUE(startHost());
+    const std::wstring blocked = inTemp(L"blocked");
+    writeFileBytes(blocked, "a file");
+    storeSetting(L"Folder", joinPath(blocked, L"notes"));
+    storeSetting(L"KeepNewDocuments", L"1");
+    loadPlugin();
+    ASSERT_TRUE(typeText("draft"));
+    std::vector<SeenDialog> first =
+        e2e::runWithDialogs([] { closeEditor(); }, {e2e::press(IDOK), e2e::press(IDCANCEL)});
+    ASSERT_EQ(2u, first.size());
+    EXPECT_EQ(L"Quiblet Plugin", first[0].title);
+    EXPECT_NE(std::wstring::npos, first[0].text.find(L"new 1"));
+    std::vector<SeenDialog> second = e2e::runWithDialogs([] { closeEditor(); }, {e2e::press(IDCANCEL)});
+    ASSERT_EQ(1u, second.size());
+    EXPECT_NE(L"Quiblet Plugin", second[0].title);
+}
+
+}  // namespace
