@@ -16,7 +16,7 @@
 
 #include "bench.h"
 #include "naming/naming.h"
-#include "panel/panel.h"
+#include "notes/notes.h"
 #include "sandbox.h"
 #include "standin_host.h"
 

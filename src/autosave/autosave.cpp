@@ -52,7 +52,7 @@ struct TrackedDocument {
     bool failed;              // its last save failed: tried again only on a switch, a focus loss or at exit
     bool failureShown;        // a failed save was shown: not again until a save succeeds
     bool failureToShow;       // a failed save waits to be shown
-    bool unanswered;          // its folder did not answer in time: tried again on a switch, a focus loss or at exit
+    bool unanswered;          // its folder did not answer in time: tried again a pause later, or on a switch
     bool stamped;             // file holds its file as the editor last loaded, saved or looked at it
     bool held;                // its file is no longer so: not saved until the editor looks at it again
     DiskStamp file;
@@ -281,7 +281,7 @@ static void showFailures() {
 // a moment when the user is not typing (retryFailed: a switch, a focus
 // loss, the exit), so that no box of the editor takes the keys typed.
 static bool isDue(const TrackedDocument& d, bool retryFailed) {
-    return d.id && d.changed && !d.held && (retryFailed || (!d.failed && !d.unanswered));
+    return d.id && d.changed && !d.held && (retryFailed || !d.failed);
 }
 
 static bool anyDue(bool retryFailed) {
@@ -314,6 +314,10 @@ static void saveChangedNotes(INT_PTR except, bool boxesNow, bool retryFailed) {
     for (TrackedDocument& d : g_documents)
         if (isDue(d, retryFailed) && d.id != except) saveDocument(d, active);
     g_busy = false;
+    // A folder that did not answer in time: tried again a pause later (at
+    // once without a wait while the earlier look there still runs).
+    for (const TrackedDocument& d : g_documents)
+        if (d.id && d.unanswered && d.changed && !g_timer) armTimer(kQuietMilliseconds);
     if (!anyFailureToShow()) return;
     if (boxesNow) showFailures();
     else armTimer(0);

@@ -12,7 +12,7 @@
 #include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../settings/settings.h"
-#include "../storage/texts.h"
+#include "../notes/note_texts.h"
 
 // How long the documents must stay unchanged before they are kept.
 const DWORD kKeepQuietMilliseconds = 30000;

@@ -14,7 +14,7 @@
 #include "../naming/naming.h"
 #include "../settings/settings.h"
 #include "../host/disk_look.h"
-#include "../storage/storage.h"
+#include "../notes/notes.h"
 
 // The note root as worked out for the Folder and Extension it came from.
 struct NoteRule {

@@ -7,36 +7,15 @@
 
 #include "messages.h"
 #include "../naming/naming.h"
+#include "../notes/notes.h"
 #include "../settings/settings.h"
 #include "../host/editor.h"
-#include "../storage/storage.h"
 
 static const wchar_t kDeleteQuestion[] = L"Do you really want to delete note \"%s\"?";
 static const wchar_t kDeleteTitle[] = L"Delete old/empty notes";
 const int kQuestionCapacity = 520;
 // Bytes of the longest byte-order mark an empty note may hold.
 const DWORD kLongestMark = 3;
-
-int noteDayCount(LONGLONG age) {
-    // A creation time in the future counts as brand new.
-    ULARGE_INTEGER value;
-    value.QuadPart = age > 0 ? static_cast<ULONGLONG>(age) : 0;
-    FILETIME asTime = {value.LowPart, value.HighPart};
-    SYSTEMTIME asDate;
-    if (!FileTimeToSystemTime(&asTime, &asDate)) return 1;
-    return asDate.wDay + 365 * asDate.wYear + 30 * asDate.wMonth - 584395;
-}
-
-bool hasNoteExtension(const wchar_t* name, const wchar_t* extension) {
-    const size_t nameLength = wcslen(name);
-    const size_t extensionLength = wcslen(extension);
-    if (extensionLength == 0 || nameLength < extensionLength) return false;
-    // Compared as the file system compares names: code by code, ignoring case
-    // (a locale comparison costs ten times as much for each entry of the
-    // folder).
-    return CompareStringOrdinal(name + nameLength - extensionLength, static_cast<int>(extensionLength), extension,
-                                static_cast<int>(extensionLength), TRUE) == CSTR_EQUAL;
-}
 
 // Whether the file, read from its start, holds nothing but a byte-order
 // mark (UTF-8, or UTF-16 either way round): the editor writes an empty
@@ -57,11 +36,6 @@ static bool holdsOnlyAMark(const wchar_t* path) {
     const bool onlyAMark = readsOnlyAMark(file);
     CloseHandle(file);
     return onlyAMark;
-}
-
-bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension) {
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    return hasNoteExtension(entry.cFileName, extension);
 }
 
 static LONGLONG asCount(const FILETIME& time) {

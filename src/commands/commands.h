@@ -48,12 +48,3 @@ bool readNoteBody(NoteBody* body);
 // editor (in the document's code page, its lines ended as the document's),
 // and the caret where $cursor$ was, or at the end.
 void insertNoteBody(const NoteBody& body);
-
-// Days a note of this age (100-ns units) counts as old: years of 365 days
-// and months of 30, an age of zero giving 1. Negative ages count as zero.
-int noteDayCount(LONGLONG age);
-// Whether a file name really ends in the note extension (ignoring case).
-bool hasNoteExtension(const wchar_t* name, const wchar_t* extension);
-// Whether a folder entry is a note: a file (not a folder) whose long name
-// really ends in the extension (a wildcard also matches 8.3 short names).
-bool isNoteEntry(const WIN32_FIND_DATAW& entry, const wchar_t* extension);

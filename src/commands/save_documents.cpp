@@ -10,7 +10,7 @@
 #include "messages.h"
 #include "../host/editor.h"
 #include "../settings/settings.h"
-#include "../storage/texts.h"
+#include "../notes/note_texts.h"
 
 // A taken name gets " (2)", " (3)"... up to this.
 const int kLastNameNumber = 999;

@@ -11,7 +11,7 @@
 #include "../settings/settings.h"
 #include "../naming/naming.h"
 #include "../host/editor.h"
-#include "../storage/texts.h"
+#include "../notes/note_texts.h"
 #include "../version/version.h"
 #include "../../res/resource.h"
 

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include "panel.h"
+#include "../notes/notes.h"
 
 // The panel's caption, also the title of its questions.
 extern const wchar_t kPanelName[];
@@ -32,6 +33,7 @@ struct PanelState {
     HWND list;
     HWND status;
     bool shown;
+    bool holdsIndex;           // the panel holds the notes' index (acquireNotesIndex)
     wchar_t folder[MAX_PATH];  // the folder listed as last expanded: the note folder, or the root of dated ones
     bool withSubfolders;       // the folder's sub-folders are listed too
     bool folderColumn;         // the list shows the Folder column

@@ -11,6 +11,8 @@
 #include <strsafe.h>
 
 #include "../accessible/accessible.h"
+#include "../notes/note_texts.h"
+#include "../notes/notes.h"
 #include "../settings/settings.h"
 
 namespace {
@@ -215,6 +217,16 @@ static void writeCell(const PanelState* panel, int item, int column, wchar_t* ce
             noteNameOf(note->fileName, panel->listing->extension, cell, capacity);
         } else if (column == kChangedColumn) {
             formatChanged(note->changed, cell, capacity);
+            // A sync client's conflict copy, or a file only kept online: said
+            // in the row, and so in its accessible name.
+            const wchar_t* mark =
+                conflictCopyOf(PathFindFileNameW(note->fileName), panel->listing->extension, nullptr, 0)
+                    ? kConflictCopyMark
+                    : isOnlineOnly(note->attributes) ? kOnlineOnlyMark : nullptr;
+            if (mark) {
+                StringCchCatW(cell, capacity, kCellSeparator);
+                StringCchCatW(cell, capacity, mark);
+            }
         } else if (column == kFolderColumn && panel->folderColumn) {
             const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
             if (length > 1) StringCchCopyNW(cell, capacity, note->fileName, length - 1);

@@ -307,6 +307,8 @@ void panelHidden(PanelState* panel, bool mayWait = true) {
     dropListing(panel);
     ZeroMemory(&panel->changes, sizeof panel->changes);
     freeIndexList(&panel->visible);
+    if (panel->holdsIndex) releaseNotesIndex();
+    panel->holdsIndex = false;
     if (IsWindow(panel->list)) SendMessageW(panel->list, LVM_SETITEMCOUNT, 0, 0);
     if (g_commandId) SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(g_commandId), FALSE);
 }
@@ -522,6 +524,8 @@ void toggleNotesPanel(int row, int commandId) {
     dockPanel(row);
     SendMessageW(hostWindow(), NPPM_DMMSHOW, 0, reinterpret_cast<LPARAM>(g_panel->window));
     g_panel->shown = true;
+    if (!g_panel->holdsIndex) acquireNotesIndex();
+    g_panel->holdsIndex = true;
     SendMessageW(hostWindow(), NPPM_SETMENUITEMCHECK, static_cast<WPARAM>(commandId), TRUE);
     startScan(g_panel, true);
 }

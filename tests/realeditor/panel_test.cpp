@@ -327,3 +327,44 @@ TEST_F(PanelAtStart, ThePanelShownAtExitIsShownAtTheNextStartAndWorks) {
     EXPECT_FALSE(quibletItemChecked(kNotesPanel));
     ASSERT_NO_FATAL_FAILURE(close());
 }
+
+namespace {
+
+const int kNotesToIndex = 10000;
+
+// 10,000 notes of 2 KB: the panel is still reading them into its index
+// when the editor is closed.
+class ClosingWhileListing : public RealEditorTest {
+protected:
+    static void SetUpTestSuite() {
+        prepareSession();
+        if (!session().prepared) return;
+        ASSERT_TRUE(standin::makeFolders(notesFolder()));
+        std::string text;
+        for (int i = 0; i < kNotesToIndex; ++i) {
+            text = "Note " + std::to_string(i) + "\r\n";
+            while (text.size() < 2048u) text += "lorem ipsum dolor sit amet, consectetur adipiscing\r\n";
+            ASSERT_TRUE(standin::writeFileBytes(notePath(L"note" + std::to_wstring(i) + L".note"), text));
+        }
+        ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
+    }
+};
+
+}  // namespace
+
+// The editor's exit never waits for the panel's workers: closed while they
+// read 10,000 notes, it is gone within 2 s.
+TEST_F(ClosingWhileListing, TheEditorClosedWhileThePanelIndexesTenThousandNotesIsGoneWithinTwoSeconds) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(showPanel());
+    const size_t listed = panelNames().size();
+    const std::wstring outputFile = editor().outputFile;
+    DWORD closing = 0;
+    ASSERT_NO_FATAL_FAILURE(close(&closing));
+    printf("closed %lu ms after WM_CLOSE, %zu of %d notes listed then\n", closing, listed, kNotesToIndex);
+    RecordProperty("exit_ms_while_listing", static_cast<int>(closing));
+    EXPECT_LT(listed, static_cast<size_t>(kNotesToIndex)) << "the panel had finished before the close";
+    EXPECT_LT(closing, 2000u);
+    const std::string output = standin::readFileBytes(outputFile);
+    EXPECT_EQ(std::string::npos, output.find("Unhandled exception")) << output;
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks how stage-editor.sh finds the real editor, or says why it cannot
 # run: a folder with the editor, a folder of archives, an archive, nothing;
-# the 32-bit editor only where 32-bit programs run natively.
+# the 32-bit editor wherever 32-bit programs run, and which groups run.
 #   stage-editor-test.sh SOURCE_ROOT
 set -uo pipefail
 root=$(cd "$1" && pwd)
@@ -50,21 +50,30 @@ expect "an unpacked 64-bit editor" 0 "$work/x64-folder" \
 expect "an unpacked 64-bit editor asked for x86" 77 "NOT RUN: $work/x64-folder/notepad++.exe is not the x86 editor" \
     env QUIBLET_REAL_EDITOR="$work/x64-folder" "$stage" --find "$root" x86
 
-# The 32-bit editor runs where 32-bit programs run natively, never under
-# the emulator (forced here, whatever this machine can do).
+# The 32-bit editor runs where 32-bit programs run, natively or under the
+# emulator (forced here, whatever this machine can do); under the emulator
+# the smoke group alone, unless all groups are asked for.
 route=$("$root/cmake/wine-run" --x86-route 2>/dev/null) || true
 if [ "$route" = native ]; then
     expect "the 32-bit editor, 32-bit programs native" 0 "$work/both/npp32.tar.xz" \
         env QUIBLET_REAL_EDITOR="$work/both" "$stage" --find "$root" x86
+    expect "the 32-bit editor's groups, 32-bit programs native" 0 "all groups" "$stage" --groups "$root" x86
 fi
 emulated=$(QUIBLET_EMULATE_X86=1 "$root/cmake/wine-run" --x86-route 2>/dev/null) || true
 if [ "$emulated" = emulated ]; then
-    why="NOT RUN: 32-bit programs run only under the emulator here"
+    expect "the 32-bit editor, 32-bit programs emulated" 0 "$work/both/npp32.tar.xz" \
+        env QUIBLET_EMULATE_X86=1 QUIBLET_REAL_EDITOR="$work/both" "$stage" --find "$root" x86
+    smoke="smoke group (load, create, auto-save, panel listing and search, today's note, clean exit)"
+    expect "the 32-bit editor's groups, emulated" 0 "$smoke" \
+        env QUIBLET_EMULATE_X86=1 "$stage" --groups "$root" x86
+    expect "the 32-bit editor's groups, emulated, all asked for" 0 "all groups" \
+        env QUIBLET_EMULATE_X86=1 QUIBLET_REAL_EDITOR_X86=all "$stage" --groups "$root" x86
+    expect "the 64-bit editor's groups" 0 "all groups" env QUIBLET_EMULATE_X86=1 "$stage" --groups "$root" x64
 else
-    why="NOT RUN: 32-bit programs cannot run here (${emulated#none: })"
+    expect "the 32-bit editor, 32-bit programs cannot run" 77 \
+        "NOT RUN: 32-bit programs cannot run here (${emulated#none: })" \
+        env QUIBLET_EMULATE_X86=1 QUIBLET_REAL_EDITOR="$work/both" "$stage" --find "$root" x86
 fi
-expect "the 32-bit editor, 32-bit programs emulated" 77 "$why" \
-    env QUIBLET_EMULATE_X86=1 QUIBLET_REAL_EDITOR="$work/both" "$stage" --find "$root" x86
 
 # No editor anywhere: a checkout with no ../shared beside it.
 mkdir -p "$work/checkout/cmake" "$work/checkout/tests/realeditor"

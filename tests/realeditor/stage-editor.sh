@@ -9,12 +9,17 @@
 #   stage-editor.sh --find SOURCE_ROOT ARCH
 #     prints where the editor for ARCH is (a folder or an archive), or
 #     "NOT RUN: <why>" (exit status 77)
+#   stage-editor.sh --groups SOURCE_ROOT ARCH
+#     prints which scenario groups run for ARCH: "all groups", or "smoke
+#     group (...)" where the 32-bit editor runs under the emulator (unless
+#     QUIBLET_REAL_EDITOR_X86=all asks for all of them there too)
 #
 # Where the editor is: QUIBLET_REAL_EDITOR (a folder holding notepad++.exe,
 # a folder holding npp64.tar.xz / npp32.tar.xz, or one of those archives),
 # else ../shared/notepad++/ beside the checkout (for a git worktree, also
-# beside its main checkout). The 32-bit editor runs only where 32-bit
-# programs run natively: under the emulator it would take far too long.
+# beside its main checkout). The 32-bit editor runs where 32-bit programs
+# run, natively or under the emulator (through cmake/wine-run, as the test
+# programs do).
 set -euo pipefail
 
 say() { echo "stage-editor: $*" >&2; }
@@ -76,11 +81,26 @@ route_problem() {
     [ "$arch" = x86 ] || return 0
     route=$("$root/cmake/wine-run" --x86-route 2>/dev/null) || true
     case $route in
-        native) ;;
-        emulated) echo "NOT RUN: 32-bit programs run only under the emulator here" ;;
+        native | emulated) ;;
         *) echo "NOT RUN: 32-bit programs cannot run here (${route#none: })" ;;
     esac
 }
+
+# The smoke group: the scenarios that load Quiblet, make a note with its
+# shortcut, have it save itself, list and search the panel, make today's
+# note and close the editor cleanly with the panel shown. Under the emulator
+# the 32-bit editor is several times slower: all groups would not fit in
+# CI's time.
+smoke_group="smoke group (load, create, auto-save, panel listing and search, today's note, clean exit)"
+if [ "${1:-}" = --groups ]; then
+    if [ "$3" = x86 ] && [ "${QUIBLET_REAL_EDITOR_X86:-smoke}" != all ] &&
+       [ "$("$2/cmake/wine-run" --x86-route 2>/dev/null)" = emulated ]; then
+        echo "$smoke_group"
+    else
+        echo "all groups"
+    fi
+    exit 0
+fi
 
 if [ "${1:-}" = --find ]; then
     where=$(find_editor "$2" "$3")

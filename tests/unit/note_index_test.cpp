@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "panel/panel.h"
+#include "notes/notes.h"
 #include "sandbox.h"
 
 namespace {
@@ -309,6 +309,33 @@ TEST_F(NoteIndex, ALargeNoteAndNotesPastTheBudgetAreSearchedFromDiskAndCounted) 
     write(L"newest.note", "", 1);
     relist(250, 4096);
     EXPECT_EQ("oldest:" + std::string(100, 'd'), listed().back());
+}
+
+}  // namespace
+
+namespace {
+
+// The index's heap: it stays while a view holds the index or a text lives,
+// and goes back to the system with whichever lets go last.
+TEST(IndexMemory, TheHeapGoesWithTheLastViewOrTheLastTextWhicheverLetsGoLast) {
+    const BYTE bytes[] = {'a', 'b', 'c'};
+    NoteScratch scratch;
+    ASSERT_TRUE(openScratch(&scratch, 64));
+    ASSERT_FALSE(notesIndexHeapExists());
+    acquireNotesIndex();
+    NoteText* text = newNoteText(L"a", NoteTextState::Held, bytes, sizeof bytes, &scratch);
+    ASSERT_NE(nullptr, text);
+    releaseNotesIndex();
+    EXPECT_TRUE(notesIndexHeapExists()) << "a text a worker still holds lives in it";
+    releaseNoteText(text);
+    EXPECT_FALSE(notesIndexHeapExists());
+
+    acquireNotesIndex();
+    releaseNoteText(newNoteText(L"b", NoteTextState::Held, bytes, sizeof bytes, &scratch));
+    EXPECT_TRUE(notesIndexHeapExists()) << "kept for the view's next listing";
+    releaseNotesIndex();
+    EXPECT_FALSE(notesIndexHeapExists());
+    closeScratch(&scratch);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include <strsafe.h>
 
-#include "panel/panel.h"
+#include "notes/notes.h"
 #include "sandbox.h"
 
 namespace {

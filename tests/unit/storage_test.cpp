@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "storage/storage.h"
+#include "notes/notes.h"
 
 TEST(ConflictCopies, TheThreeSyncClientsPatternsNameTheirOriginalAndNothingElseDoes) {
     struct Case {

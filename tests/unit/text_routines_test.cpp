@@ -11,6 +11,7 @@
 #include "autosave/autosave.h"
 #include "commands/commands.h"
 #include "naming/naming.h"
+#include "notes/notes.h"
 #include "options/options.h"
 #include "settings/settings.h"
 #include "version/version.h"

@@ -1,12 +1,11 @@
 // Listing the note folder, as the panel's worker does it: the notes of the
 // folder and its sub-folders, newest first (each read by the index's
 // reader, note_index.cpp), and the orders the list can show them in.
-#include "panel.h"
+#include "notes.h"
 
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include "../commands/commands.h"
 #include "../settings/settings.h"
 
 namespace {
@@ -96,16 +95,16 @@ void sortNewestFirst(NoteList* list) {
     if (list->count < 2) return;
     HANDLE heap = GetProcessHeap();
     int* order = static_cast<int*>(HeapAlloc(heap, 0, list->count * sizeof(int)));
-    NoteRow* sorted = static_cast<NoteRow*>(HeapAlloc(heap, 0, list->count * sizeof(NoteRow)));
+    NoteRow* sorted = static_cast<NoteRow*>(indexAllocate(list->count * sizeof(NoteRow)));
     if (!order || !sorted) {
         if (order) HeapFree(heap, 0, order);
-        if (sorted) HeapFree(heap, 0, sorted);
+        indexFree(sorted);
         return;
     }
     for (size_t i = 0; i < list->count; ++i) order[i] = static_cast<int>(i);
     sortIndices(order, list->count, list->rows, kPanelSortChangedNewestFirst);
     for (size_t i = 0; i < list->count; ++i) sorted[i] = list->rows[order[i]];
-    HeapFree(heap, 0, list->rows);
+    indexFree(list->rows);
     HeapFree(heap, 0, order);
     list->rows = sorted;
     list->capacity = list->count;
@@ -129,9 +128,16 @@ bool growArray(void** items, size_t count, size_t* capacity, size_t itemSize) {
 }
 
 bool appendRow(NoteList* list, const NoteRow& row) {
-    if (!growArray(reinterpret_cast<void**>(&list->rows), list->count, &list->capacity, sizeof(NoteRow))) {
-        releaseNoteText(row.text);
-        return false;
+    if (list->count == list->capacity) {
+        // Rows live in the index's heap, with the texts they hold.
+        const size_t wanted = list->capacity ? list->capacity * 2 : 64;
+        NoteRow* grown = static_cast<NoteRow*>(indexReallocate(list->rows, wanted * sizeof(NoteRow)));
+        if (!grown) {
+            releaseNoteText(row.text);
+            return false;
+        }
+        list->rows = grown;
+        list->capacity = wanted;
     }
     list->rows[list->count++] = row;
     return true;
@@ -145,7 +151,7 @@ bool appendIndex(IndexList* list, int index) {
 
 void freeNoteList(NoteList* list) {
     for (size_t i = 0; i < list->count; ++i) releaseNoteText(list->rows[i].text);
-    if (list->rows) HeapFree(GetProcessHeap(), 0, list->rows);
+    indexFree(list->rows);
     ZeroMemory(list, sizeof *list);
 }
 

@@ -2,7 +2,7 @@
 // its words and phrases, found in a note's name or in the text the index
 // holds (the text's ASCII letters compared ignoring case, every other
 // letter already folded), and the piece of the line shown for a match.
-#include "panel.h"
+#include "notes.h"
 
 #include <cstring>
 

@@ -1,7 +1,9 @@
 // What names and attributes tell without touching a file: whether a path is
 // spelled as a note's, whether a file is only an online placeholder, and
 // whether a name is a sync client's conflict copy of a note.
-#include "storage.h"
+#include "notes.h"
+
+#include "../host/file_identity.h"
 
 #include <shlwapi.h>
 #include <strsafe.h>

@@ -9,5 +9,9 @@ static const wchar_t kKeepNewDocumentsLabel[] = L"Keep new documents as notes";
 static const wchar_t kKeepNewDocumentsFailed[] =
     L"Quiblet could not keep these new documents as notes (their text is still in the editor):%s\n\n"
     L"Quiblet tries again after the next pause, and says so again only once it has kept them all.";
+// The Notes panel's mark of a sync client's conflict copy, and of a file
+// whose content is kept online only, after the note's date.
+static const wchar_t kConflictCopyMark[] = L"conflict copy";
+static const wchar_t kOnlineOnlyMark[] = L"online only";
 // Why no new document could be kept: there is no note folder.
 static const wchar_t kNoNoteFolderReason[] = L"\nThe note folder template gives no full path.";

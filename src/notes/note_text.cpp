@@ -2,7 +2,7 @@
 // byte-order mark, UTF-8 when valid, stray bytes, else the ANSI code page),
 // the first line, and a case-blind search of a note on disk read in bounded
 // chunks (for the notes the index does not hold).
-#include "panel.h"
+#include "notes.h"
 
 // The C++ headers first: strsafe.h renames the unbounded string routines
 // they name.

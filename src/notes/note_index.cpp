@@ -3,12 +3,11 @@
 // search box searches memory rather than the disk. A listing made anew takes
 // the entries of its unchanged notes from the listing before; a change the
 // folder watch reports reads that note alone again.
-#include "panel.h"
+#include "notes.h"
 
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include "../commands/commands.h"
 
 namespace {
 
@@ -95,7 +94,7 @@ bool readFileStart(const wchar_t* path, BYTE* bytes, DWORD capacity, DWORD* coun
 void holdNoteText(NoteText* text) { InterlockedIncrement(&text->references); }
 
 void releaseNoteText(NoteText* text) {
-    if (text && InterlockedDecrement(&text->references) == 0) releaseBlock(text);
+    if (text && InterlockedDecrement(&text->references) == 0) indexFree(text);
 }
 
 bool openScratch(NoteScratch* scratch, size_t noteCap) {
@@ -136,7 +135,7 @@ NoteText* newNoteText(const wchar_t* name, NoteTextState state, const BYTE* byte
             shownBytes = utf8Of(scratch->text, chars, nullptr, 0);
     }
     const size_t size = sizeof(NoteText) + nameBytes + searchBytes + shownBytes;
-    NoteText* text = static_cast<NoteText*>(HeapAlloc(GetProcessHeap(), 0, size));
+    NoteText* text = static_cast<NoteText*>(indexAllocate(size));
     if (!text) return nullptr;
     text->references = 1;
     text->state = state;
@@ -254,7 +253,7 @@ void addChangedNote(ChangedNotes* changes, const wchar_t* name) {
 bool copyNoteList(const NoteList& from, NoteList* to) {
     ZeroMemory(to, sizeof *to);
     if (from.count == 0) return true;
-    to->rows = static_cast<NoteRow*>(HeapAlloc(GetProcessHeap(), 0, from.count * sizeof(NoteRow)));
+    to->rows = static_cast<NoteRow*>(indexAllocate(from.count * sizeof(NoteRow)));
     if (!to->rows) return false;
     CopyMemory(to->rows, from.rows, from.count * sizeof(NoteRow));
     to->count = to->capacity = from.count;

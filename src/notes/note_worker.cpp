@@ -14,14 +14,13 @@
 // worker still runs, whatever the editor does; and the library's detach never
 // waits for a thread (a thread's exit needs the loader lock that the detach
 // holds).
-#include "panel.h"
+#include "notes.h"
 
 #include <cstddef>
 
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include "../commands/commands.h"
 #include "../host/editor.h"
 #include "../host/file_identity.h"
 #include "../naming/naming.h"
