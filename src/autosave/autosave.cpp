@@ -369,8 +369,7 @@ static void documentSaved(INT_PTR id) {
     d->kind = NoteKind::Unknown;
     // Saved, as the active document's view says: saves of it are tried as
     // usual again.
-    if (id == SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0) &&
-        !SendMessageW(currentView(), SCI_GETMODIFY, 0, 0))
+    if (id == g_activeId && !SendMessageW(currentView(), SCI_GETMODIFY, 0, 0))
         d->failed = false;
     // Or its file was written.
     if (stampFile(*d) && wasStamped && d->stamped && !fileIsAsKnown(before, d->file)) d->failed = false;

@@ -143,9 +143,9 @@ TEST_F(Storage, OnAFatStickAnEditOfTheSameLengthIsNoFailureAndTheNoteGoesOnSavin
         FILETIME now;
         GetSystemTimeAsFileTime(&now);
         ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
-        return t.QuadPart % 20000000 < 3000000;
+        return t.QuadPart % 20000000 < 10000000;
     };
-    ASSERT_TRUE(pumpMessagesUntil(inFirstPartOfTwoSeconds, 5000));
+    ASSERT_TRUE(pumpMessagesUntil(inFirstPartOfTwoSeconds, 10000));
     const std::wstring note = joinPath(stick, L"plan.note");
     makeFolders(stick);
     // The file as the editor last saw it, as long as the text will be.
