@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The packaging check: makes the release packages from the current builds
-# and verifies each zip (Quiblet.dll alone at the top, the right machine,
+# and verifies each zip (Quiblet.dll at the top and the translations in
+# localization/ as they are in the sources, the right machine,
 # the fixed version equal to the entry's version padded to four numbers,
 # the SHA-256 equal to the entry's id, imports and exports as checked after
 # linking, and the same resources and version resource as the x86 DLL).
@@ -24,7 +25,12 @@ for arch in x86 x64 arm64; do
     . "build/$arch/release.env"
     zip_file="$work/dist/Quiblet-$QUIBLET_VERSION-$arch.zip"
     listing=$(unzip -Z1 "$zip_file")
-    [ "$listing" = "Quiblet.dll" ] || { say "$arch zip holds '$listing', expected Quiblet.dll alone"; fail=1; }
+    expected=$(printf 'Quiblet.dll\n'; cd localization && LC_ALL=C ls -- *.ini | sed 's|^|localization/|')
+    [ "$listing" = "$expected" ] ||
+        { say "$arch zip holds '$listing', expected Quiblet.dll and the translations"; fail=1; }
+    for file in localization/*.ini; do
+        unzip -p "$zip_file" "$file" | cmp -s - "$file" || { say "$arch zip's $file is not the one in the sources"; fail=1; }
+    done
     mkdir -p "$work/$arch" && unzip -q -o "$zip_file" -d "$work/$arch"
     dll="$work/$arch/Quiblet.dll"
     objdump=objdump_$arch

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the release packages from the three builds:
 #   dist/Quiblet-<version>-x86.zip, -x64.zip and -arm64.zip (Quiblet.dll at
-#   the top), dist/SHA256SUMS, and dist/pluginlist-entries.json (the three
+#   the top, the translations in localization\), dist/SHA256SUMS, and dist/pluginlist-entries.json (the three
 #   entries for the editor's plug-in manager lists, one a list).
 # The zips are byte-identical for identical DLLs: fixed entry time and order.
 # QUIBLET_PACKAGE_ARCHS="x64" packs some architectures only (the real-editor
@@ -28,10 +28,13 @@ for arch in ${QUIBLET_PACKAGE_ARCHS:-x86 x64 arm64}; do
     zip_name="Quiblet-$QUIBLET_VERSION-$arch.zip"
     stage=$(mktemp -d)
     cp "$dll" "$stage/Quiblet.dll"
-    touch -d "@$epoch" "$stage/Quiblet.dll"
+    # The translations, beside the library in localization\.
+    mkdir -p "$stage/localization"
+    cp localization/*.ini "$stage/localization/"
+    touch -d "@$epoch" "$stage/Quiblet.dll" "$stage"/localization/*.ini
     rm -f "$out/$zip_name"
     zip_path=$(realpath -m "$out/$zip_name")
-    (cd "$stage" && TZ=UTC zip -q -X -D "$zip_path" Quiblet.dll)
+    (cd "$stage" && LC_ALL=C TZ=UTC zip -q -X -D "$zip_path" Quiblet.dll localization/*.ini)
     rm -rf "$stage"
     sum=$(sha256sum "$out/$zip_name" | cut -d' ' -f1)
     sums+=("$sum  $zip_name")

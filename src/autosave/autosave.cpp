@@ -26,6 +26,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../lang/lang.h"
 #include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../host/file_identity.h"
@@ -37,10 +38,6 @@ const DWORD kQuietMilliseconds = 1500;
 // their files' state, those last activated.
 const int kTrackedCapacity = 32;
 
-static const wchar_t kSaveFailedText[] =
-    L"Quiblet could not save this note:\n\"%s\"\n\n"
-    L"Your changes are still in the editor. Quiblet tries again when you switch to another document or "
-    L"leave Notepad++.";
 
 enum class NoteKind { Unknown, Note, NotNote };
 
@@ -271,7 +268,7 @@ static void showFailures() {
     for (TrackedDocument& d : g_documents) {
         if (!d.failureToShow) continue;
         d.failureToShow = false;
-        showNoteError(kSaveFailedText, d.path);
+        showNoteError(text(Text::AutoSaveFailed), d.path);
     }
     g_busy = false;
 }

@@ -12,7 +12,7 @@
 #include "../commands/messages.h"
 #include "../host/editor.h"
 #include "../settings/settings.h"
-#include "../notes/note_texts.h"
+#include "../lang/lang.h"
 
 // How long the documents must stay unchanged before they are kept.
 const DWORD kKeepQuietMilliseconds = 30000;
@@ -46,7 +46,7 @@ static void keepNewDocuments() {
     }
     if (g_failureTold) return;
     g_failureTold = true;
-    showNoteError(kKeepNewDocumentsFailed, notSaved);
+    showNoteError(text(Text::KeepNewDocumentsFailed), notSaved);
 }
 
 static void CALLBACK onKeepTimer(HWND, UINT, UINT_PTR id, DWORD) {

@@ -6,14 +6,13 @@
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../lang/lang.h"
 #include "../naming/naming.h"
 #include "../notes/notes.h"
 #include "../settings/settings.h"
 #include "../host/editor.h"
 
-static const wchar_t kDeleteQuestion[] = L"Do you really want to delete note \"%s\"?";
-static const wchar_t kDeleteTitle[] = L"Delete old/empty notes";
-const int kQuestionCapacity = 520;
+const int kQuestionCapacity = 1024;
 // Bytes of the longest byte-order mark an empty note may hold.
 const DWORD kLongestMark = 3;
 
@@ -95,8 +94,8 @@ static bool keptWhatever(const WIN32_FIND_DATAW& entry, const wchar_t* extension
 // Yes, No or Cancel for one note.
 static int askBeforeDeleting(const wchar_t* name) {
     wchar_t question[kQuestionCapacity];
-    StringCchPrintfW(question, kQuestionCapacity, kDeleteQuestion, name);
-    return MessageBoxW(hostWindow(), question, kDeleteTitle, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+    StringCchPrintfW(question, kQuestionCapacity, text(Text::CleanUpQuestion), name);
+    return messageBox(hostWindow(), question, text(Text::CleanUpTitle), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
 }
 
 void cleanNoteFolder(OpenUnsavedTest openUnsaved) {

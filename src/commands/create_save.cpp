@@ -7,46 +7,26 @@
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../lang/lang.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
 #include "../host/editor.h"
-
-const wchar_t kNoteCommandTitle[] = L"Quiblet Plugin";
-const wchar_t kNoteNotCreatedError[] = L"The note could not be created at:\n\"%s\"";
-
-static const wchar_t kOverwriteQuestion[] =
-    L"The following note already exists:\n\"%s\"\n\nDo you want to overwrite it?";
-static const wchar_t kNotePathError[] =
-    L"The note path cannot be formed: the note folder and name do not fit in 259 characters.\n\n"
-    L"Folder: \"%s\"";
-static const wchar_t kNoteFolderError[] =
-    L"The note path cannot be formed: the note folder is not a full path. It must begin with a drive "
-    L"(C:\\) or a network share (\\\\server\\share); $dir$ of an unsaved document is empty.\n\n"
-    L"Folder: \"%s\"";
-static const wchar_t kNoteNameError[] =
-    L"The note path cannot be formed: the note name is empty, or only dots and blanks, or leads out of "
-    L"the note folder.\n\nNote name: \"%s\"";
-static const wchar_t kNoteDeviceError[] =
-    L"The note path cannot be formed: \"%s\" is the name of a device (such as NUL, CON, PRN, AUX, COM1 or "
-    L"LPT1), which Windows opens instead of a file, so the note would be written nowhere.";
-static const wchar_t kNoNewDocumentError[] =
-    L"The editor did not open a new document, so no note was created at:\n\"%s\"";
 
 // How long the editor may take to make the new document active.
 const DWORD kNewDocumentTimeoutMs = 5000;
 const DWORD kNewDocumentPollMs = 100;
 
 void showNoteError(const wchar_t* format, const wchar_t* argument) {
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, format, argument);
-    MessageBoxW(hostWindow(), text, kNoteCommandTitle, MB_OK | MB_ICONERROR);
+    wchar_t message[kMessageCapacity];
+    StringCchPrintfW(message, kMessageCapacity, format, argument);
+    messageBox(hostWindow(), message, text(Text::NoteCommandTitle), MB_OK | MB_ICONERROR);
 }
 
 void showNotePathError(NotePathFault fault, const wchar_t* name) {
-    if (fault == NotePathFault::FolderNotFull) showNoteError(kNoteFolderError, settings().Folder);
-    else if (fault == NotePathFault::NoRealName) showNoteError(kNoteNameError, name ? name : settings().FileMask);
-    else if (fault == NotePathFault::DeviceName) showNoteError(kNoteDeviceError, notePathDevicePart());
-    else showNoteError(kNotePathError, settings().Folder);
+    if (fault == NotePathFault::FolderNotFull) showNoteError(text(Text::NoteFolderNotFull), settings().Folder);
+    else if (fault == NotePathFault::NoRealName) showNoteError(text(Text::NoteNameNotReal), name ? name : settings().FileMask);
+    else if (fault == NotePathFault::DeviceName) showNoteError(text(Text::NoteNameIsDevice), notePathDevicePart());
+    else showNoteError(text(Text::NotePathTooLong), settings().Folder);
 }
 
 void showNoteFolderRefused() {
@@ -77,8 +57,8 @@ static bool prepareNotePath(wchar_t* path) {
     }
     if (noteExists(path) && !settings().Overwrite) {
         wchar_t question[kMessageCapacity];
-        StringCchPrintfW(question, kMessageCapacity, kOverwriteQuestion, path);
-        if (MessageBoxW(hostWindow(), question, kNoteCommandTitle, MB_YESNO | MB_ICONQUESTION) == IDNO)
+        StringCchPrintfW(question, kMessageCapacity, text(Text::OverwriteQuestion), path);
+        if (messageBox(hostWindow(), question, text(Text::NoteCommandTitle), MB_YESNO | MB_ICONQUESTION) == IDNO)
             return false;
     }
     return true;
@@ -111,7 +91,7 @@ static bool saveNewNote(const wchar_t* path) {
     NoteBody body = {};
     const bool withBody = readNoteBody(&body);
     const bool opened = openNewDocument();
-    if (!opened) showNoteError(kNoNewDocumentError, path);
+    if (!opened) showNoteError(text(Text::NoNewDocument), path);
     if (opened && withBody) insertNoteBody(body);
     freeNoteBody(&body);
     return opened && saveActiveDocumentAs(path);
@@ -162,7 +142,7 @@ void openTodaysNote() {
     // A folder of that name cannot be opened as a note (the editor would
     // open every file in it).
     if (!taken || PathIsDirectoryW(path)) {
-        showNoteError(kNoteNotCreatedError, path);
+        showNoteError(text(Text::NoteNotCreated), path);
         return;
     }
     // Today's writing goes on at its end (in its tab, whatever the spelling

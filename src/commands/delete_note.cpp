@@ -7,17 +7,11 @@
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../lang/lang.h"
 #include "../host/editor.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
 
-static const wchar_t kRecycleQuestion[] = L"Move the note \"%s\" to the Recycle Bin?";
-static const wchar_t kPermanentQuestion[] =
-    L"The note \"%s\" cannot be moved to the Recycle Bin. Delete it permanently?";
-static const wchar_t kRecycleFailed[] = L"The note \"%s\" could not be moved to the Recycle Bin.";
-static const wchar_t kDeleteFailed[] = L"The note \"%s\" could not be deleted.";
-static const wchar_t kOpenNoteClosedFirst[] =
-    L"\n\nThe note is open in Notepad++: its tab is closed first (Notepad++ asks about unsaved changes).";
 
 // Whether the Recycle Bin of the note's drive takes files. A network share,
 // a mapped or removable drive has none (the shell would delete for good);
@@ -47,9 +41,9 @@ static bool moveToRecycleBin(HWND owner, const wchar_t* path, const wchar_t* tit
     const int result = SHFileOperationW(&operation);
     if (operation.fAnyOperationsAborted) return false;  // the user said No to the shell's warning
     if (result == 0) return true;
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, kRecycleFailed, path);
-    MessageBoxW(owner, text, title, MB_OK | MB_ICONERROR);
+    wchar_t message[kMessageCapacity];
+    StringCchPrintfW(message, kMessageCapacity, text(Text::RecycleFailed), path);
+    messageBox(owner, message, title, MB_OK | MB_ICONERROR);
     return false;
 }
 
@@ -57,9 +51,9 @@ static bool moveToRecycleBin(HWND owner, const wchar_t* path, const wchar_t* tit
 // it could not be deleted.
 static bool deletePermanently(HWND owner, const wchar_t* path, const wchar_t* title) {
     if (DeleteFileW(path)) return true;
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, kDeleteFailed, path);
-    MessageBoxW(owner, text, title, MB_OK | MB_ICONERROR);
+    wchar_t message[kMessageCapacity];
+    StringCchPrintfW(message, kMessageCapacity, text(Text::DeleteFailed), path);
+    messageBox(owner, message, title, MB_OK | MB_ICONERROR);
     return false;
 }
 
@@ -73,11 +67,11 @@ bool deleteNoteAsked(HWND owner, const wchar_t* path, const wchar_t* name, const
     const bool recyclable = recycleBinTakes(path);
     OpenDocument open;
     const bool isOpen = findOpenDocument(path, &open);
-    wchar_t text[kMessageCapacity];
-    StringCchPrintfW(text, kMessageCapacity, recyclable ? kRecycleQuestion : kPermanentQuestion, name);
-    if (isOpen) StringCchCatW(text, kMessageCapacity, kOpenNoteClosedFirst);
+    wchar_t question[kMessageCapacity];
+    StringCchPrintfW(question, kMessageCapacity, text(recyclable ? Text::RecycleQuestion : Text::PermanentQuestion), name);
+    if (isOpen) StringCchCatW(question, kMessageCapacity, text(Text::OpenNoteClosedFirst));
     const UINT icon = recyclable ? MB_ICONQUESTION : MB_ICONWARNING;
-    if (MessageBoxW(owner, text, title, MB_YESNO | icon | MB_DEFBUTTON2) != IDYES) return false;
+    if (messageBox(owner, question, title, MB_YESNO | icon | MB_DEFBUTTON2) != IDYES) return false;
     // An open tab would write the note again at its next save. Cancel at
     // the editor's question keeps the note.
     if (isOpen && !closeInEditor(path)) return false;

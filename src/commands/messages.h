@@ -3,16 +3,14 @@
 
 #include <windows.h>
 
+#include "../lang/lang.h"
 #include "../naming/naming.h"
 
-// Title of the note commands' questions and errors.
-extern const wchar_t kNoteCommandTitle[];
-// "The note could not be created at: <path>".
-extern const wchar_t kNoteNotCreatedError[];
 // Capacity of a formatted message, terminator included.
 const int kMessageCapacity = 4096;
 
-// Shows an error owned by the editor's main window, titled kNoteCommandTitle;
+// Shows an error owned by the editor's main window, titled as the note
+// commands' boxes (Text::NoteCommandTitle);
 // format takes one string argument.
 void showNoteError(const wchar_t* format, const wchar_t* argument);
 // The error shown when the note path cannot be formed, for that reason;

@@ -7,11 +7,10 @@
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../lang/lang.h"
 #include "../host/editor.h"
 #include "../settings/settings.h"
 
-static const wchar_t kTemplateUnreadable[] =
-    L"The note template could not be read, so the new note starts empty:\n\"%s\"";
 
 // The template last said to be unreadable: said once, until it reads again.
 static wchar_t g_unreadableTold[kExpansionCapacity];
@@ -19,7 +18,7 @@ static wchar_t g_unreadableTold[kExpansionCapacity];
 static void tellTemplateUnreadable(const wchar_t* path) {
     if (g_unreadableTold[0] && lstrcmpiW(g_unreadableTold, path) == 0) return;
     StringCchCopyW(g_unreadableTold, kExpansionCapacity, path);
-    showNoteError(kTemplateUnreadable, path);
+    showNoteError(text(Text::TemplateUnreadable), path);
 }
 
 bool readNoteBody(NoteBody* body) {

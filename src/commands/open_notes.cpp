@@ -7,11 +7,11 @@
 #include <strsafe.h>
 
 #include "messages.h"
+#include "../lang/lang.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
 #include "../host/editor.h"
 
-static const wchar_t kNotFoundError[] = L"The following note was not found:\n\"%s\"";
 
 // Room for several chosen names; the dialog reports a choice that does not fit.
 const int kChosenFilesCapacity = 2600;
@@ -29,7 +29,7 @@ void openLastNote() {
         openInEditor(lastNote);
         return;
     }
-    showNoteError(kNotFoundError, lastNote);
+    showNoteError(text(Text::NoteNotFound), lastNote);
 }
 
 // Appends one nul-terminated string to a list of strings.
@@ -41,9 +41,9 @@ static void appendListEntry(wchar_t* list, size_t capacity, size_t* used, const 
 static void buildFilter(wchar_t* filter, const wchar_t* extension) {
     ZeroMemory(filter, kFilterCapacity * sizeof(wchar_t));
     size_t used = 0;
-    appendListEntry(filter, kFilterCapacity, &used, L"All Files");
+    appendListEntry(filter, kFilterCapacity, &used, text(Text::OpenFilterAllFiles));
     appendListEntry(filter, kFilterCapacity, &used, L"*.*");
-    appendListEntry(filter, kFilterCapacity, &used, L"Notes");
+    appendListEntry(filter, kFilterCapacity, &used, text(Text::OpenFilterNotes));
     wchar_t pattern[kFilterCapacity];
     StringCchPrintfW(pattern, kFilterCapacity, L"*%s", extension);
     appendListEntry(filter, kFilterCapacity, &used, pattern);

@@ -9,32 +9,24 @@
 
 #include "messages.h"
 #include "../host/editor.h"
+#include "../lang/lang.h"
 #include "../settings/settings.h"
-#include "../notes/note_texts.h"
 
 // A taken name gets " (2)", " (3)"... up to this.
 const int kLastNameNumber = 999;
 // The part of the box that counts the empty documents.
-const int kCountCapacity = 64;
-
-static const wchar_t kSavedOne[] = L"1 document saved as a note";
-static const wchar_t kSavedMany[] = L"%d documents saved as notes";
-static const wchar_t kSavedNone[] = L"No document saved as a note";
-static const wchar_t kEmptyOne[] = L"; 1 empty one left as it was";
-static const wchar_t kEmptyMany[] = L"; %d empty ones left as they were";
-static const wchar_t kNotSavedHeading[] = L"\n\nNot saved (their text is still in the editor):";
-static const wchar_t kNotSavedLine[] = L"\n\"%s\": %s";
+const int kCountCapacity = 256;
 
 // What became of one document.
 enum class Outcome { Saved, Empty, NotReached, NoName, NoFreeName, NotCreated, NotSaved };
 
 static const wchar_t* reasonOf(Outcome outcome) {
     switch (outcome) {
-    case Outcome::NotReached: return L"the editor did not switch to it";
-    case Outcome::NoName: return L"no note path could be formed from its first line or the note name template";
-    case Outcome::NoFreeName: return L"its name and the numbered ones up to (999) are all taken";
-    case Outcome::NotCreated: return L"no note could be created in the note folder";
-    default: return L"the editor could not save it";
+    case Outcome::NotReached: return text(Text::NotSavedNotReached);
+    case Outcome::NoName: return text(Text::NotSavedNoName);
+    case Outcome::NoFreeName: return text(Text::NotSavedNoFreeName);
+    case Outcome::NotCreated: return text(Text::NotSavedNotCreated);
+    default: return text(Text::NotSavedEditorFailed);
     }
 }
 
@@ -131,7 +123,7 @@ static bool saveEachNewDocument(Tally* tally) {
             else if (outcome == Outcome::Empty) ++tally->empty;
             else {
                 wchar_t line[kMessageCapacity];
-                StringCchPrintfW(line, kMessageCapacity, kNotSavedLine, document.path, reasonOf(outcome));
+                StringCchPrintfW(line, kMessageCapacity, text(Text::NotSavedLine), document.path, reasonOf(outcome));
                 StringCchCatW(tally->notSaved, kMessageCapacity, line);
             }
         }
@@ -149,27 +141,28 @@ void saveNewDocumentsAsNotes() {
     }
     static Tally tally;
     if (!saveEachNewDocument(&tally)) return;
-    wchar_t text[kMessageCapacity];
-    if (tally.saved == 1) StringCchCopyW(text, kMessageCapacity, kSavedOne);
-    else if (tally.saved > 1) StringCchPrintfW(text, kMessageCapacity, kSavedMany, tally.saved);
-    else StringCchCopyW(text, kMessageCapacity, kSavedNone);
+    wchar_t summary[kMessageCapacity];
+    if (tally.saved == 1) StringCchCopyW(summary, kMessageCapacity, text(Text::SavedOneDocument));
+    else if (tally.saved > 1) StringCchPrintfW(summary, kMessageCapacity, text(Text::SavedDocuments), tally.saved);
+    else StringCchCopyW(summary, kMessageCapacity, text(Text::SavedNoDocument));
     wchar_t emptyPart[kCountCapacity] = L"";
-    if (tally.empty == 1) StringCchCopyW(emptyPart, kCountCapacity, kEmptyOne);
-    else if (tally.empty > 1) StringCchPrintfW(emptyPart, kCountCapacity, kEmptyMany, tally.empty);
-    StringCchCatW(text, kMessageCapacity, emptyPart);
-    StringCchCatW(text, kMessageCapacity, L".");
+    if (tally.empty == 1) StringCchCopyW(emptyPart, kCountCapacity, text(Text::LeftOneEmpty));
+    else if (tally.empty > 1) StringCchPrintfW(emptyPart, kCountCapacity, text(Text::LeftEmpty), tally.empty);
+    StringCchCatW(summary, kMessageCapacity, emptyPart);
+    StringCchCatW(summary, kMessageCapacity, text(Text::SavedSummaryEnd));
     if (tally.notSaved[0]) {
-        StringCchCatW(text, kMessageCapacity, kNotSavedHeading);
-        StringCchCatW(text, kMessageCapacity, tally.notSaved);
+        StringCchCatW(summary, kMessageCapacity, text(Text::NotSavedHeading));
+        StringCchCatW(summary, kMessageCapacity, tally.notSaved);
     }
-    MessageBoxW(hostWindow(), text, kNoteCommandTitle, MB_OK | (tally.notSaved[0] ? MB_ICONWARNING : MB_ICONINFORMATION));
+    messageBox(hostWindow(), summary, text(Text::NoteCommandTitle),
+               MB_OK | (tally.notSaved[0] ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 
 bool keepNewDocumentsAsNotes(wchar_t* notSaved, size_t capacity) {
     notSaved[0] = L'\0';
     wchar_t folder[kExpansionCapacity];
     if (!expandNoteFolder(folder)) {
-        StringCchCopyW(notSaved, capacity, kNoNoteFolderReason);
+        StringCchPrintfW(notSaved, capacity, text(Text::NotSavedLine), settings().Folder, text(Text::NotSavedNoName));
         return false;
     }
     static Tally tally;

@@ -139,6 +139,13 @@ const UINT NPPM_DARKMODESUBCLASSANDTHEME = NPPMSG + 112;    // 2136, editor 8.5.
 // 2137, editor 8.5.6+: wParam how many indicators, lParam an int that gets
 // the first one's number; TRUE when they are the plug-in's.
 const UINT NPPM_ALLOCATEINDICATOR = NPPMSG + 113;
+// 2140, editor 8.7+: wParam the capacity in bytes, lParam a char buffer (or
+// null to ask the length) that gets the name of the editor's language file
+// ("german.xml"); answers its length, 0 when the editor uses none.
+const UINT NPPM_GETNATIVELANGFILENAME = NPPMSG + 116;
+// 2049: wParam 0 (the Plugins menu) or 1 (the main menu); answers the menu.
+const UINT NPPM_GETMENUHANDLE = NPPMSG + 25;
+const WPARAM NPPPLUGINMENU = 0;
 
 // NPPM_GETNPPVERSION answers the major number in the high word and the
 // numbers after it as decimal digits in the low word: 8.5.4 is (8, 54).
@@ -195,7 +202,10 @@ const UINT_PTR DOCSTATUS_READONLY = 1;
 const UINT DMN_FIRST = 1050;
 const UINT DMN_CLOSE = DMN_FIRST + 1;
 const UINT NPPN_DARKMODECHANGED = NPPN_FIRST + 27;  // 1027, editor 8.4.1+
-static_assert(NPPN_DARKMODECHANGED == 1027, "notification numbers");
+// 1031, editor 8.7+: the user switched the editor's language.
+const UINT NPPN_NATIVELANGCHANGED = NPPN_FIRST + 31;
+static_assert(NPPN_DARKMODECHANGED == 1027 && NPPN_NATIVELANGCHANGED == 1031, "notification numbers");
+static_assert(NPPM_GETNATIVELANGFILENAME == 2140 && NPPM_GETMENUHANDLE == 2049, "request numbers");
 
 // Notifications from a view (hwndFrom the view), about the document it shows.
 const UINT SCN_SAVEPOINTREACHED = 2002;  // back to the text as saved (a save, or undo)

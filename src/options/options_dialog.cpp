@@ -11,7 +11,7 @@
 #include "../settings/settings.h"
 #include "../naming/naming.h"
 #include "../host/editor.h"
-#include "../notes/note_texts.h"
+#include "../lang/lang.h"
 #include "../version/version.h"
 #include "../../res/resource.h"
 
@@ -20,70 +20,58 @@ const int kHelpTextCapacity = 8192;
 
 static wchar_t g_browseResult[MAX_PATH];
 
-static const wchar_t kBrowseTitle[] = L"Select folder";
-static const wchar_t kTemplateBrowseTitle[] = L"Select the note template";
-static const wchar_t kTemplateFilter[] = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
-static const wchar_t kTodaysNotePreview[] = L"%s\n\nToday's note:\n%s";
-const int kPreviewCapacity = 2 * kExpansionCapacity + 32;
+const int kPreviewCapacity = 2 * kExpansionCapacity + 512;
+const int kFilterCapacity = 256;
+const int kTextBoxCount = 5;
+const int kControlNameCount = 5;
 
 // The boxes of the text settings, named as the dialog labels them (also
-// for screen readers).
-static const ControlName kTextBoxes[] = {
-    {IDC_FOLDER, L"Folder where notes are stored"},
-    {IDC_FILEMASK, L"Note name"},
-    {IDC_EXTENSION, L"Note extension"},
-    {IDC_DAILY_NOTE, L"Today's note name"},
-    {IDC_NOTE_TEMPLATE, L"Note template"},
-};
+// for screen readers), in the language in force.
+static void textBoxes(ControlName* boxes) {
+    const ControlName names[kTextBoxCount] = {
+        {IDC_FOLDER, text(Text::OptionsFolderName)},
+        {IDC_FILEMASK, text(Text::OptionsNameName)},
+        {IDC_EXTENSION, text(Text::OptionsExtensionName)},
+        {IDC_DAILY_NOTE, text(Text::OptionsDailyNoteName)},
+        {IDC_NOTE_TEMPLATE, text(Text::OptionsTemplateName)},
+    };
+    for (int i = 0; i < kTextBoxCount; ++i) boxes[i] = names[i];
+}
 
 // What screen readers read for the controls whose text does not say it (the
-// text boxes are named by their labels, kTextBoxes).
-static const ControlName kControlNames[] = {
-    {IDC_BROWSE, L"Choose the folder where notes are stored"},
-    {IDC_BROWSE_TEMPLATE, L"Choose the note template file"},
-    {IDC_EXPAND, L"Expand: show the note paths these settings give"},
-    {IDC_HELP_BUTTON, L"Help on the placeholders"},
-    {IDC_OLD_AGE, L"Delete notes older than this many days"},
-};
-const int kRefusalCapacity = 512;
-static const wchar_t kTooLongError[] =
-    L"\"%s\" holds more than 259 characters, more than the setting can keep.\n\nShorten it and press OK again.";
-static const wchar_t kControlCharacterError[] =
-    L"\"%s\" holds a control character (such as a line break or a tab), which the setting cannot keep.\n\n"
-    L"Remove it and press OK again.";
-static const wchar_t kExtensionDotError[] =
-    L"\"%s\" must start with a dot, such as \".note\".\n\nCorrect it and press OK again.";
+// text boxes are named by their labels, textBoxes).
+static void nameOtherControls(HWND dialog) {
+    const ControlName names[kControlNameCount] = {
+        {IDC_BROWSE, text(Text::OptionsBrowseFolderName)},
+        {IDC_BROWSE_TEMPLATE, text(Text::OptionsBrowseTemplateName)},
+        {IDC_EXPAND, text(Text::OptionsExpandName)},
+        {IDC_HELP_BUTTON, text(Text::OptionsHelpName)},
+        {IDC_OLD_AGE, text(Text::OptionsAgeName)},
+    };
+    nameControls(dialog, names, kControlNameCount);
+}
+const int kRefusalCapacity = 1024;
 
 // The Options dialog while it is open (it is modal: one at a time).
 static HWND g_openOptions;
 
-static const wchar_t* const kHelpPieces[] = {
-    L"The folder path edit box may contain special substitution strings:\n",
-    L"\n",
-    L"$fullpath$ = full path of the currently active file\n",
-    L"$dir$ = directory of the currently active file\n",
-    L"$name$ = file name without extension of the currently active file\n",
-    L"$ext$ = extension of the currently active file\n",
-    L"$word$ = currently selected word\n",
-    L"$firstline$ = first line of the current buffer\n",
-    L"$nppdir$ = Notepad++'s folder\n",
-    L"$pdir$ = plugin directory\n",
-    L"$cdir$ = config directory\n",
-    L"$wdir$ = current working directory for the process\n",
-    L"$date$ = current date YYYYMMDD\n",
-    L"$time$ = current time HHMMSS\n",
-    L"\n",
-    L"Additionally environment variables are accepted in the form %envvar%.\n",
-    L"For example: %programfiles% will be replaced by \"c:\\program files\"\n",
-    L"\n",
-    L"Use the Expand button to see the expanded path based on current settings.\n",
+// The Help text's lines; Text::Count stands for an empty line.
+static const Text kHelpLines[] = {
+    Text::HelpIntro,  Text::Count,     Text::HelpFullPath,    Text::HelpDir,
+    Text::HelpName,   Text::HelpExt,   Text::HelpWord,        Text::HelpFirstLine,
+    Text::HelpNppDir, Text::HelpPluginDir, Text::HelpConfigDir, Text::HelpWorkDir,
+    Text::HelpDate,   Text::HelpTime,  Text::Count,           Text::HelpEnvironment,
+    Text::HelpEnvironmentExample,      Text::Count,           Text::HelpExpand,
 };
 
 const wchar_t* optionsHelpText() {
-    static wchar_t text[kHelpTextCapacity];
-    text[0] = L'\0';
-    for (const wchar_t* piece : kHelpPieces) StringCchCatW(text, kHelpTextCapacity, piece);
-    return text;
+    static wchar_t help[kHelpTextCapacity];
+    help[0] = L'\0';
+    for (Text line : kHelpLines) {
+        if (line != Text::Count) StringCchCatW(help, kHelpTextCapacity, ::text(line));
+        StringCchCatW(help, kHelpTextCapacity, L"\n");
+    }
+    return help;
 }
 
 int parseAgeText(const wchar_t* text) {
@@ -102,7 +90,7 @@ int parseAgeText(const wchar_t* text) {
 }
 
 void showOptions() {
-    DialogBoxParamW(moduleHandle(), MAKEINTRESOURCEW(IDD_OPTIONS), hostWindow(), optionsDialogProc, 0);
+    showDialog(IDD_OPTIONS, hostWindow(), optionsDialogProc, 0);
 }
 
 static void setCheck(HWND dialog, int id, bool on) {
@@ -120,7 +108,9 @@ static void enableAgeBox(HWND dialog, bool enable) {
 static void showSettings(HWND dialog) {
     const Settings& s = settings();
     // Typing or pasting stops at what a setting can keep.
-    for (const ControlName& box : kTextBoxes)
+    ControlName boxes[kTextBoxCount];
+    textBoxes(boxes);
+    for (const ControlName& box : boxes)
         SendDlgItemMessageW(dialog, box.id, EM_LIMITTEXT, kSettingTextCapacity - 1, 0);
     SetDlgItemTextW(dialog, IDC_FOLDER, s.Folder);
     SetDlgItemTextW(dialog, IDC_FILEMASK, s.FileMask);
@@ -144,15 +134,15 @@ static void showSettings(HWND dialog) {
     setCheck(dialog, IDC_DELETE_CONFIRM, s.DeleteConfirm != 0);
     setCheck(dialog, IDC_PANEL_BUTTON, s.NotesPanelButton != 0);
     setCheck(dialog, IDC_AUTOSAVE, s.AutoSaveNotes != 0);
-    SetDlgItemTextW(dialog, IDC_KEEP_NEW, kKeepNewDocumentsLabel);
+    SetDlgItemTextW(dialog, IDC_KEEP_NEW, text(Text::OptionsKeepNewDocuments));
     setCheck(dialog, IDC_KEEP_NEW, s.KeepNewDocuments != 0);
 }
 
 // Says why a text box cannot be stored and puts the focus in it.
-static void refuseText(HWND dialog, const ControlName& box, const wchar_t* format) {
-    wchar_t text[kRefusalCapacity];
-    StringCchPrintfW(text, kRefusalCapacity, format, box.name);
-    MessageBoxW(dialog, text, readPluginName(), MB_OK | MB_ICONERROR);
+static void refuseText(HWND dialog, const ControlName& box, Text format) {
+    wchar_t refusal[kRefusalCapacity];
+    StringCchPrintfW(refusal, kRefusalCapacity, text(format), box.name);
+    messageBox(dialog, refusal, readPluginName(), MB_OK | MB_ICONERROR);
     SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, box.id)), TRUE);
 }
 
@@ -161,19 +151,21 @@ static void refuseText(HWND dialog, const ControlName& box, const wchar_t* forma
 // character, an extension that starts with a dot. Otherwise a box says
 // which one does not, and nothing may be stored.
 static bool textsCanBeStored(HWND dialog) {
-    for (const ControlName& box : kTextBoxes) {
+    ControlName boxes[kTextBoxCount];
+    textBoxes(boxes);
+    for (const ControlName& box : boxes) {
         if (GetWindowTextLengthW(GetDlgItem(dialog, box.id)) >= kSettingTextCapacity) {
-            refuseText(dialog, box, kTooLongError);
+            refuseText(dialog, box, Text::SettingTooLong);
             return false;
         }
         wchar_t text[kSettingTextCapacity];
         if (!GetDlgItemTextW(dialog, box.id, text, kSettingTextCapacity)) text[0] = L'\0';
         if (holdsControlCharacter(text)) {
-            refuseText(dialog, box, kControlCharacterError);
+            refuseText(dialog, box, Text::SettingControlCharacter);
             return false;
         }
         if (box.id == IDC_EXTENSION && text[0] != L'.') {
-            refuseText(dialog, box, kExtensionDotError);
+            refuseText(dialog, box, Text::ExtensionWithoutDot);
             return false;
         }
     }
@@ -227,7 +219,7 @@ static void browseForFolder(HWND dialog) {
     initializeComOnce();
     BROWSEINFOW info = {};
     info.hwndOwner = dialog;
-    info.lpszTitle = kBrowseTitle;
+    info.lpszTitle = text(Text::BrowseFolderTitle);
     info.ulFlags = BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
     info.lpfn = browseCallback;
     info.lParam = reinterpret_cast<LPARAM>(start);
@@ -247,14 +239,25 @@ static void browseForTemplate(HWND dialog) {
     if (!GetDlgItemTextW(dialog, IDC_NOTE_TEMPLATE, typed, kSettingTextCapacity)) typed[0] = L'\0';
     wchar_t chosen[MAX_PATH];
     StringCchCopyW(chosen, MAX_PATH, typed[0] ? expandTemplate(typed) : L"");
+    // "Text files (*.txt)", *.txt, "All files (*.*)", *.*, each ending in a nul.
+    wchar_t filter[kFilterCapacity];
+    ZeroMemory(filter, sizeof filter);
+    const wchar_t* const parts[] = {text(Text::TemplateFilterText), L"*.txt", text(Text::TemplateFilterAll), L"*.*"};
+    size_t used = 0;
+    for (const wchar_t* part : parts) {
+        const size_t length = wcslen(part);
+        if (used + length + 2 > kFilterCapacity) break;
+        CopyMemory(filter + used, part, length * sizeof(wchar_t));
+        used += length + 1;
+    }
     OPENFILENAMEW choice = {};
     choice.lStructSize = sizeof choice;
     choice.hwndOwner = dialog;
-    choice.lpstrFilter = kTemplateFilter;
+    choice.lpstrFilter = filter;
     choice.nFilterIndex = 1;
     choice.lpstrFile = chosen;
     choice.nMaxFile = MAX_PATH;
-    choice.lpstrTitle = kTemplateBrowseTitle;
+    choice.lpstrTitle = text(Text::BrowseTemplateTitle);
     choice.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
     // A path that holds a control character is no setting.
     if (GetOpenFileNameW(&choice) && !holdsControlCharacter(chosen)) SetDlgItemTextW(dialog, IDC_NOTE_TEMPLATE, chosen);
@@ -275,18 +278,17 @@ static void previewNotePath(HWND dialog) {
     StringCchCopyW(notePath, kExpansionCapacity, composeNotePath());
     if (!GetDlgItemTextW(dialog, IDC_DAILY_NOTE, dailyName, kSettingTextCapacity)) dailyName[0] = L'\0';
     wchar_t preview[kPreviewCapacity];
-    StringCchPrintfW(preview, kPreviewCapacity, kTodaysNotePreview, notePath, composeNotePathFrom(dailyName));
+    StringCchPrintfW(preview, kPreviewCapacity, text(Text::TodaysNotePreview), notePath, composeNotePathFrom(dailyName));
     const wchar_t* title = readPluginName();
     // Owned by the dialog, so that the dialog cannot be closed under it.
-    MessageBoxW(dialog, preview, title, MB_ICONINFORMATION);
+    messageBox(dialog, preview, title, MB_ICONINFORMATION);
     StringCchCopyW(s.Folder, kSettingTextCapacity, folder);
     StringCchCopyW(s.FileMask, kSettingTextCapacity, fileMask);
     StringCchCopyW(s.Extension, kSettingTextCapacity, extension);
 }
 
 static void showHelp(HWND dialog) {
-    const wchar_t* text = optionsHelpText();
-    MessageBoxW(dialog, text, readPluginName(), MB_ICONINFORMATION);
+    messageBox(dialog, optionsHelpText(), readPluginName(), MB_ICONINFORMATION);
 }
 
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -294,9 +296,13 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         // What another instance wrote meanwhile is what is in force, and
         // what OK keeps: the dialog shows it.
         reloadSettings();
+        // In the language in force; widened where a text would be cut.
+        translateDialog(dialog, Text::OptionsCaption, Text::OptionsHelp);
         showSettings(dialog);
-        nameControls(dialog, kTextBoxes, ARRAYSIZE(kTextBoxes));
-        nameControls(dialog, kControlNames, ARRAYSIZE(kControlNames));
+        ControlName boxes[kTextBoxCount];
+        textBoxes(boxes);
+        nameControls(dialog, boxes, kTextBoxCount);
+        nameOtherControls(dialog);
         g_openOptions = dialog;
         // The editor themes the dialog and its controls like its own
         // dialogs, light or dark, once they are set up.

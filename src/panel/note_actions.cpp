@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../lang/lang.h"
 #include "../commands/commands.h"
 #include "../commands/messages.h"
 #include "../host/editor.h"
@@ -14,9 +15,6 @@
 
 namespace {
 
-const wchar_t kNameCannotHold[] = L"A note name cannot hold any of \\ / : * ? \" < > | or control characters:\n\"%s\"";
-const wchar_t kNoteNameTaken[] = L"A note of that name is there already:\n\"%s\"";
-const wchar_t kNoteNotRenamed[] = L"The note could not be renamed to:\n\"%s\"";
 
 // A note's file name as its row holds it: its path below the folder
 // listed, or its file name when it is not below it.
@@ -101,7 +99,7 @@ void createNoteFromSearch(PanelState* panel) {
     }
     const bool created = writeNewNote(path, text);
     if (!created && GetLastError() != ERROR_FILE_EXISTS) {
-        showNoteError(kNoteNotCreatedError, path);
+        showNoteError(::text(Text::NoteNotCreated), path);
         return;
     }
     if (created) rememberNote(path);
@@ -165,7 +163,7 @@ void deleteChosenNote(PanelState* panel) {
     if (!after) after = noteAtRow(panel, item - 1);
     if (after) StringCchCopyW(next, MAX_PATH, after->fileName);
 
-    const bool deleted = deleteNoteAsked(hostWindow(), path, name, kPanelName);
+    const bool deleted = deleteNoteAsked(hostWindow(), path, name, ::text(Text::PanelTitle));
     // The question ran a message loop: the editor may have hidden the panel
     // or closed it (a WM_CLOSE it dispatched frees it), so its state is read
     // afresh.
@@ -223,7 +221,7 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
     StringCchCopyW(safe, MAX_PATH, name);
     makeFileNameSafe(safe);
     if (lstrcmpW(safe, name) != 0) {
-        showNoteError(kNameCannotHold, name);
+        showNoteError(::text(Text::NameCannotHold), name);
         return;
     }
     StringCchCopyW(folder, MAX_PATH, oldPath);
@@ -241,7 +239,7 @@ void renameChosenNote(PanelState* panel, const wchar_t* fileName, const wchar_t*
         sameFile(oldPath, newPath) ? renameLetterCase(oldPath, newPath) : MoveFileExW(oldPath, newPath, 0) != 0;
     if (!renamed) {
         const DWORD error = GetLastError();
-        showNoteError(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? kNoteNameTaken : kNoteNotRenamed,
+        showNoteError(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ::text(Text::NoteNameTaken) : ::text(Text::NoteNotRenamed),
                       newPath);
         return;
     }

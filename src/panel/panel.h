@@ -33,6 +33,10 @@ void refreshNotesPanel();
 // cannot finish: they are told to stop and never waited for; by then each
 // has let go of the library, so none runs its code any more).
 void closeNotesPanel(bool mayWait);
+// The editor's language changed: the shown panel's texts follow (its
+// columns' titles, the status line, the search box's cue, the names
+// screen readers read).
+void notesPanelLanguageChanged();
 // Whether the panel is shown.
 bool notesPanelShown();
 // F2 with the focus in the panel's list: starts renaming the selected note

@@ -12,9 +12,6 @@
 #include "panel.h"
 #include "../notes/notes.h"
 
-// The panel's caption, also the title of its questions.
-extern const wchar_t kPanelName[];
-
 // Messages the panel posts to itself: a key's work runs after the key's own
 // message (the question and the editor's open run a modal loop, which must
 // not run inside a control's handling of the key).
@@ -119,6 +116,8 @@ void announceStatus(PanelState* panel);
 void showFolderColumn(PanelState* panel, bool show);
 void layoutPanel(PanelState* panel);
 void setUpList(HWND list);
+// The list's name and its columns' titles in the language in force.
+void retitleList(PanelState* panel);
 void showSortArrow(PanelState* panel);
 // A click on a column's header: sorts by it, a second click the other way.
 void sortByColumn(PanelState* panel, int column);

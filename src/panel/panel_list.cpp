@@ -11,32 +11,12 @@
 #include <strsafe.h>
 
 #include "../accessible/accessible.h"
-#include "../notes/note_texts.h"
 #include "../notes/notes.h"
+#include "../lang/lang.h"
 #include "../settings/settings.h"
 
 namespace {
 
-const wchar_t kFolderUnreadable[] = L"The note folder \"%s\" does not exist or cannot be read.";
-const wchar_t kColumnName[] = L"Name";
-const wchar_t kColumnChanged[] = L"Changed";
-const wchar_t kColumnFirstLine[] = L"First line";
-const wchar_t kColumnMatch[] = L"Match";
-const wchar_t kColumnFolder[] = L"Folder";
-const wchar_t kListName[] = L"Notes";
-const wchar_t kCellSeparator[] = L", ";
-const wchar_t kOutOfMemory[] = L"Not every note could be listed: out of memory";
-const wchar_t kOnePathTooLong[] = L"1 note not listed: its path is too long";
-const wchar_t kPathsTooLong[] = L"%d notes not listed: their paths are too long";
-const wchar_t kStatusSeparator[] = L"; ";
-const wchar_t kOneNote[] = L"1 note";
-const wchar_t kNotes[] = L"%d notes";
-const wchar_t kFoundOfOne[] = L"%d of 1 note";
-const wchar_t kFoundOfNotes[] = L"%d of %d notes";
-const wchar_t kOneLargeNote[] = L"1 large note searched from disk";
-const wchar_t kLargeNotes[] = L"%d large notes searched from disk";
-const wchar_t kOneNoteFromDisk[] = L"1 note searched from disk";
-const wchar_t kNotesFromDisk[] = L"%d notes searched from disk";
 const int kCellCapacity = 128;
 // The columns: Name, Changed, Folder (only when sub-folders are listed),
 // then the first line or the match. Each column's sub-item number is its
@@ -69,7 +49,7 @@ bool isChosen(const PanelState* panel, const NoteRow* note) {
 // Adds a part to the status line, after a separator: a count in the text
 // for one or for several.
 void addStatusPart(wchar_t* text, const wchar_t* part) {
-    if (text[0]) StringCchCatW(text, kStatusCapacity, kStatusSeparator);
+    if (text[0]) StringCchCatW(text, kStatusCapacity, ::text(Text::PanelStatusSeparator));
     StringCchCatW(text, kStatusCapacity, part);
 }
 void addCountPart(wchar_t* text, int count, const wchar_t* one, const wchar_t* several) {
@@ -151,17 +131,17 @@ void showStatus(PanelState* panel) {
     if (panel->readable && panel->listing) {
         const int shown = static_cast<int>(panel->visible.count);
         const int total = static_cast<int>(panel->listing->notes.count);
-        if (panel->searching && total == 1) StringCchPrintfW(text, kStatusCapacity, kFoundOfOne, shown);
-        else if (panel->searching) StringCchPrintfW(text, kStatusCapacity, kFoundOfNotes, shown, total);
-        else if (shown == 1) StringCchCopyW(text, kStatusCapacity, kOneNote);
-        else StringCchPrintfW(text, kStatusCapacity, kNotes, shown);
+        if (panel->searching && total == 1) StringCchPrintfW(text, kStatusCapacity, ::text(Text::PanelFoundOfOne), shown);
+        else if (panel->searching) StringCchPrintfW(text, kStatusCapacity, ::text(Text::PanelFoundOfNotes), shown, total);
+        else if (shown == 1) StringCchCopyW(text, kStatusCapacity, ::text(Text::PanelOneNote));
+        else StringCchPrintfW(text, kStatusCapacity, ::text(Text::PanelNotes), shown);
     }
     const ListingTrouble* trouble = panel->listing ? &panel->listing->trouble : nullptr;
-    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) addStatusPart(text, kOutOfMemory);
-    if (trouble) addCountPart(text, trouble->pathsTooLong, kOnePathTooLong, kPathsTooLong);
+    if (panel->outOfMemory || (trouble && trouble->outOfMemory)) addStatusPart(text, ::text(Text::PanelOutOfMemory));
+    if (trouble) addCountPart(text, trouble->pathsTooLong, ::text(Text::PanelOnePathTooLong), ::text(Text::PanelPathsTooLong));
     if (panel->searching && panel->listing) {
-        addCountPart(text, panel->listing->usage.largeNotes, kOneLargeNote, kLargeNotes);
-        addCountPart(text, panel->listing->usage.notesFromDisk, kOneNoteFromDisk, kNotesFromDisk);
+        addCountPart(text, panel->listing->usage.largeNotes, ::text(Text::PanelOneLargeNote), ::text(Text::PanelLargeNotes));
+        addCountPart(text, panel->listing->usage.notesFromDisk, ::text(Text::PanelOneNoteFromDisk), ::text(Text::PanelNotesFromDisk));
     }
     wchar_t shown[kStatusCapacity] = L"";
     GetWindowTextW(panel->status, shown, kStatusCapacity);
@@ -210,7 +190,7 @@ static void writeCell(const PanelState* panel, int item, int column, wchar_t* ce
     cell[0] = L'\0';
     if (!panel->readable) {
         if (item == 0 && column == 0)
-            StringCchPrintfW(cell, capacity, kFolderUnreadable, panel->folder[0] ? panel->folder : settings().Folder);
+            StringCchPrintfW(cell, capacity, ::text(Text::PanelFolderUnreadable), panel->folder[0] ? panel->folder : settings().Folder);
     } else if (const NoteRow* note = noteAtRow(panel, item)) {
         const int match = panel->searching && panel->matchAt ? panel->matchAt[panel->visible.items[item]] : -1;
         if (column == kNameColumn) {
@@ -221,10 +201,10 @@ static void writeCell(const PanelState* panel, int item, int column, wchar_t* ce
             // in the row, and so in its accessible name.
             const wchar_t* mark =
                 conflictCopyOf(PathFindFileNameW(note->fileName), panel->listing->extension, nullptr, 0)
-                    ? kConflictCopyMark
-                    : isOnlineOnly(note->attributes) ? kOnlineOnlyMark : nullptr;
+                    ? text(Text::ConflictCopyMark)
+                    : isOnlineOnly(note->attributes) ? text(Text::OnlineOnlyMark) : nullptr;
             if (mark) {
-                StringCchCatW(cell, capacity, kCellSeparator);
+                StringCchCatW(cell, capacity, text(Text::PanelCellSeparator));
                 StringCchCatW(cell, capacity, mark);
             }
         } else if (column == kFolderColumn && panel->folderColumn) {
@@ -248,7 +228,7 @@ void fillCell(PanelState* panel, NMLVDISPINFOW* info) {
 bool writeRowName(HWND list, int row, wchar_t* text, size_t capacity) {
     const PanelState* panel = currentPanel();
     if (!panel || panel->list != list) return false;
-    if (row < 0) return SUCCEEDED(StringCchCopyW(text, capacity, kListName));
+    if (row < 0) return SUCCEEDED(StringCchCopyW(text, capacity, ::text(Text::PanelListName)));
     if (row >= static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0))) return false;
     // The cells in the order the columns show them: name, date, folder, first line or match.
     text[0] = L'\0';
@@ -256,7 +236,7 @@ bool writeRowName(HWND list, int row, wchar_t* text, size_t capacity) {
         wchar_t cell[kCellTextCapacity];
         writeCell(panel, row, column, cell, kCellTextCapacity);
         if (!cell[0]) continue;
-        if (text[0]) StringCchCatW(text, capacity, kCellSeparator);
+        if (text[0]) StringCchCatW(text, capacity, ::text(Text::PanelCellSeparator));
         StringCchCatW(text, capacity, cell);
     }
     return true;
@@ -284,9 +264,9 @@ static void insertColumn(HWND list, int column, const wchar_t* name) {
 void showFolderColumn(PanelState* panel, bool show) {
     if (show == panel->folderColumn) return;
     while (SendMessageW(panel->list, LVM_DELETECOLUMN, kFolderColumn, 0)) {}
-    if (show) insertColumn(panel->list, kFolderColumn, kColumnFolder);
+    if (show) insertColumn(panel->list, kFolderColumn, ::text(Text::PanelColumnFolder));
     panel->folderColumn = show;
-    insertColumn(panel->list, textColumn(panel), panel->headerSaysMatch ? kColumnMatch : kColumnFirstLine);
+    insertColumn(panel->list, textColumn(panel), ::text(panel->headerSaysMatch ? Text::PanelColumnMatch : Text::PanelColumnFirstLine));
     sizeColumns(panel);
     showSortArrow(panel);
 }
@@ -297,7 +277,7 @@ void showMatchHeader(PanelState* panel) {
     sizeColumns(panel);
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT;
-    column.pszText = const_cast<wchar_t*>(panel->searching ? kColumnMatch : kColumnFirstLine);
+    column.pszText = const_cast<wchar_t*>(::text(panel->searching ? Text::PanelColumnMatch : Text::PanelColumnFirstLine));
     SendMessageW(panel->list, LVM_SETCOLUMNW, textColumn(panel), reinterpret_cast<LPARAM>(&column));
 }
 
@@ -321,7 +301,7 @@ static void measureFont(PanelState* panel) {
             widestDigit = digit;
         }
     }
-    int widest = textWidth(list, kColumnChanged);
+    int widest = textWidth(list, ::text(Text::PanelColumnChanged));
     for (WORD month = 1; month <= 12; ++month) {
         for (WORD hour = 10; hour <= 22; hour += 12) {
             SYSTEMTIME sample = {2000, month, 0, 28, hour, 58, 0, 0};
@@ -417,15 +397,36 @@ void layoutPanel(PanelState* panel) {
     sizeColumns(panel);
 }
 
+void retitleList(PanelState* panel) {
+    SetWindowTextW(panel->list, ::text(Text::PanelListName));
+    const Text titles[] = {Text::PanelColumnName, Text::PanelColumnChanged,
+                           panel->folderColumn ? Text::PanelColumnFolder : Text::Count};
+    for (int column = 0; column <= kFolderColumn; ++column) {
+        if (titles[column] == Text::Count) continue;
+        LVCOLUMNW change = {};
+        change.mask = LVCF_TEXT;
+        change.pszText = const_cast<wchar_t*>(::text(titles[column]));
+        SendMessageW(panel->list, LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&change));
+    }
+    LVCOLUMNW change = {};
+    change.mask = LVCF_TEXT;
+    change.pszText = const_cast<wchar_t*>(::text(panel->headerSaysMatch ? Text::PanelColumnMatch : Text::PanelColumnFirstLine));
+    SendMessageW(panel->list, LVM_SETCOLUMNW, textColumn(panel), reinterpret_cast<LPARAM>(&change));
+    // The date column is as wide as its title too.
+    panel->changedWidth = 0;
+    sizeColumns(panel);
+    InvalidateRect(panel->list, nullptr, TRUE);
+}
+
 void setUpList(HWND list) {
     // What screen readers that read a window's own text call the list.
-    SetWindowTextW(list, kListName);
+    SetWindowTextW(list, ::text(Text::PanelListName));
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_EDITLABELS);
-    insertColumn(list, kNameColumn, kColumnName);
-    insertColumn(list, kChangedColumn, kColumnChanged);
-    insertColumn(list, kFolderColumn, kColumnFirstLine);
+    insertColumn(list, kNameColumn, ::text(Text::PanelColumnName));
+    insertColumn(list, kChangedColumn, ::text(Text::PanelColumnChanged));
+    insertColumn(list, kFolderColumn, ::text(Text::PanelColumnFirstLine));
 }
 
 // The column a sort is by (-1: not shown), and the sort a first click on a

@@ -14,15 +14,14 @@
 #include "../accessible/accessible.h"
 #include "../commands/commands.h"
 #include "../host/editor.h"
+#include "../lang/lang.h"
 #include "../naming/naming.h"
 #include "../settings/settings.h"
 #include "../../res/resource.h"
 
-const wchar_t kPanelName[] = L"Quiblet notes";
-
 namespace {
 
-const wchar_t kSearchCue[] = L"Search notes";
+const size_t kPanelTitleCapacity = 64;
 const UINT_PTR kRefreshTimer = 1;
 // The count line is read out once the user has stopped typing and the
 // search has ended: this long after its last change.
@@ -39,6 +38,7 @@ bool g_docked;              // registered with the docking manager
 HICON g_tabIcon;
 int g_commandId;
 wchar_t g_moduleFileName[MAX_PATH];
+wchar_t g_panelTitle[kPanelTitleCapacity];  // the editor keeps its address
 
 // ---- Workers ------------------------------------------------------------------
 
@@ -266,13 +266,20 @@ void listClicked(PanelState* panel, UINT message, LPARAM lParam) {
     panel->clickedRow = row;
 }
 
+// The search box's cue and its label for screen readers, in the language in
+// force.
+void showPanelTexts(PanelState* panel) {
+    SendMessageW(panel->search, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(text(Text::PanelSearchCue)));
+    SetDlgItemTextW(panel->window, IDC_NOTES_SEARCH_LABEL, text(Text::PanelSearchCue));
+}
+
 // Names for screen readers, given when one first asks (nothing of it
 // runs for users who need none): the search box, the list and its rows, and
 // the status line read out when it changes.
 void nameForScreenReaders(PanelState* panel) {
     if (panel->named) return;
     panel->named = true;
-    const ControlName names[] = {{IDC_NOTES_SEARCH, kSearchCue}};
+    const ControlName names[] = {{IDC_NOTES_SEARCH, text(Text::PanelSearchCue)}};
     nameControls(panel->window, names, ARRAYSIZE(names));
     nameListRows(panel->list, writeRowName);
     makeLiveRegion(panel->status);
@@ -361,7 +368,7 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         panel->search = GetDlgItem(window, IDC_NOTES_SEARCH);
         panel->list = GetDlgItem(window, IDC_NOTES_LIST);
         panel->status = GetDlgItem(window, IDC_NOTES_STATUS);
-        SendMessageW(panel->search, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(kSearchCue));
+        showPanelTexts(panel);
         // As much as a note's name can be: a longer text names no note.
         SendMessageW(panel->search, EM_LIMITTEXT, kQueryCapacity - 1, 0);
         SetWindowSubclass(panel->search, controlKeysProc, 1, 0);
@@ -474,7 +481,8 @@ bool createPanel() {
     g_panel->readable = true;
     g_panel->clickedRow = -1;
     // Not registered as a modeless dialog: see the top of this file.
-    HWND window = CreateDialogParamW(moduleHandle(), MAKEINTRESOURCEW(IDD_NOTES_PANEL), hostWindow(), panelProc, 0);
+    // Mirrored when the editor runs right to left.
+    HWND window = createDialog(IDD_NOTES_PANEL, hostWindow(), panelProc, 0);
     if (!window) {
         releaseBlock(g_panel);
         g_panel = nullptr;
@@ -490,7 +498,8 @@ void dockPanel(int row) {
     g_moduleFileName[MAX_PATH - 1] = L'\0';
     ZeroMemory(&g_dockRecord, sizeof g_dockRecord);
     g_dockRecord.hClient = g_panel->window;
-    g_dockRecord.pszName = kPanelName;
+    StringCchCopyW(g_panelTitle, kPanelTitleCapacity, text(Text::PanelTitle));
+    g_dockRecord.pszName = g_panelTitle;
     g_dockRecord.dlgID = row;
     g_dockRecord.uMask = DWS_DF_CONT_RIGHT | DWS_ICONTAB;
     g_dockRecord.hIconTab = g_tabIcon;
@@ -503,6 +512,18 @@ void dockPanel(int row) {
 }  // namespace
 
 PanelState* currentPanel() { return g_panel; }
+
+void notesPanelLanguageChanged() {
+    PanelState* panel = g_panel;
+    if (!panel || !panel->window) return;
+    showPanelTexts(panel);
+    if (panel->named) {
+        const ControlName names[] = {{IDC_NOTES_SEARCH, text(Text::PanelSearchCue)}};
+        nameControls(panel->window, names, ARRAYSIZE(names));
+    }
+    retitleList(panel);
+    showStatus(panel);
+}
 
 void toggleNotesPanel(int row, int commandId) {
     g_commandId = commandId;

@@ -11,15 +11,13 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../lang/lang.h"
 #include "../host/editor.h"
 #include "../host/file_identity.h"
 #include "../version/version.h"
 
 static const wchar_t kRememberedNotesSuffix[] = L"Notes.txt";
-static const wchar_t kNotRememberedError[] =
-    L"Quiblet could not write its list of notes to:\n\"%s\"\n\n"
-    L"The note saves itself until Notepad++ closes; after that, save it with Ctrl+S.";
-const int kNotRememberedCapacity = 1024;
+const int kNotRememberedCapacity = 2048;
 
 static wchar_t g_listPath[MAX_PATH];
 static SettingsText g_list;          // the file's text as last read or written
@@ -180,9 +178,9 @@ bool rememberNote(const wchar_t* path, const wchar_t* replaces) {
     if (changeList(canonical, withOld ? old : nullptr, canonical)) return true;
     if (!g_failureShown) {
         g_failureShown = true;
-        wchar_t text[kNotRememberedCapacity];
-        StringCchPrintfW(text, kNotRememberedCapacity, kNotRememberedError, listPath());
-        MessageBoxW(hostWindow(), text, readPluginName(), MB_OK | MB_ICONERROR);
+        wchar_t message[kNotRememberedCapacity];
+        StringCchPrintfW(message, kNotRememberedCapacity, text(Text::NoteListNotWritten), listPath());
+        messageBox(hostWindow(), message, readPluginName(), MB_OK | MB_ICONERROR);
     }
     return false;
 }

@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include "../lang/lang.h"
 #include "../version/version.h"
 
 static Settings g_settings;
@@ -50,15 +51,8 @@ const int kKeyLineCapacity = 320;
 const size_t kSectionWriteCapacity = 8192;
 // GetPrivateProfileIntW reads a number from at most this many characters.
 const size_t kProfileNumberLength = 29;
-const int kNotSavedCapacity = 1024;
+const int kNotSavedCapacity = 2048;
 
-static const wchar_t kNotSavedError[] =
-    L"The settings could not be saved to:\n\"%s\"\n\n"
-    L"The file was left as it was. The settings stay in force until Notepad++ closes.";
-static const wchar_t kNotReadError[] =
-    L"The settings could not be read from:\n\"%s\"\n\n"
-    L"Another program may be holding the file. Quiblet uses its default settings until Notepad++ starts "
-    L"again, and leaves the file as it is.";
 
 // The file could not be read at load: the user is told once.
 static bool g_notReadToTell;
@@ -331,9 +325,9 @@ static void copyValue(const KeyRow& row, const Settings& from, Settings* to) {
 void tellSettingsNotRead(HWND owner) {
     if (!g_notReadToTell) return;
     g_notReadToTell = false;
-    wchar_t text[kNotSavedCapacity];
-    StringCchPrintfW(text, kNotSavedCapacity, kNotReadError, settingsFilePath());
-    MessageBoxW(owner, text, readPluginName(), MB_OK | MB_ICONERROR);
+    wchar_t message[kNotSavedCapacity];
+    StringCchPrintfW(message, kNotSavedCapacity, text(Text::SettingsNotRead), settingsFilePath());
+    messageBox(owner, message, readPluginName(), MB_OK | MB_ICONERROR);
 }
 
 // ---- Writing -----------------------------------------------------------------
@@ -521,7 +515,7 @@ bool saveSettings() {
 }
 
 void showSettingsNotSaved(HWND owner) {
-    wchar_t text[kNotSavedCapacity];
-    StringCchPrintfW(text, kNotSavedCapacity, kNotSavedError, settingsFilePath());
-    MessageBoxW(owner, text, readPluginName(), MB_OK | MB_ICONERROR);
+    wchar_t message[kNotSavedCapacity];
+    StringCchPrintfW(message, kNotSavedCapacity, text(Text::SettingsNotSaved), settingsFilePath());
+    messageBox(owner, message, readPluginName(), MB_OK | MB_ICONERROR);
 }

@@ -5,8 +5,12 @@
 // what notes that save themselves need to hear.
 #include "shell.h"
 
+#include <strsafe.h>
+
 #include "../autosave/autosave.h"
 #include "../commands/commands.h"
+#include "../lang/lang.h"
+#include "../version/version.h"
 #include "../panel/panel.h"
 #include "../options/options.h"
 #include "../settings/settings.h"
@@ -156,6 +160,19 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
+// Quiblet's texts follow the editor's language: the menu at once, the
+// Notes panel when it is shown, dialogs and boxes from their next opening.
+// A language file that cannot be read is told once (English is used).
+static void followLanguage() {
+    const wchar_t* unreadable = followEditorLanguage();
+    renameMenuRows();
+    notesPanelLanguageChanged();
+    if (!unreadable) return;
+    wchar_t message[kMenuTextCapacity + MAX_PATH];
+    StringCchPrintfW(message, ARRAYSIZE(message), text(Text::LanguageFileUnreadable), unreadable);
+    messageBox(hostWindow(), message, readPluginName(), MB_OK | MB_ICONWARNING);
+}
+
 extern "C" void beNotified(SCNotification* notification) {
     if (!notification) return;
     autoSaveNotified(*notification);
@@ -163,6 +180,7 @@ extern "C" void beNotified(SCNotification* notification) {
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
+        followLanguage();
         // Read at load, before the editor had a window to own a box.
         tellSettingsNotRead(hostWindow());
         break;
@@ -181,6 +199,9 @@ extern "C" void beNotified(SCNotification* notification) {
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();
+        break;
+    case NPPN_NATIVELANGCHANGED:
+        if (notification->nmhdr.hwndFrom == hostWindow()) followLanguage();
         break;
     case NPPN_DARKMODECHANGED:
         if (notification->nmhdr.hwndFrom == hostWindow()) optionsFollowDarkMode();

@@ -5,6 +5,7 @@
 #include <strsafe.h>
 
 #include "../autosave/autosave.h"
+#include "../lang/lang.h"
 #include "../commands/commands.h"
 #include "../options/options.h"
 #include "../panel/panel.h"
@@ -69,40 +70,42 @@ static void nextMatchCommand() { moveToMatch(true); }
 static void previousMatchCommand() { moveToMatch(false); }
 
 struct CommandRow {
-    const wchar_t* name;  // empty: a separator
-    PFUNCPLUGINCMD function;
+    Text name;
+    PFUNCPLUGINCMD function;  // null: a separator
 };
+const Text kSeparator = Text::Count;
 
 // The menu, top to bottom. Rows 0, 1, 3, 4 and 12 also sit on the toolbar.
 // New rows go at the end, so that the shortcuts users bound to rows keep
 // their commands.
 static const CommandRow kCommandRows[kCommandCount] = {
-    {L"Create new note", createNoteCommand},
-    {L"Save as note", saveAsNoteCommand},
-    {L"", nullptr},
-    {L"Open existing notes...", openNotes},
-    {L"Open last note", openLastNote},
-    {L"", nullptr},
-    {L"Clean note folder", cleanNoteFolderCommand},
-    {L"", nullptr},
-    {L"Options...", optionsCommand},
-    {L"", nullptr},
-    {L"About", showAbout},
-    {L"", nullptr},
-    {L"Notes panel", notesPanelCommand},
-    {L"Search in notes...", searchInNotes},
-    {L"Next match", nextMatchCommand},
-    {L"Previous match", previousMatchCommand},
-    {L"", nullptr},
-    {L"Today's note", todaysNoteCommand},
-    {L"Save new documents as notes", saveNewDocumentsCommand},
+    {Text::MenuCreateNote, createNoteCommand},
+    {Text::MenuSaveAsNote, saveAsNoteCommand},
+    {kSeparator, nullptr},
+    {Text::MenuOpenNotes, openNotes},
+    {Text::MenuOpenLastNote, openLastNote},
+    {kSeparator, nullptr},
+    {Text::MenuCleanNoteFolder, cleanNoteFolderCommand},
+    {kSeparator, nullptr},
+    {Text::MenuOptions, optionsCommand},
+    {kSeparator, nullptr},
+    {Text::MenuAbout, showAbout},
+    {kSeparator, nullptr},
+    {Text::MenuNotesPanel, notesPanelCommand},
+    {Text::MenuSearchInNotes, searchInNotes},
+    {Text::MenuNextMatch, nextMatchCommand},
+    {Text::MenuPreviousMatch, previousMatchCommand},
+    {kSeparator, nullptr},
+    {Text::MenuTodaysNote, todaysNoteCommand},
+    {Text::MenuSaveNewDocuments, saveNewDocumentsCommand},
 };
 
 static void buildCommandTable() {
     for (int row = 0; row < kCommandCount; ++row) {
         FuncItem& item = g_commands[row];
         ZeroMemory(item._itemName, sizeof(item._itemName));
-        StringCchCopyW(item._itemName, kMenuItemNameLength, kCommandRows[row].name);
+        if (kCommandRows[row].function)
+            StringCchCopyW(item._itemName, kMenuItemNameLength, englishText(kCommandRows[row].name));
         item._pFunc = kCommandRows[row].function;
         item._init2Check = false;
         item._pShKey = nullptr;
@@ -113,6 +116,31 @@ static void buildCommandTable() {
     g_createNoteShortcut._isShift = true;
     g_createNoteShortcut._key = 'N';
     g_commands[kRowCreateNote]._pShKey = &g_createNoteShortcut;
+}
+
+void renameMenuRows() {
+    HMENU menu = GetMenu(hostWindow());
+    for (int row = 0; row < kCommandCount; ++row) {
+        if (!kCommandRows[row].function) continue;
+        FuncItem& item = g_commands[row];
+        // The editor's limit; a longer text is cut rather than refused.
+        StringCchCopyW(item._itemName, kMenuItemNameLength, text(kCommandRows[row].name));
+        if (!menu) continue;
+        // The editor shows a row's shortcut after a tab: it stays.
+        wchar_t shown[kMenuTextCapacity];
+        if (!GetMenuStringW(menu, static_cast<UINT>(item._cmdID), shown, kMenuTextCapacity, MF_BYCOMMAND)) continue;
+        const wchar_t* shortcut = wcschr(shown, L'\t');
+        wchar_t renamed[kMenuTextCapacity];
+        if (FAILED(StringCchCopyW(renamed, kMenuTextCapacity, item._itemName)) ||
+            (shortcut && FAILED(StringCchCatW(renamed, kMenuTextCapacity, shortcut))))
+            continue;
+        MENUITEMINFOW change = {};
+        change.cbSize = sizeof change;
+        change.fMask = MIIM_STRING;
+        change.dwTypeData = renamed;
+        SetMenuItemInfoW(menu, static_cast<UINT>(item._cmdID), FALSE, &change);
+    }
+    DrawMenuBar(hostWindow());
 }
 
 void attachPlugin(HINSTANCE module) {

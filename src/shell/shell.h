@@ -14,6 +14,10 @@ const int kRowOpenLastNote = 4;
 const int kRowNotesPanel = 12;
 // The command id the editor wrote into a row.
 int commandId(int row);
+// The Plugins menu's rows (and so the toolbar's tips, which the editor
+// takes from them) in the language in force; their shortcuts kept.
+void renameMenuRows();
+const int kMenuTextCapacity = 128;
 
 // What the library does when it is loaded and unloaded.
 void attachPlugin(HINSTANCE module);

@@ -7,12 +7,11 @@
 #include <strsafe.h>
 
 #include "../host/editor.h"
+#include "../lang/lang.h"
 
 static wchar_t g_description[kVersionTextCapacity];
 static wchar_t g_author[kVersionTextCapacity];
 static wchar_t g_buildDate[kVersionTextCapacity];
-
-static const wchar_t kAboutFormat[] = L"%s by %s\n\nv%s (build %s)\n\n%s";
 
 void formatBuildDate(const char* compileDate, wchar_t* out, size_t capacity) {
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -66,13 +65,17 @@ void dottedVersion(const wchar_t* text, wchar_t* out, size_t capacity) {
 }
 
 void showAbout() {
-    StringCchCopyW(g_description, kVersionTextCapacity, readOwnVersionString(L"FileDescription"));
+    // The version resource's description is English; a translation of it
+    // stands in for it.
+    StringCchCopyW(g_description, kVersionTextCapacity,
+                   textTranslated(Text::AboutDescription) ? text(Text::AboutDescription)
+                                                          : readOwnVersionString(L"FileDescription"));
     wchar_t version[kVersionNumberCapacity];
     dottedVersion(readOwnVersionString(L"ProductVersion"), version, kVersionNumberCapacity);
     StringCchCopyW(g_author, kVersionTextCapacity, readOwnVersionString(L"LegalCopyright"));
     const wchar_t* name = readPluginName();
     const wchar_t* buildDate = buildDateString();
-    wchar_t text[kVersionTextCapacity];
-    StringCchPrintfW(text, kVersionTextCapacity, kAboutFormat, name, g_author, version, buildDate, g_description);
-    MessageBoxW(hostWindow(), text, name, MB_ICONINFORMATION);
+    wchar_t about[kVersionTextCapacity];
+    StringCchPrintfW(about, kVersionTextCapacity, text(Text::AboutFormat), name, g_author, version, buildDate, g_description);
+    messageBox(hostWindow(), about, name, MB_ICONINFORMATION);
 }

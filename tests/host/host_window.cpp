@@ -320,6 +320,18 @@ LRESULT answerRequest(UINT msg, WPARAM wParam, LPARAM lParam, Request* request) 
         g.nextIndicator += wanted;
         return TRUE;
     }
+    case NPPM_GETNATIVELANGFILENAME: {
+        // As Notepad++ 8.9.7: the length without the nul; nothing written
+        // when it does not fit wParam bytes.
+        const std::string& file = g.config.nativeLanguageFile;
+        if (g.config.version < kEditorWithNativeLanguage || file.empty()) return 0;
+        if (lParam) {
+            if (file.size() >= wParam) return 0;
+            memcpy(reinterpret_cast<char*>(lParam), file.c_str(), file.size() + 1);
+            request->text.assign(file.begin(), file.end());
+        }
+        return static_cast<LRESULT>(file.size());
+    }
     case NPPM_DMMREGASDCKDLG:
         return dockPanel(lParam);
     case NPPM_DMMSHOW:
@@ -503,7 +515,7 @@ bool startHost(const HostConfig& config) {
     g = HostState();
     g.config = config;
     HMENU menu = createMenuBar();
-    g.main = CreateWindowExW(0, kHostClass, kHostTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+    g.main = CreateWindowExW(config.rightToLeft ? WS_EX_LAYOUTRTL : 0, kHostClass, kHostTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, 800, 600, nullptr, menu, GetModuleHandleW(nullptr), nullptr);
     if (!g.main) {
         DestroyMenu(menu);
@@ -578,6 +590,24 @@ void releaseToolbarImages() {
 
 void setDarkMode(bool on) {
     if (g.main) SendMessageW(g.main, kSwitchDarkMode, on ? 1 : 0, 0);
+}
+
+void switchLanguage(const std::string& file) {
+    runOnHostThread([&] {
+        g.config.nativeLanguageFile = file;
+        if (g.config.version >= kEditorWithNativeLanguage) notifyPlugin(NPPN_NATIVELANGCHANGED, g.main);
+    });
+}
+
+std::wstring menuText(int commandId) {
+    wchar_t shown[256] = L"";
+    GetMenuStringW(GetMenu(g.main), static_cast<UINT>(commandId), shown, 256, MF_BYCOMMAND);
+    return shown;
+}
+
+std::wstring toolbarTip(int commandId) {
+    const std::wstring shown = menuText(commandId);
+    return shown.substr(0, shown.find(L'\t'));
 }
 
 void runOnHostThread(const std::function<void()>& work) {

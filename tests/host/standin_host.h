@@ -108,12 +108,19 @@ struct HostConfig {
     // itself while loading, after NPPN_TBMODIFICATION and before NPPN_READY,
     // its main window not yet shown. -1: none.
     int panelShownAtStart = -1;
+    // The editor's language file, as NPPM_GETNATIVELANGFILENAME answers it
+    // ("german.xml"); empty: none (the answer is 0, as without a file).
+    std::string nativeLanguageFile;
+    // The editor runs right to left (a language file with RTL="yes"): its
+    // main window is mirrored (WS_EX_LAYOUTRTL).
+    bool rightToLeft = false;
 };
 
 // Versions from which the editor knows a request.
 const int kEditorWithIconsForDarkMode = 8000;
 const int kEditorWithDarkModeQuery = 8410;
 const int kEditorWithDialogTheming = 8540;
+const int kEditorWithNativeLanguage = 8700;  // NPPM_GETNATIVELANGFILENAME, NPPN_NATIVELANGCHANGED
 
 // One request the plug-in sent to the main window or to a view.
 struct Request {
@@ -334,6 +341,16 @@ std::vector<DockedPanel>& dockedPanels();
 // What the panel's own close button does: hides it and tells it (WM_NOTIFY
 // DMN_CLOSE to the panel's window).
 void closeDockedPanel(HWND client);
+// The user picks another language in Preferences: NPPM_GETNATIVELANGFILENAME
+// answers file from then on ("" for English, which has none) and the
+// plug-in gets NPPN_NATIVELANGCHANGED (8.7 and later). Callable from any
+// thread.
+void switchLanguage(const std::string& file);
+// A Plugins menu row's text as the menu shows it, and the tip the toolbar
+// shows for its button: the row's text without its shortcut, as the editor
+// takes it from the menu.
+std::wstring menuText(int commandId);
+std::wstring toolbarTip(int commandId);
 // Whether a Plugins menu item is checked (NPPM_SETMENUITEMCHECK).
 bool menuItemChecked(int commandId);
 // The windows registered with NPPM_MODELESSDIALOG: the host's message loop

@@ -5,6 +5,7 @@
 #     BUILD_FOLDER/realeditor/editor/   the portable editor, unpacked (again
 #                                       only when its archive changed)
 #     BUILD_FOLDER/realeditor/plugin/   what the release zip of this build holds
+#     BUILD_FOLDER/realeditor/languages/ the editor's language files (german.xml...)
 #     BUILD_FOLDER/realeditor/not-run.txt  instead, why the tests cannot run
 #   stage-editor.sh --find SOURCE_ROOT ARCH
 #     prints where the editor for ARCH is (a folder or an archive), or
@@ -143,6 +144,15 @@ if [ "$(cat "$stage/editor.stamp" 2>/dev/null)" != "$stamp" ]; then
     [ "$(machine_of "$stage/editor/notepad++.exe")" = "$arch" ] ||
         { say "$where holds no $arch notepad++.exe"; rm -rf "$stage/editor"; exit 1; }
     echo "$stamp" >"$stage/editor.stamp"
+fi
+
+# The editor's own language files (for the tests only; never shipped), from
+# localization.tar.xz beside its archive: BUILD_FOLDER/realeditor/languages/.
+languages=$(dirname "$where")/localization.tar.xz
+rm -rf "$stage/languages"
+if [ -f "$languages" ]; then
+    mkdir -p "$stage/languages"
+    tar -xJf "$languages" -C "$stage/languages" --strip-components=1
 fi
 
 # Quiblet as a user gets it: this build's release zip, unpacked.
