@@ -25,6 +25,7 @@
 #define IDC_DAILY_NOTE       240
 #define IDC_NOTE_TEMPLATE    241
 #define IDC_BROWSE_TEMPLATE  242
+#define IDC_KEEP_NEW         243
 
 // The Notes panel and its controls.
 #define IDD_NOTES_PANEL      220

@@ -3,6 +3,18 @@
 // expanding the note folder, the save itself) happens when a save is due:
 // on the timer, on a switch, when the editor loses the focus or shuts down.
 //
+// Every look at a note's file (its size and time before and after a save)
+// runs off the editor's thread and is waited for at most a moment (see
+// storage.h): a note whose folder does not answer in time is skipped for
+// that pause and tried again at the next switch, focus loss or exit. A
+// document that is no note costs no look at a file at all.
+//
+// A save is judged by the editor: its answer, no box of its own shown
+// during the save (its "Save failed"), and, for the active document, the
+// document's saved state. A file's times tell nothing there: on FAT they
+// are kept to 2 seconds, and a save of the same length within those looks
+// like no save.
+//
 // A note is saved over its file only while the file is as the editor last
 // loaded, saved or looked at it (its size and last write): when another
 // program wrote, renamed or deleted it meanwhile, the note waits until the
@@ -11,6 +23,7 @@
 // written back unseen.
 #include "autosave.h"
 
+#include <shlwapi.h>
 #include <strsafe.h>
 
 #include "../lang/lang.h"
@@ -37,6 +50,7 @@ struct TrackedDocument {
     bool failed;              // its last save failed: tried again only on a switch, a focus loss or at exit
     bool failureShown;        // a failed save was shown: not again until a save succeeds
     bool failureToShow;       // a failed save waits to be shown
+    bool unanswered;          // its folder did not answer in time: tried again a pause later, or on a switch
     bool stamped;             // file holds its file as the editor last loaded, saved or looked at it
     bool held;                // its file is no longer so: not saved until the editor looks at it again
     DiskStamp file;
@@ -60,21 +74,10 @@ static INT_PTR g_activeId;       // the document the editor last activated
 
 static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD);
 
-DiskStamp diskStampOf(const wchar_t* path) {
-    DiskStamp stamp = {};
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    // "new 1" is no file; a relative path would be looked for in the current folder.
-    if (!isFullFolderPath(path) || !GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return stamp;
-    stamp.exists = true;
-    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    stamp.written = data.ftLastWriteTime;
-    return stamp;
-}
-
 bool fileIsAsKnown(const DiskStamp& known, const DiskStamp& now) {
-    return known.exists && now.exists && known.size == now.size && CompareFileTime(&known.written, &now.written) == 0;
+    const ULONGLONG resolution = known.resolution > now.resolution ? known.resolution : now.resolution;
+    return known.exists && now.exists && known.size == now.size &&
+           sameWriteTime(known.written, now.written, resolution);
 }
 
 static void armTimer(DWORD delay) {
@@ -117,13 +120,20 @@ static TrackedDocument* trackDocument(INT_PTR id) {
     return place;
 }
 
+static NoteAnswer noteAnswerOf(TrackedDocument& d);
+
 // The document's file as the editor knows it now: it has just loaded,
-// saved or looked at it.
-static void stampFile(TrackedDocument& d) {
+// saved or looked at it. Only a note's file is looked at; false when its
+// folder did not answer in time.
+static bool stampFile(TrackedDocument& d) {
     documentPath(d.id, d.path);
-    d.file = diskStampOf(d.path);
+    d.stamped = false;
+    const NoteAnswer answer = noteAnswerOf(d);
+    if (answer != NoteAnswer::Note) return answer == NoteAnswer::NotNote;
+    if (!timedDiskStamp(d.path, &d.file)) return false;
     d.stamped = true;
     d.held = false;
+    return true;
 }
 
 static int viewIndex(HWND view) {
@@ -149,8 +159,9 @@ static void documentChanged(HWND view) {
     TrackedDocument* d = id ? trackDocument(id) : nullptr;
     if (!d) return;
     // Not known since its activation (its place was given up): as good as
-    // it gets, the file as it is at the first change.
-    if (!d->stamped) stampFile(*d);
+    // it gets, the file as it is at the first change. What the document is
+    // is not worked out while the user types.
+    if (!d->stamped && d->kind == NoteKind::Note) stampFile(*d);
     d->changed = true;
     g_lastChange = GetTickCount();
     // Followed while auto-save is off too: turned on, it saves these.
@@ -166,16 +177,51 @@ static void followNoteRule() {
     for (TrackedDocument& d : g_documents) d.kind = NoteKind::Unknown;
 }
 
-static bool isNote(TrackedDocument& d) {
-    if (d.kind != NoteKind::Unknown) return d.kind == NoteKind::Note;
-    d.kind = documentPath(d.id, d.path) && isNoteDocumentPath(d.path) ? NoteKind::Note : NoteKind::NotNote;
-    return d.kind == NoteKind::Note;
+static NoteAnswer noteAnswerOf(TrackedDocument& d) {
+    if (d.kind != NoteKind::Unknown) return d.kind == NoteKind::Note ? NoteAnswer::Note : NoteAnswer::NotNote;
+    const NoteAnswer answer = documentPath(d.id, d.path) ? noteDocumentAnswer(d.path) : NoteAnswer::NotNote;
+    if (answer != NoteAnswer::NoAnswer) d.kind = answer == NoteAnswer::Note ? NoteKind::Note : NoteKind::NotNote;
+    return answer;
+}
+
+// Whether a box (a dialog window) was made on the editor's thread while
+// Quiblet had the editor save: the editor's own "Save failed" box.
+static bool g_boxDuringSave;
+
+static LRESULT CALLBACK watchForBox(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const CBT_CREATEWNDW* created = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
+        const wchar_t* windowClass = created->lpcs->lpszClass;
+        const bool dialog = IS_INTRESOURCE(windowClass) ? reinterpret_cast<ULONG_PTR>(windowClass) == 0x8002
+                                                        : lstrcmpiW(windowClass, L"#32770") == 0;
+        if (dialog) g_boxDuringSave = true;
+    }
+    (void)wParam;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Has the editor save the note; true when it says it did and showed no box.
+static bool editorSaved(const TrackedDocument& d, bool isActive) {
+    g_boxDuringSave = false;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, watchForBox, nullptr, GetCurrentThreadId());
+    const bool answer = isActive ? SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0) != FALSE
+                                 : SendMessageW(hostWindow(), NPPM_SAVEFILE, 0, reinterpret_cast<LPARAM>(d.path)) != FALSE;
+    if (hook) UnhookWindowsHookEx(hook);
+    if (!answer || g_boxDuringSave) return false;
+    // The active document's view knows whether it is as saved now.
+    return !isActive || !SendMessageW(currentView(), SCI_GETMODIFY, 0, 0);
 }
 
 // Saves one changed note that is due (see isDue).
 static void saveDocument(TrackedDocument& d, INT_PTR active) {
-    if (!isNote(d)) {
+    d.unanswered = false;
+    const NoteAnswer answer = noteAnswerOf(d);
+    if (answer == NoteAnswer::NotNote) {
         d.changed = false;
+        return;
+    }
+    if (answer == NoteAnswer::NoAnswer) {
+        d.unanswered = true;
         return;
     }
     const bool isActive = d.id == active;
@@ -190,24 +236,26 @@ static void saveDocument(TrackedDocument& d, INT_PTR active) {
     }
     // Kept as changed: saved once it is writable again.
     if (d.readOnly || !d.changed) return;
+    // The file's state, read off the editor's thread: a folder that does
+    // not answer in time leaves the note for the next switch or the exit.
+    DiskStamp now;
+    if ((!d.stamped && !stampFile(d)) || !timedDiskStamp(d.path, &now)) {
+        d.unanswered = true;
+        return;
+    }
     // Another program wrote, renamed or deleted the file since the editor
     // last looked: kept as changed until the editor has looked again.
-    if (d.held || !fileIsAsKnown(d.file, diskStampOf(d.path))) {
+    if (d.held || !fileIsAsKnown(d.file, now)) {
         d.held = true;
         return;
     }
     d.changed = false;
     g_savingId = d.id;
-    // The editor shows its own box when it cannot write the file. For the
-    // active document it also answers FALSE; for another one it answers TRUE
-    // whenever the document is open: there a file left as it was tells.
-    const DiskStamp before = d.file;
-    const bool saved = isActive ? SendMessageW(hostWindow(), NPPM_SAVECURRENTFILE, 0, 0) != FALSE
-                                : SendMessageW(hostWindow(), NPPM_SAVEFILE, 0, reinterpret_cast<LPARAM>(d.path)) &&
-                                      !fileIsAsKnown(before, diskStampOf(d.path));
+    const bool saved = editorSaved(d, isActive);
     g_savingId = 0;
-    // The file is the editor's now (or as it was, when the save failed).
-    d.file = diskStampOf(d.path);
+    // The file is the editor's now (or as it was, when the save failed);
+    // not known in time: the next save takes it as it then is.
+    d.stamped = timedDiskStamp(d.path, &d.file);
     if (saved) {
         d.failed = d.failureShown = false;
         return;
@@ -264,6 +312,10 @@ static void saveChangedNotes(INT_PTR except, bool boxesNow, bool retryFailed) {
     for (TrackedDocument& d : g_documents)
         if (isDue(d, retryFailed) && d.id != except) saveDocument(d, active);
     g_busy = false;
+    // A folder that did not answer in time: tried again a pause later (at
+    // once without a wait while the earlier look there still runs).
+    for (const TrackedDocument& d : g_documents)
+        if (d.id && d.unanswered && d.changed && !g_timer) armTimer(kQuietMilliseconds);
     if (!anyFailureToShow()) return;
     if (boxesNow) showFailures();
     else armTimer(0);
@@ -291,7 +343,8 @@ static void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
 // activated, and asks the user about a change it did not make): from now on
 // that file is the one the note may be saved over.
 static void fileLookedAt(INT_PTR id) {
-    if (TrackedDocument* d = trackDocument(id)) stampFile(*d);
+    TrackedDocument* d = trackDocument(id);
+    if (d && !stampFile(*d)) d->unanswered = true;
 }
 
 static void documentActivated(INT_PTR id) {
@@ -309,11 +362,18 @@ static void documentSaved(INT_PTR id) {
     if (!d || id == g_savingId) return;
     // The user, or another plug-in; Save As may have given it another path.
     const DiskStamp before = d->file;
-    stampFile(*d);
+    const bool wasStamped = d->stamped;
     d->changed = false;
     d->kind = NoteKind::Unknown;
-    // Written: saves of it are tried as usual again.
-    if (!fileIsAsKnown(before, d->file)) d->failed = false;
+    // Saved, as the active document's view says: saves of it are tried as
+    // usual again.
+    if (id == g_activeId && !SendMessageW(currentView(), SCI_GETMODIFY, 0, 0))
+        d->failed = false;
+    // Or its file was written.
+    if (stampFile(*d) && wasStamped && d->stamped && !fileIsAsKnown(before, d->file)) d->failed = false;
+    // Worked out again when it is next saved: "Save as note" remembers the
+    // note only once the editor has saved it.
+    d->kind = NoteKind::Unknown;
 }
 
 // The editor renamed a document's file (File > Rename): a note Quiblet made
@@ -321,9 +381,11 @@ static void documentSaved(INT_PTR id) {
 static void documentRenamed(TrackedDocument& d) {
     wchar_t oldPath[kHostPathCapacity];
     StringCchCopyW(oldPath, kHostPathCapacity, d.path);
+    d.kind = NoteKind::Unknown;
     stampFile(d);
     d.kind = NoteKind::Unknown;
-    if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0 && isRememberedNote(oldPath)) rememberNote(d.path, oldPath);
+    if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0 && mayBeRememberedNote(oldPath) && isRememberedNote(oldPath))
+        rememberNote(d.path, oldPath);
     if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0) movePin(oldPath, d.path);
 }
 
@@ -403,4 +465,34 @@ void stopAutoSave() {
     g_activeId = 0;
     ZeroMemory(g_documents, sizeof g_documents);
     g_viewDocument[0] = g_viewDocument[1] = kNotLearned;
+}
+
+void saveChangedNotesNow() { saveChangedNotes(0, true, true); }
+
+static bool sameName(const wchar_t* a, const wchar_t* b) {
+    return b && b[0] && CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether an open document holds changes not saved yet: as followed here
+// (in either view), or, for the active one, as its view says.
+static bool documentUnsaved(const OpenDocument& document) {
+    const TrackedDocument* d = findDocument(document.bufferId);
+    if (d && (d->changed || d->held || d->failed || d->unanswered)) return true;
+    return document.view == currentViewIndex() &&
+           document.bufferId == SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0) &&
+           SendMessageW(currentView(), SCI_GETMODIFY, 0, 0) != 0;
+}
+
+bool openWithUnsavedChanges(const wchar_t* name, const wchar_t* shortName) {
+    for (int view = 0; view < 2; ++view) {
+        const int count = openDocumentCount(view);
+        for (int position = 0; position < count; ++position) {
+            OpenDocument document;
+            if (!openDocumentAt(view, position, &document)) continue;
+            const wchar_t* documentName = PathFindFileNameW(document.path);
+            if ((sameName(documentName, name) || sameName(documentName, shortName)) && documentUnsaved(document))
+                return true;
+        }
+    }
+    return false;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "../host/host.h"
+#include "../host/disk_look.h"
 
 // What the editor and its views tell the plug-in (beNotified): changes,
 // switches, saves, renames, closes and the editor's shutdown. Cheap for a
@@ -32,18 +33,26 @@ void stopAutoSave();
 // in the note folder or, when the Folder template has a placeholder in its
 // path, under the fixed part before it, at most kNoteSubfolderLevels
 // folders down; compared as files, not spellings. A note folder that comes
-// from the document itself ($dir$...) makes no document a note. Expands the
-// Folder template.
+// from the document itself ($dir$...) makes no document a note. Tests that
+// touch no file come first; only a candidate spelled another way has its
+// identity read, off the editor's thread in limited time (NoAnswer: its
+// folder did not answer in time).
+enum class NoteAnswer { NotNote, Note, NoAnswer };
+NoteAnswer noteDocumentAnswer(const wchar_t* path);
 bool isNoteDocumentPath(const wchar_t* path);
 
-// A file's state on disk, as far as saving over it goes.
-struct DiskStamp {
-    bool exists;
-    ULONGLONG size;
-    FILETIME written;  // last write
-};
-// The state of the file at a full path (a folder or "new 1" does not exist).
-DiskStamp diskStampOf(const wchar_t* path);
 // Whether a note may be saved over its file: the file is there, with the
-// size and last write known.
+// size and last write known (times compared as its file system keeps them).
 bool fileIsAsKnown(const DiskStamp& known, const DiskStamp& now);
+
+// New documents that keep themselves (KeepNewDocuments): changes restart a
+// pause of about 30 s after which every document never saved that holds
+// text is saved as a note; the editor starting to close does it at once.
+void keepNewDocumentsNotified(const SCNotification& notification);
+
+// Saves the changed notes now, as when the editor starts closing (the
+// clean-up does it before it looks at the note folder).
+void saveChangedNotesNow();
+// Whether an open document of this file name (or 8.3 name) holds changes
+// not saved yet, in either view. Compares names only: touches no file.
+bool openWithUnsavedChanges(const wchar_t* name, const wchar_t* shortName);

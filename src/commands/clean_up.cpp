@@ -58,11 +58,11 @@ static LONGLONG asCount(const FILETIME& time) {
 // made every deletion cost half as much again as a plain DeleteFileW.) A
 // device (con.note opens the console on older Windows) has none of the
 // listed file's times.
-static void deleteIfUnchanged(const wchar_t* path, const WIN32_FIND_DATAW& listed, bool old) {
+static bool deleteIfUnchanged(const wchar_t* path, const WIN32_FIND_DATAW& listed, bool old) {
     HANDLE file = CreateFileW(path, DELETE | GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     // Held open for writing by another program, or gone: left alone.
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return false;
     WIN32_FILE_ATTRIBUTE_DATA now;
     const bool listedEmpty = listed.nFileSizeHigh == 0 && listed.nFileSizeLow == 0;
     const bool unchanged =
@@ -72,12 +72,23 @@ static void deleteIfUnchanged(const wchar_t* path, const WIN32_FIND_DATAW& liste
         CompareFileTime(&now.ftLastWriteTime, &listed.ftLastWriteTime) == 0 &&
         now.nFileSizeHigh == listed.nFileSizeHigh && now.nFileSizeLow == listed.nFileSizeLow &&
         (old || listedEmpty || readsOnlyAMark(file));
-    if (unchanged) {
-        // Deleted when the handle closes; a read-only note refuses it and stays.
-        FILE_DISPOSITION_INFO disposition = {TRUE};
-        SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-    }
+    // Deleted when the handle closes; a read-only note refuses it and stays.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    const bool deleted =
+        unchanged && SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
     CloseHandle(file);
+    return deleted;
+}
+
+// Notes the clean-up leaves whatever their age or size: a sync client's
+// conflict copy (the only copy of another device's text), a placeholder
+// for online content (opening it would download it, deleting it deletes
+// the online copy), and a note open in the editor with changes not saved
+// yet (its text is only in the tab). Told from the listing and the
+// editor's list of its documents alone.
+static bool keptWhatever(const WIN32_FIND_DATAW& entry, const wchar_t* extension, OpenUnsavedTest openUnsaved) {
+    return conflictCopyOf(entry.cFileName, extension, nullptr, 0) || isOnlineOnly(entry.dwFileAttributes) ||
+           (openUnsaved && openUnsaved(entry.cFileName, entry.cAlternateFileName));
 }
 
 // Yes, No or Cancel for one note.
@@ -87,7 +98,7 @@ static int askBeforeDeleting(const wchar_t* name) {
     return messageBox(hostWindow(), question, text(Text::CleanUpTitle), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
 }
 
-void cleanNoteFolder() {
+void cleanNoteFolder(OpenUnsavedTest openUnsaved) {
     const Settings& s = settings();
     const bool deleteEmpty = s.DeleteEmptyNotes != 0;
     const int ageLimit = s.DeleteOldNotes ? s.OldNotesAge : 0;
@@ -111,7 +122,7 @@ void cleanNoteFolder() {
     HANDLE search = FindFirstFileW(pattern, &entry);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        if (!isNoteEntry(entry, s.Extension)) continue;
+        if (!isNoteEntry(entry, s.Extension) || keptWhatever(entry, s.Extension, openUnsaved)) continue;
         // Deleted from the folder that was searched; a path that does not
         // fit is skipped, never cut.
         wchar_t path[MAX_PATH];
@@ -126,7 +137,9 @@ void cleanNoteFolder() {
             if (answer == IDCANCEL) break;
             if (answer != IDYES) continue;
         }
-        deleteIfUnchanged(path, entry, old);
+        // A note Quiblet made is forgotten with its file: a later file of that
+        // name is not taken for it.
+        if (deleteIfUnchanged(path, entry, old)) forgetNote(path);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
 }

@@ -15,12 +15,19 @@ void openTodaysNote();
 // "Save new documents as notes": every open document never saved that holds
 // text saved as a note named from its first line; a box says what happened.
 void saveNewDocumentsAsNotes();
+// The same without its box: false when the note folder cannot be had or a
+// document with text could not be saved (notSaved, capacity characters,
+// gets a line for each, the document and why).
+bool keepNewDocumentsAsNotes(wchar_t* notSaved, size_t capacity);
 // "Open existing notes...": the open-file dialog in the note folder.
 void openNotes();
 // "Open last note": the note "Save as note" last saved.
 void openLastNote();
-// "Clean note folder": deletes empty and old notes.
-void cleanNoteFolder();
+// "Clean note folder": deletes empty and old notes; never a conflict copy,
+// an online-only placeholder, or a note openUnsaved (when given) says is
+// open with unsaved changes (by its file name or 8.3 name).
+typedef bool (*OpenUnsavedTest)(const wchar_t* name, const wchar_t* shortName);
+void cleanNoteFolder(OpenUnsavedTest openUnsaved = nullptr);
 // The note-path error for a Folder template that gives no note folder, for
 // a command that needs one (expandNoteFolder said false just now).
 void showNoteFolderRefused();

@@ -87,12 +87,18 @@ static bool holdsId(const INT_PTR* ids, int count, INT_PTR id) {
     return false;
 }
 
-void saveNewDocumentsAsNotes() {
-    wchar_t folder[kExpansionCapacity];
-    if (!expandNoteFolder(folder)) {
-        showNoteFolderRefused();
-        return;
-    }
+// What became of the documents of one run.
+struct Tally {
+    int saved;
+    int empty;
+    wchar_t notSaved[kMessageCapacity];  // a line per document not saved ("" when none)
+};
+
+// Saves every never-saved document with text as a note, then goes back to
+// the document the user was in.
+static bool saveEachNewDocument(Tally* tally) {
+    tally->saved = tally->empty = 0;
+    tally->notSaved[0] = L'\0';
     // The document the user is in, to come back to.
     const INT_PTR activeId = SendMessageW(hostWindow(), NPPM_GETCURRENTBUFFERID, 0, 0);
     const int activeView = currentViewIndex();
@@ -102,9 +108,8 @@ void saveNewDocumentsAsNotes() {
     int documentCount = 0;
     for (int view = 0; view < views; ++view) documentCount += openDocumentCount(view);
     INT_PTR* taken = static_cast<INT_PTR*>(HeapAlloc(GetProcessHeap(), 0, (documentCount + 1) * sizeof(INT_PTR)));
-    if (!taken) return;
-    int takenCount = 0, saved = 0, empty = 0;
-    wchar_t notSaved[kMessageCapacity] = L"";
+    if (!taken) return false;
+    int takenCount = 0;
     for (int view = 0; view < views; ++view) {
         const int count = openDocumentCount(view);
         for (int position = 0; position < count && takenCount < documentCount; ++position) {
@@ -114,28 +119,54 @@ void saveNewDocumentsAsNotes() {
             if (!neverSaved(document) || holdsId(taken, takenCount, document.bufferId)) continue;
             taken[takenCount++] = document.bufferId;
             const Outcome outcome = saveDocumentAsNote(document);
-            if (outcome == Outcome::Saved) ++saved;
-            else if (outcome == Outcome::Empty) ++empty;
+            if (outcome == Outcome::Saved) ++tally->saved;
+            else if (outcome == Outcome::Empty) ++tally->empty;
             else {
                 wchar_t line[kMessageCapacity];
                 StringCchPrintfW(line, kMessageCapacity, text(Text::NotSavedLine), document.path, reasonOf(outcome));
-                if (!notSaved[0]) StringCchCopyW(notSaved, kMessageCapacity, text(Text::NotSavedHeading));
-                StringCchCatW(notSaved, kMessageCapacity, line);
+                StringCchCatW(tally->notSaved, kMessageCapacity, line);
             }
         }
     }
     HeapFree(GetProcessHeap(), 0, taken);
     if (active.bufferId) activateOpenDocument(active);
+    return true;
+}
 
+void saveNewDocumentsAsNotes() {
+    wchar_t folder[kExpansionCapacity];
+    if (!expandNoteFolder(folder)) {
+        showNoteFolderRefused();
+        return;
+    }
+    static Tally tally;
+    if (!saveEachNewDocument(&tally)) return;
     wchar_t summary[kMessageCapacity];
-    if (saved == 1) StringCchCopyW(summary, kMessageCapacity, text(Text::SavedOneDocument));
-    else if (saved > 1) StringCchPrintfW(summary, kMessageCapacity, text(Text::SavedDocuments), saved);
+    if (tally.saved == 1) StringCchCopyW(summary, kMessageCapacity, text(Text::SavedOneDocument));
+    else if (tally.saved > 1) StringCchPrintfW(summary, kMessageCapacity, text(Text::SavedDocuments), tally.saved);
     else StringCchCopyW(summary, kMessageCapacity, text(Text::SavedNoDocument));
     wchar_t emptyPart[kCountCapacity] = L"";
-    if (empty == 1) StringCchCopyW(emptyPart, kCountCapacity, text(Text::LeftOneEmpty));
-    else if (empty > 1) StringCchPrintfW(emptyPart, kCountCapacity, text(Text::LeftEmpty), empty);
+    if (tally.empty == 1) StringCchCopyW(emptyPart, kCountCapacity, text(Text::LeftOneEmpty));
+    else if (tally.empty > 1) StringCchPrintfW(emptyPart, kCountCapacity, text(Text::LeftEmpty), tally.empty);
     StringCchCatW(summary, kMessageCapacity, emptyPart);
     StringCchCatW(summary, kMessageCapacity, text(Text::SavedSummaryEnd));
-    StringCchCatW(summary, kMessageCapacity, notSaved);
-    messageBox(hostWindow(), summary, text(Text::NoteCommandTitle), MB_OK | (notSaved[0] ? MB_ICONWARNING : MB_ICONINFORMATION));
+    if (tally.notSaved[0]) {
+        StringCchCatW(summary, kMessageCapacity, text(Text::NotSavedHeading));
+        StringCchCatW(summary, kMessageCapacity, tally.notSaved);
+    }
+    messageBox(hostWindow(), summary, text(Text::NoteCommandTitle),
+               MB_OK | (tally.notSaved[0] ? MB_ICONWARNING : MB_ICONINFORMATION));
+}
+
+bool keepNewDocumentsAsNotes(wchar_t* notSaved, size_t capacity) {
+    notSaved[0] = L'\0';
+    wchar_t folder[kExpansionCapacity];
+    if (!expandNoteFolder(folder)) {
+        StringCchPrintfW(notSaved, capacity, text(Text::NotSavedLine), settings().Folder, text(Text::NotSavedNoName));
+        return false;
+    }
+    static Tally tally;
+    if (!saveEachNewDocument(&tally)) return false;
+    StringCchCopyW(notSaved, capacity, tally.notSaved);
+    return tally.notSaved[0] == L'\0';
 }

@@ -4,6 +4,9 @@
 
 #include <shlwapi.h>
 
+#include <strsafe.h>
+
+#include "disk_look.h"
 #include "file_identity.h"
 
 static HINSTANCE g_module;
@@ -74,27 +77,63 @@ bool openDocumentAt(int view, int position, OpenDocument* document) {
     return true;
 }
 
-bool findOpenDocument(const wchar_t* path, OpenDocument* found) {
-    wchar_t wanted[kCanonicalPathCapacity], candidate[kCanonicalPathCapacity];
-    if (!canonicalPath(path, wanted)) return false;
-    FileId wantedId;
-    const bool wantedHasId = fileIdOf(wanted, &wantedId);
+// Whether an open document's path is spelled as one of the file's
+// spellings (full paths compared ignoring case): no file is looked at.
+static bool spelledAs(const wchar_t* documentPath, const wchar_t* const* spellings, int count) {
+    wchar_t full[kCanonicalPathCapacity];
+    if (!isFullFolderPath(documentPath)) return false;
+    const DWORD length = GetFullPathNameW(documentPath, kCanonicalPathCapacity, full, nullptr);
+    if (length == 0 || length >= kCanonicalPathCapacity) return false;
+    for (int i = 0; i < count; ++i)
+        if (spellings[i][0] && sameCanonicalPath(full, spellings[i])) return true;
+    return false;
+}
+
+// Whether a document of another spelling may be the file: its file name is
+// the file's long or 8.3 name, or an 8.3 name of its own.
+static bool namedAs(const wchar_t* documentPath, const wchar_t* longName, const wchar_t* shortName) {
+    const wchar_t* name = PathFindFileNameW(documentPath);
+    return sameCanonicalPath(name, longName) || (shortName[0] && sameCanonicalPath(name, shortName)) ||
+           wcschr(name, L'~') != nullptr;
+}
+
+// Goes through the open documents, the view the user works in first, until
+// matches says one is the file.
+template <typename Matches>
+static bool findDocument(OpenDocument* found, Matches matches) {
     const int current = currentViewIndex();
     for (int pass = 0; pass < 2; ++pass) {
         const int view = pass == 0 ? current : 1 - current;
         const int count = openDocumentCount(view);
-        for (int position = 0; position < count; ++position) {
-            if (!openDocumentAt(view, position, found) || !canonicalPath(found->path, candidate)) continue;
-            if (sameCanonicalPath(candidate, wanted)) return true;
-            // Another way to the same file (a junction, a mapped drive) keeps
-            // its name: only then are the ids worth reading.
-            FileId id;
-            if (wantedHasId && sameCanonicalPath(PathFindFileNameW(candidate), PathFindFileNameW(wanted)) &&
-                fileIdOf(candidate, &id) && sameFileId(id, wantedId))
-                return true;
-        }
+        for (int position = 0; position < count; ++position)
+            if (openDocumentAt(view, position, found) && matches(found->path)) return true;
     }
     return false;
+}
+
+bool findOpenDocument(const wchar_t* path, OpenDocument* found) {
+    // The file's own spellings: as given, full; then its canonical path.
+    // Another document's file is looked at only when its name is the
+    // file's, and then off the editor's thread in limited time.
+    wchar_t full[kCanonicalPathCapacity];
+    if (!isFullFolderPath(path)) return false;
+    const DWORD length = GetFullPathNameW(path, kCanonicalPathCapacity, full, nullptr);
+    if (length == 0 || length >= kCanonicalPathCapacity) return false;
+    const wchar_t* asGiven[] = {full};
+    if (findDocument(found, [&](const wchar_t* p) { return spelledAs(p, asGiven, 1); })) return true;
+    PathIdentity wanted;
+    if (!timedPathIdentity(full, 0, &wanted)) return false;
+    const wchar_t* canonical[] = {wanted.canonicalKnown ? wanted.canonical : L""};
+    if (findDocument(found, [&](const wchar_t* p) { return spelledAs(p, canonical, 1); })) return true;
+    if (!wanted.fileIdKnown) return false;
+    wchar_t shortName[MAX_PATH] = L"";
+    const wchar_t* longName = PathFindFileNameW(wanted.canonicalKnown ? wanted.canonical : full);
+    StringCchCopyW(shortName, MAX_PATH, wanted.shortName);
+    return findDocument(found, [&](const wchar_t* p) {
+        PathIdentity other;
+        return namedAs(p, longName, shortName) && timedPathIdentity(p, 0, &other) && other.fileIdKnown &&
+               sameFileId(other.fileId, wanted.fileId);
+    });
 }
 
 void activateOpenDocument(const OpenDocument& document) {

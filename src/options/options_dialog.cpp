@@ -134,6 +134,8 @@ static void showSettings(HWND dialog) {
     setCheck(dialog, IDC_DELETE_CONFIRM, s.DeleteConfirm != 0);
     setCheck(dialog, IDC_PANEL_BUTTON, s.NotesPanelButton != 0);
     setCheck(dialog, IDC_AUTOSAVE, s.AutoSaveNotes != 0);
+    SetDlgItemTextW(dialog, IDC_KEEP_NEW, text(Text::OptionsKeepNewDocuments));
+    setCheck(dialog, IDC_KEEP_NEW, s.KeepNewDocuments != 0);
 }
 
 // Says why a text box cannot be stored and puts the focus in it.
@@ -193,6 +195,7 @@ static void storeSettings(HWND dialog) {
     s.DeleteConfirm = checkBit(dialog, IDC_DELETE_CONFIRM);
     s.NotesPanelButton = checkBit(dialog, IDC_PANEL_BUTTON);
     s.AutoSaveNotes = checkBit(dialog, IDC_AUTOSAVE);
+    s.KeepNewDocuments = checkBit(dialog, IDC_KEEP_NEW);
 }
 
 void optionsFollowDarkMode() {

@@ -12,6 +12,7 @@
 #include <strsafe.h>
 
 #include "../accessible/accessible.h"
+#include "../notes/notes.h"
 #include "../lang/lang.h"
 #include "../settings/settings.h"
 
@@ -210,6 +211,16 @@ static void writeCell(const PanelState* panel, int item, int column, wchar_t* ce
             noteNameOf(note->fileName, panel->listing->extension, cell, capacity);
         } else if (column == kChangedColumn) {
             formatChanged(note->changed, cell, capacity);
+            // A sync client's conflict copy, or a file only kept online: said
+            // in the row, and so in its accessible name.
+            const wchar_t* mark =
+                conflictCopyOf(PathFindFileNameW(note->fileName), panel->listing->extension, nullptr, 0)
+                    ? text(Text::ConflictCopyMark)
+                    : isOnlineOnly(note->attributes) ? text(Text::OnlineOnlyMark) : nullptr;
+            if (mark) {
+                StringCchCatW(cell, capacity, text(Text::PanelCellSeparator));
+                StringCchCatW(cell, capacity, mark);
+            }
         } else if (column == kFolderColumn && panel->folderColumn) {
             const size_t length = static_cast<size_t>(PathFindFileNameW(note->fileName) - note->fileName);
             if (length > 1) StringCchCopyNW(cell, capacity, note->fileName, length - 1);

@@ -49,7 +49,9 @@ static void refreshList() {
     const FILETIME written = lastWriteOf(path);
     if (g_listRead && CompareFileTime(&written, &g_listWritten) == 0) return;
     SettingsText text;
-    if (!path[0] || !readSettingsText(path, &text)) return;
+    // Not tried again while a sync client holds it: this runs on the
+    // editor's thread, and the list is read again at the next look.
+    if (!path[0] || !readSettingsText(path, &text, false)) return;
     freeSettingsText(&g_list);
     g_list = text;
     g_listWritten = written;
@@ -71,14 +73,45 @@ static size_t lineLength(const wchar_t* line, const wchar_t* end, const wchar_t*
     return static_cast<size_t>(lineEnd - line);
 }
 
-bool isRememberedNote(const wchar_t* path) {
-    wchar_t canonical[kCanonicalPathCapacity];
-    if (!canonicalPath(path, canonical)) return false;
+
+// The file name of a path or of a list line (length characters).
+static const wchar_t* fileNamePart(const wchar_t* path, size_t length, size_t* nameLength) {
+    size_t start = length;
+    while (start > 0 && path[start - 1] != L'\\') --start;
+    *nameLength = length - start;
+    return path + start;
+}
+
+bool mayBeRememberedNote(const wchar_t* path) {
+    if (!isFullFolderPath(path)) return false;
+    if (!g_listRead) refreshList();
+    size_t nameLength;
+    const wchar_t* name = fileNamePart(path, wcslen(path), &nameLength);
+    // An 8.3 name (PLAN~1.NOT) is told only by the file's long name.
+    if (wcschr(name, L'~')) return true;
+    const wchar_t* end = g_list.chars + g_list.length;
+    for (const wchar_t *line = g_list.chars, *next; line < end; line = next) {
+        size_t lineName;
+        const wchar_t* listed = fileNamePart(line, lineLength(line, end, &next), &lineName);
+        if (lineName == nameLength && nameLength > 0 &&
+            CompareStringOrdinal(listed, static_cast<int>(lineName), name, static_cast<int>(nameLength), TRUE) ==
+                CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
+bool isRememberedCanonicalPath(const wchar_t* canonical) {
     refreshList();
     const wchar_t* end = g_list.chars + g_list.length;
     for (const wchar_t *line = g_list.chars, *next; line < end; line = next)
         if (namesFile(line, lineLength(line, end, &next), canonical)) return true;
     return false;
+}
+
+bool isRememberedNote(const wchar_t* path) {
+    wchar_t canonical[kCanonicalPathCapacity];
+    return canonicalPath(path, canonical) && isRememberedCanonicalPath(canonical);
 }
 
 static void appendLine(SettingsText* list, const wchar_t* line, size_t length) {

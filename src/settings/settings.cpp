@@ -43,6 +43,7 @@ static const int kDefaultAutoSaveNotes = 1;
 static const int kDefaultPanelSort = kPanelSortChangedNewestFirst;
 static const wchar_t kDefaultDailyNote[] = L"$date$";
 static const wchar_t kDefaultNoteTemplate[] = L"";
+static const int kDefaultKeepNewDocuments = 0;
 
 // One key's line: its name, its longest value in quotes.
 const int kKeyLineCapacity = 320;
@@ -89,6 +90,7 @@ static const KeyRow kKeys[] = {
     {L"PanelSort", KeyKind::Number, &Settings::PanelSort, nullptr, kDefaultPanelSort, nullptr},
     {L"DailyNote", KeyKind::Text, nullptr, &Settings::DailyNote, 0, kDefaultDailyNote},
     {L"NoteTemplate", KeyKind::Text, nullptr, &Settings::NoteTemplate, 0, kDefaultNoteTemplate},
+    {L"KeepNewDocuments", KeyKind::Switch, &Settings::KeepNewDocuments, nullptr, kDefaultKeepNewDocuments, nullptr},
 };
 const int kKeyCount = ARRAYSIZE(kKeys);
 

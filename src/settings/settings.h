@@ -25,6 +25,7 @@ struct Settings {
     int PanelSort;         // the Notes panel's order, a kPanelSort value
     wchar_t DailyNote[kSettingTextCapacity];     // name template of today's note
     wchar_t NoteTemplate[kSettingTextCapacity];  // path template of the file a new note starts from ("": empty notes)
+    int KeepNewDocuments;  // documents never saved that hold text are kept as notes by themselves
 };
 
 // PanelSort: the column the Notes panel sorts by and which way round.
@@ -88,6 +89,11 @@ void forgetNote(const wchar_t* path);
 // Whether Quiblet made or saved the file at path as a note (by the file's
 // identity, not the spelling of its path).
 bool isRememberedNote(const wchar_t* path);
+// Whether a document at this full path may be one of them, told without
+// touching its file: its file name is one of the list's, or an 8.3 name.
+bool mayBeRememberedNote(const wchar_t* path);
+// Whether the list holds this canonical path.
+bool isRememberedCanonicalPath(const wchar_t* canonical);
 // Lets go of the list in memory (the library is unloaded).
 void releaseRememberedNotes();
 
@@ -107,7 +113,8 @@ void freeSettingsText(SettingsText* text);
 // UTF-8 by its byte-order mark, else from UTF-8 when it is valid UTF-8,
 // else from the ANSI code page. An empty text when there is no file; false
 // when the file is there but cannot be read.
-bool readSettingsText(const wchar_t* path, SettingsText* text);
+// retryWhileBusy: a file another program holds is tried again for a second.
+bool readSettingsText(const wchar_t* path, SettingsText* text, bool retryWhileBusy = true);
 // Puts the text, as UTF-16LE with its byte-order mark, in place of the
 // settings file in one step: a new file in the same folder, flushed, then
 // moved over the old one. The target of a symbolic link is replaced, not

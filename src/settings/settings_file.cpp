@@ -71,10 +71,10 @@ static bool isBusyError(DWORD error) {
 
 // The whole file's bytes: tried again for a moment while another program
 // holds the file (only then: a file read at once costs nothing more).
-static bool readWholeFile(const wchar_t* path, BYTE** bytes, DWORD* size) {
+static bool readWholeFile(const wchar_t* path, BYTE** bytes, DWORD* size, bool retryWhileBusy) {
     for (int retry = 0;; ++retry) {
         if (readWholeFileOnce(path, bytes, size)) return true;
-        if (retry == kBusyRetries || !isBusyError(GetLastError())) return false;
+        if (!retryWhileBusy || retry == kBusyRetries || !isBusyError(GetLastError())) return false;
         Sleep(kBusyRetryMs);
     }
 }
@@ -147,12 +147,12 @@ static bool decodeSettingsBytes(const BYTE* bytes, DWORD size, SettingsText* tex
     return decodeLines(bytes, size, text);
 }
 
-bool readSettingsText(const wchar_t* path, SettingsText* text) {
+bool readSettingsText(const wchar_t* path, SettingsText* text, bool retryWhileBusy) {
     text->chars = nullptr;
     text->length = 0;
     BYTE* bytes = nullptr;
     DWORD size = 0;
-    bool read = readWholeFile(path, &bytes, &size);
+    bool read = readWholeFile(path, &bytes, &size, retryWhileBusy);
     if (read) read = decodeSettingsBytes(bytes, size, text);
     if (bytes) HeapFree(GetProcessHeap(), 0, bytes);
     if (!read) freeSettingsText(text);

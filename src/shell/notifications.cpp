@@ -176,6 +176,7 @@ static void followLanguage() {
 extern "C" void beNotified(SCNotification* notification) {
     if (!notification) return;
     autoSaveNotified(*notification);
+    keepNewDocumentsNotified(*notification);
     switch (notification->nmhdr.code) {
     case NPPN_READY:
         installHostWindowHook();
@@ -194,7 +195,7 @@ extern "C" void beNotified(SCNotification* notification) {
         // Only now: the editor has closed its documents and the exit can no
         // longer be cancelled (at WM_CLOSE it still could), so a cancelled
         // exit deletes nothing.
-        if (settings().DeleteEmptyNotes || settings().DeleteOldNotes) cleanNoteFolder();
+        if (settings().DeleteEmptyNotes || settings().DeleteOldNotes) cleanNoteFolder(openWithUnsavedChanges);
         break;
     case NPPN_TBMODIFICATION:
         if (notification->nmhdr.hwndFrom == hostWindow()) addToolbarButtons();

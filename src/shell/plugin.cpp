@@ -33,7 +33,10 @@ static void saveAsNoteCommand() {
 }
 
 static void cleanNoteFolderCommand() {
-    cleanNoteFolder();
+    // As at exit: the notes' changes go to disk first, and a note whose
+    // text is still only in the editor is never deleted.
+    saveChangedNotesNow();
+    cleanNoteFolder(openWithUnsavedChanges);
     refreshNotesPanel();
 }
 

@@ -81,7 +81,7 @@ TEST_F(Accessibility, EveryBoxOfTheOptionsDialogIsNamedByItsLabelAndEveryCheckBo
         for (const auto& box : boxes)
             EXPECT_EQ(0u, accessibleName(GetDlgItem(dialog, box.id)).find(box.label))
                 << ::testing::PrintToString(accessibleName(GetDlgItem(dialog, box.id)));
-        for (int id : {207, 208, 209, 210, 211, 212, 213, 214, 215, 217, 218, 219})
+        for (int id : {207, 208, 209, 210, 211, 212, 213, 214, 215, 217, 218, 219, 243})
             EXPECT_EQ(itemText(dialog, id), accessibleName(GetDlgItem(dialog, id))) << "check box " << id;
     });
 }

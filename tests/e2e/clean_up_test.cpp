@@ -291,3 +291,57 @@ TEST_F(CleanUp, OnlyNamesThatReallyEndInTheExtensionCountAndAnEmptyExtensionDele
     EXPECT_TRUE(fileExists(stray));
     DeleteFileW(stray.c_str());
 }
+
+namespace {
+
+// The notes Quiblet remembers (QuibletNotes.txt beside the settings file).
+std::wstring rememberedNotes() {
+    std::wstring path = settingsFilePath();
+    path = path.substr(0, path.size() - 4) + L"Notes.txt";
+    const std::string bytes = readFileBytes(path);
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return text;
+}
+
+TEST_F(CleanUp, SyncClientsConflictCopiesAreNeverDeletedWhateverTheirAgeOrSize) {
+    const wchar_t* copies[] = {L"plan (Ann's conflicted copy 2026-12-08).note",
+                               L"plan.sync-conflict-20261208-101500-ABCDEF1.note",
+                               L"plan (conflicted copy 2026-12-08 101500).note"};
+    for (const wchar_t* copy : copies) ASSERT_TRUE(makeFile(note(copy), "", 100 * kDay));
+    ASSERT_TRUE(makeFile(note(L"plan.note"), "", 100 * kDay));
+    loadWith(1, 1, 30, 0);
+    EXPECT_TRUE(cleanUp().empty());
+    EXPECT_FALSE(fileExists(note(L"plan.note")));
+    for (const wchar_t* copy : copies) EXPECT_TRUE(fileExists(note(copy))) << copy;
+}
+
+TEST_F(CleanUp, ANoteWhoseTextIsOnlyInTheEditorIsSavedFirstOrKeptAndADeletedNoteIsForgotten) {
+    for (const bool autoSave : {true, false}) {
+        SCOPED_TRACE(autoSave ? "AutoSaveNotes=1" : "AutoSaveNotes=0");
+        ASSERT_TRUE(startHost());
+        DeleteFileW(settingsFilePath().c_str());
+        storeSetting(L"AutoSaveNotes", autoSave ? L"1" : L"0");
+        storeSetting(L"Folder", note(autoSave ? L"on" : L"off"));
+        loadWith(1, 0, 0, 0);
+        runCommand(kCreateNewNote);
+        const std::wstring typedInto = activeDocument().path;
+        ASSERT_TRUE(typeText("a line"));
+        // Within auto-save's pause.
+        runCommand(kCleanNoteFolder);
+        EXPECT_EQ(autoSave ? "a line" : "", readFileBytes(typedInto));
+        EXPECT_TRUE(fileExists(typedInto));
+        // An empty note Quiblet made goes, and is forgotten with it.
+        const int kTodaysNote = 17;
+        runCommand(kTodaysNote);
+        const std::wstring empty = activeDocument().path;
+        ASSERT_NE(typedInto, empty);
+        ASSERT_NE(std::wstring::npos, rememberedNotes().find(empty.substr(empty.rfind(L'\\'))));
+        runCommand(kCleanNoteFolder);
+        EXPECT_FALSE(fileExists(empty));
+        EXPECT_EQ(std::wstring::npos, rememberedNotes().find(empty.substr(empty.rfind(L'\\'))));
+    }
+}
+
+}  // namespace

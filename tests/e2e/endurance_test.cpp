@@ -176,7 +176,7 @@ const wchar_t* const kKeyNames[] = {L"OverrideFileNew", L"Overwrite",   L"Create
                                     L"Folder",          L"FileMask",    L"Extension",        L"LastNote",
                                     L"DeleteEmptyNotes", L"DeleteOldNotes", L"OldNotesAge",  L"DeleteConfirm",
                                     L"NotesPanelButton", L"AutoSaveNotes", L"PanelSort",
-                                    L"DailyNote",       L"NoteTemplate"};
+                                    L"DailyNote",       L"NoteTemplate",  L"KeepNewDocuments"};
 
 // The keys of the section, each as often as it is there, sorted.
 std::vector<std::wstring> keysOnDisk() {

@@ -44,6 +44,7 @@ const Key kKeys[] = {
     {L"PanelSort", Kind::Number, L"0"},
     {L"DailyNote", Kind::Text, L"$date$"},
     {L"NoteTemplate", Kind::Text, L""},
+    {L"KeepNewDocuments", Kind::Switch, L"0"},
 };
 
 const size_t kMaxText = 259;

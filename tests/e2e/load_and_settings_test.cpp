@@ -64,6 +64,7 @@ const std::vector<std::wstring> kDefaultSettingsFile = {
     L"PanelSort=0",
     L"DailyNote=$date$",
     L"NoteTemplate=",
+    L"KeepNewDocuments=0",
 };
 
 // A window procedure put on the editor's window by someone else (say another
@@ -215,6 +216,7 @@ TEST_F(PluginTest, ACraftedFileIsReadAsStoredAndItsKeysAreWrittenBackNormalisedW
                   L"PanelSort=0",
                   L"DailyNote=$date$",
                   L"NoteTemplate=",
+                  L"KeepNewDocuments=0",
               }),
               settingsFileLines(settingsFilePath()));
 }
@@ -512,7 +514,7 @@ TEST_F(PluginTest, ASettingsFileInAnyEncodingIsReadFromItsBytesAndRewrittenAsUtf
             L"; Gr\u00fc\u00dfe\r\n[Editor]\r\nTheme=Gr\u00fcn\r\n\r\n[Options]\r\nFolder=" + folder + L"\r\nFileMask=" + mask +
             L"\r\nOldNotesAge=31\r\n; kept\r\nOverrideFileNew=0\r\nOverwrite=0\r\nCreateDir=1\r\nTabIcons=5\r\n"
             L"Extension=.note\r\nLastNote=\r\nDeleteEmptyNotes=0\r\nDeleteOldNotes=0\r\nDeleteConfirm=1\r\n"
-            L"NotesPanelButton=1\r\nAutoSaveNotes=1\r\nPanelSort=0\r\nDailyNote=$date$\r\nNoteTemplate=\r\n\r\n[Later]\r\nKey=\u00e9t\u00e9\r\n";
+            L"NotesPanelButton=1\r\nAutoSaveNotes=1\r\nPanelSort=0\r\nDailyNote=$date$\r\nNoteTemplate=\r\nKeepNewDocuments=0\r\n\r\n[Later]\r\nKey=\u00e9t\u00e9\r\n";
         EXPECT_EQ(utf16Bytes(rewritten, false), readFileBytes(settingsFilePath()));
     }
 }

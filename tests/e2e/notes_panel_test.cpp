@@ -951,3 +951,15 @@ TEST_F(NotesPanelKeyboard, AfterTheDeleteQuestionTheFocusIsBackInTheListOnTheNex
     EXPECT_EQ(list(), GetFocus());
     EXPECT_EQ(L"a", selectedName());
 }
+
+TEST_F(NotesPanel, ASyncClientsConflictCopyIsMarkedInItsRowAndItsName) {
+    const FILETIME mine = minutesAgo(20), theirs = minutesAgo(10);
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "mine", mine));
+    ASSERT_TRUE(writeNote(notePath(L"plan (Ann's conflicted copy 2026-12-08).note"), "Ann's", theirs));
+    loadPlugin();
+    showPanel();
+    ASSERT_TRUE(pumpUntil([this] { return names().size() == 2; }));
+    EXPECT_EQ(L"plan (Ann's conflicted copy 2026-12-08)", cell(0, 0));
+    EXPECT_EQ(localeTime(theirs) + L", conflict copy", cell(0, 1));
+    EXPECT_EQ(localeTime(mine), cell(1, 1));
+}

@@ -31,7 +31,7 @@ struct Switch {
 };
 const Switch kSwitches[] = {{209, L"CreateDir"},        {208, L"Overwrite"},      {207, L"OverrideFileNew"},
                             {214, L"DeleteEmptyNotes"}, {215, L"DeleteOldNotes"}, {217, L"DeleteConfirm"},
-                            {218, L"NotesPanelButton"}, {219, L"AutoSaveNotes"}};
+                            {218, L"NotesPanelButton"}, {219, L"AutoSaveNotes"},    {243, L"KeepNewDocuments"}};
 const int kSwitchCount = ARRAYSIZE(kSwitches);
 const int kOlderThanSwitch = 4;  // "Older than" in kSwitches
 
@@ -45,9 +45,9 @@ const IconBox kIconBoxes[] = {{212, 1}, {211, 2}, {210, 4}, {213, 8}};
 // Three rounds give every switch and every toolbar box a pattern of its own,
 // so a box tied to the wrong setting shows up in at least one round.
 const int kSwitchRounds[3][kSwitchCount] = {
-    {7, 0, 0, 1, 7, 0, 1, 0},
-    {0, 7, 0, 1, 0, 7, 0, 7},
-    {0, 0, 7, 0, 1, 1, 0, 1},
+    {7, 0, 0, 1, 7, 0, 1, 0, 1},
+    {0, 7, 0, 1, 0, 7, 0, 7, 0},
+    {0, 0, 7, 0, 1, 1, 0, 1, 7},
 };
 const int kIconRounds[3] = {31, 5, 12};
 
@@ -326,6 +326,7 @@ const ControlRow kControlRows[] = {
     {-1, L"Static", L"Note template (a file new notes start from):", 5, 272, 210, 12, WS_GROUP | SS_LEFT},
     {241, L"Edit", L"", 5, 282, 130, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
     {242, L"Button", L"...", 140, 281, 16, 14, WS_TABSTOP | BS_PUSHBUTTON},
+    {243, L"Button", L"", 5, 297, 210, 14, WS_TABSTOP | BS_AUTOCHECKBOX},  // its text set by the dialog
     {IDOK, L"Button", L"OK", 165, 7, 50, 12, WS_TABSTOP | BS_DEFPUSHBUTTON},
     {IDCANCEL, L"Button", L"Cancel", 165, 24, 50, 12, WS_TABSTOP | BS_PUSHBUTTON},
     {205, L"Button", L"Expand", 165, 65, 50, 14, WS_TABSTOP | BS_PUSHBUTTON},
@@ -355,7 +356,7 @@ TEST(OptionsDialogResource, IsTheExtendedTemplateOfTheOptionsTableControlByContr
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(0, reader.number());
     EXPECT_EQ(220, reader.number());
-    EXPECT_EQ(298, reader.number());
+    EXPECT_EQ(313, reader.number());
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no menu
     EXPECT_EQ(L"", reader.nameOrOrdinal());  // no class of its own
     EXPECT_EQ(L"Quiblet Options", reader.text());

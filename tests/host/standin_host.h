@@ -361,6 +361,29 @@ bool menuItemChecked(int commandId);
 // windows (the editor's own panels) get no IsDialogMessage at all.
 std::vector<HWND>& modelessDialogs();
 
+// ---- The plug-in's file-system calls -----------------------------------------
+// One call the plug-in made through its imports to the file system
+// (CreateFileW, GetFileAttributes(Ex)W, GetLong/ShortPathNameW,
+// FindFirstFile(Ex)W, DeleteFileW, MoveFileExW, GetVolumePathNameW,
+// GetVolumeInformationW, PathFileExistsW, PathIsDirectoryW).
+struct FileCall {
+    std::string function;
+    std::wstring path;
+    bool onEditorThread = false;
+};
+// Patches the loaded plug-in's import table so that its file-system calls
+// are recorded (the calling thread is the editor's) and the record cleared.
+void watchFileCalls(HMODULE module);
+std::vector<FileCall> fileCalls();
+void clearFileCalls();
+// Every watched call on a path in folder waits delayMs first, on whatever
+// thread, as on a share that stopped answering; 0 ends the stall and waits
+// until every thread that waited in it has ended.
+void stallFolder(const std::wstring& folder, DWORD delayMs);
+// The plug-in sees folder as a FAT volume mounted there: last-write times
+// kept to 2 seconds ("" ends it).
+void actAsFatVolume(const std::wstring& folder);
+
 // ---- Request log ----------------------------------------------------------
 
 std::vector<Request>& requests();

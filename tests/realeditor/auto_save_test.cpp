@@ -191,3 +191,53 @@ TEST_F(NotesSaveThemselves, WhereTheNoteFolderIsTheDocumentsOwnOnlyNotesQuibletM
     EXPECT_TRUE(waitUntil([&note] { return standin::readFileBytes(note) == "plainXYZ"; }))
         << "on disk after a restart: " << standin::readFileBytes(note);
 }
+
+// "Clean note folder" run right after typing into a new note, within the
+// pause before it saves itself: the note is saved first, never deleted.
+TEST_F(NotesSaveThemselves, CleanNoteFolderRightAfterTypingSavesTheNoteFirstAndNeverDeletesIt) {
+    std::vector<std::pair<std::wstring, std::wstring>> settings = kTodaysNote;
+    settings.push_back({L"DeleteEmptyNotes", L"1"});
+    settings.push_back({L"DeleteConfirm", L"0"});
+    ASSERT_NO_FATAL_FAILURE(startWith(settings));
+    ASSERT_NO_FATAL_FAILURE(createNote());
+    ASSERT_NO_FATAL_FAILURE(typeIntoDocument(L"a line", "a line"));
+    runQuiblet(L"Clean note folder");
+    EXPECT_TRUE(waitUntil([] { return standin::readFileBytes(notePath(L"today.note")) == "a line"; }))
+        << "on disk: " << standin::readFileBytes(notePath(L"today.note"));
+    EXPECT_EQ(std::vector<std::wstring>{L"today.note"}, notesOnDisk());
+}
+
+// A second route to the note folder (a mapped drive and its share, subst, a
+// junction): here a Unix symbolic link, which Wine follows as the same
+// folder. The note opened that way saves itself.
+TEST_F(NotesSaveThemselves, ANoteOpenedByASecondRouteToTheNoteFolderSavesItself) {
+    ASSERT_TRUE(standin::makeFolders(notesFolder()));
+    const std::wstring route = standin::joinPath(temp(), L"route");
+    const std::wstring target = unixPath(notesFolder()), link = unixPath(route);
+    ASSERT_FALSE(target.empty() || link.empty());
+    std::wstring command = L"ln -s \"" + target + L"\" \"" + link + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(L"Z:\\usr\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(waitUntil([&] { return standin::folderExists(route); }));
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "plan", 30));
+    const std::wstring byRoute = standin::joinPath(route, L"plan.note");
+    ASSERT_NO_FATAL_FAILURE(startWith(kTodaysNote, L"\"" + byRoute + L"\""));
+    ASSERT_EQ(byRoute, activeDocumentPath(editor()));
+    ASSERT_NO_FATAL_FAILURE(typeIntoDocument(L"!", "plan!"));
+    EXPECT_TRUE(waitUntil([] { return standin::readFileBytes(notePath(L"plan.note")) == "plan!"; }))
+        << "on disk: " << standin::readFileBytes(notePath(L"plan.note"));
+}
+
+// Keep new documents as notes: what is typed into "new 1" is a note when
+// the editor closes, before it would ask about the unsaved document.
+TEST_F(NotesSaveThemselves, WithKeepNewDocumentsANewDocumentIsANoteWhenTheEditorCloses) {
+    ASSERT_NO_FATAL_FAILURE(startWith({{L"Folder", L"%temp%\\notes"}, {L"KeepNewDocuments", L"1"}}));
+    ASSERT_NO_FATAL_FAILURE(typeIntoDocument(L"Shopping", "Shopping"));
+    ASSERT_NO_FATAL_FAILURE(close());
+    EXPECT_EQ("Shopping", standin::readFileBytes(notePath(L"Shopping.note")));
+}

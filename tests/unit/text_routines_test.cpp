@@ -145,6 +145,11 @@ TEST(SavingOverAFile, OnlyWhenItIsThereWithTheSizeAndLastWriteKnown) {
         {"gone", {false, 0, {0, 0}}, false},
     };
     for (const Case& c : cases) EXPECT_EQ(c.may, fileIsAsKnown(known, c.now)) << c.what;
+    // On FAT the times are kept to 2 seconds: within those they are one time.
+    const ULONGLONG fat = kFatTimeResolution;
+    const DiskStamp onFat = {true, 10, {40000000, 0}, fat};
+    EXPECT_TRUE(fileIsAsKnown(onFat, DiskStamp{true, 10, {40000000 + 19999999, 0}, fat}));
+    EXPECT_FALSE(fileIsAsKnown(onFat, DiskStamp{true, 10, {40000000 + 20000000, 0}, fat}));
     // A file that was not there when last looked at is not written either.
     EXPECT_FALSE(fileIsAsKnown(DiskStamp{false, 0, {0, 0}}, DiskStamp{false, 0, {0, 0}}));
 }
