@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include <shlwapi.h>
+#include <strsafe.h>
+
 namespace {
 
 // Whether the bytes hold part (both folded, in UTF-8).
@@ -99,4 +102,75 @@ bool queryNarrows(const ParsedQuery& then, const ParsedQuery& now) {
         if (!implied) return false;
     }
     return true;
+}
+
+int originalRowOf(const NoteList& notes, int row, const wchar_t* extension) {
+    if (row < 0 || static_cast<size_t>(row) >= notes.count) return -1;
+    const wchar_t* fileName = notes.rows[row].fileName;
+    const wchar_t* name = PathFindFileNameW(fileName);
+    // The original lies in the copy's own sub-folder.
+    wchar_t original[MAX_PATH];
+    const size_t folderLength = static_cast<size_t>(name - fileName);
+    if (FAILED(StringCchCopyNW(original, MAX_PATH, fileName, folderLength)) ||
+        !conflictCopyOf(name, extension, original + folderLength, MAX_PATH - folderLength))
+        return -1;
+    for (size_t i = 0; i < notes.count; ++i)
+        if (CompareStringOrdinal(notes.rows[i].fileName, -1, original, -1, TRUE) == CSTR_EQUAL)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// Within one group of rows (count of them from items): each conflict copy
+// whose original is in the group goes right after it (after the copies
+// before it), the others keep their places.
+static void placeCopiesInGroup(const NoteList& notes, int* items, size_t count, const wchar_t* extension) {
+    if (count < 2) return;
+    HANDLE heap = GetProcessHeap();
+    // parent[i]: the place in the group of item i's original, or -1.
+    int* parent = static_cast<int*>(HeapAlloc(heap, 0, count * sizeof(int)));
+    int* placed = static_cast<int*>(HeapAlloc(heap, 0, count * sizeof(int)));
+    if (!parent || !placed) {
+        releaseBlock(parent);
+        releaseBlock(placed);
+        return;
+    }
+    bool anyCopy = false;
+    for (size_t i = 0; i < count; ++i) {
+        parent[i] = -1;
+        const int original = originalRowOf(notes, items[i], extension);
+        for (size_t j = 0; original >= 0 && j < count; ++j)
+            if (items[j] == original && j != i) parent[i] = static_cast<int>(j);
+        anyCopy = anyCopy || parent[i] >= 0;
+    }
+    if (anyCopy) {
+        // Each row without a listed original, then (breadth first) the
+        // copies of every row placed so far, in their sorted order. A copy's
+        // name is longer than its original's, so no row is its own ancestor.
+        size_t out = 0;
+        for (size_t i = 0; i < count; ++i) {
+            if (parent[i] >= 0) continue;
+            size_t next = out;
+            placed[out++] = static_cast<int>(i);
+            for (; next < out; ++next)
+                for (size_t j = 0; j < count; ++j)
+                    if (parent[j] == placed[next] && out < count) placed[out++] = static_cast<int>(j);
+        }
+        if (out == count) {
+            for (size_t i = 0; i < count; ++i) parent[i] = items[placed[i]];
+            CopyMemory(items, parent, count * sizeof(int));
+        }
+    }
+    releaseBlock(parent);
+    releaseBlock(placed);
+}
+
+void placeConflictCopies(const NoteList& notes, IndexList* rows, const RankGroups& groups, const wchar_t* extension) {
+    const size_t sizes[2] = {static_cast<size_t>(groups.pinned), static_cast<size_t>(groups.named)};
+    size_t start = 0;
+    for (size_t size : sizes) {
+        if (start + size > rows->count) return;
+        placeCopiesInGroup(notes, rows->items + start, size, extension);
+        start += size;
+    }
+    placeCopiesInGroup(notes, rows->items + start, rows->count - start, extension);
 }

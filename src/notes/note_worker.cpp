@@ -267,6 +267,7 @@ void searchListing(ScanJob* job, const Listing* listing) {
     if (complete) complete = findMatchingRows(notes, *query, &rows, matchAt, &onDisk, &job->cancel, within);
     if (complete) complete = rankRows(notes, &rows, *query, pinned, job->order.sort, &groups);
     else sortVisibleRows(notes, &rows, job->order.sort);
+    placeConflictCopies(notes, &rows, groups, job->order.extension);
     if (!job->cancel)
         deliverRows(job, &rows, searching ? matchAt : nullptr, notes.count, complete, onDisk.count == 0, pinned,
                     &groups);
@@ -279,6 +280,7 @@ void searchListing(ScanJob* job, const Listing* listing) {
     }
     if (onDisk.count && !job->cancel) {
         if (!rankRows(notes, &rows, *query, pinned, job->order.sort, &groups)) complete = false;
+        placeConflictCopies(notes, &rows, groups, job->order.extension);
         deliverRows(job, &rows, matchAt, notes.count, complete, true, pinned, &groups);
     }
     freeSearchBuffers(buffers);

@@ -335,6 +335,14 @@ bool rankRows(const NoteList& notes, IndexList* rows, const ParsedQuery& query, 
               RankGroups* groups);
 // Sorts each group of ranked rows again, in another order.
 void sortRankedRows(const NoteList& notes, IndexList* rows, const RankGroups& groups, int sort);
+// The row (of notes) of the note a conflict copy was made of (see
+// conflictCopyOf; in the copy's own sub-folder), or -1: row is no conflict
+// copy, or its original is not listed.
+int originalRowOf(const NoteList& notes, int row, const wchar_t* extension);
+// Moves each conflict copy among ranked rows right after its original when
+// both are in the same group, whatever the order of sort; a copy whose
+// original is not there keeps its place.
+void placeConflictCopies(const NoteList& notes, IndexList* rows, const RankGroups& groups, const wchar_t* extension);
 // Whether every note the query now matches is sure to be among those the
 // query then matched, so that searching those alone finds them all: each
 // term of then is implied by one of now (a word by a longer one holding it,

@@ -23,6 +23,7 @@ const UINT kRenameNoteMessage = WM_APP + 19;  // renaming to renamedTo
 // kOpenNoteMessage's wParam: from the search box, or to the other view.
 const WPARAM kOpenFromSearch = 1;
 const WPARAM kOpenInOtherView = 2;
+const WPARAM kOpenBesideOriginal = 3;  // a conflict copy beside its original
 
 const int kCellTextCapacity = 1024;
 const int kStatusCapacity = 256;  // the status line's text, terminator included
@@ -140,6 +141,9 @@ void createNoteFromSearch(PanelState* panel);
 // Enter or a double-click: opens the note shown selected (in the other view:
 // the editor's clone of it there).
 void openChosenNote(PanelState* panel, bool fromSearch, bool otherView = false);
+// The row menu's entry on a sync client's conflict copy: its original in the
+// view the user works in, the copy in the other view.
+void openBesideOriginal(PanelState* panel);
 // Delete: asks, then moves the note shown selected to the Recycle Bin.
 void deleteChosenNote(PanelState* panel);
 // F2 or a slow second click: whether the in-place edit of a row's name may

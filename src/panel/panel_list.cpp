@@ -158,9 +158,12 @@ void showRows(PanelState* panel) {
     showStatus(panel);
 }
 
-// The visible rows in the order the user chose, each group of them apart.
+// The visible rows in the order the user chose, each group of them apart,
+// conflict copies after their originals.
 void sortRows(PanelState* panel) {
-    if (panel->listing) sortRankedRows(panel->listing->notes, &panel->visible, panel->groups, panel->sort);
+    if (!panel->listing) return;
+    sortRankedRows(panel->listing->notes, &panel->visible, panel->groups, panel->sort);
+    placeConflictCopies(panel->listing->notes, &panel->visible, panel->groups, panel->listing->extension);
 }
 
 void dropListing(PanelState* panel) {

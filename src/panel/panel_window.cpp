@@ -435,7 +435,8 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (g_panel) g_panel->renaming[0] = L'\0';
         return TRUE;
     case kOpenNoteMessage:
-        if (panel->shown) openChosenNote(panel, wParam == kOpenFromSearch, wParam == kOpenInOtherView);
+        if (panel->shown && wParam == kOpenBesideOriginal) openBesideOriginal(panel);
+        else if (panel->shown) openChosenNote(panel, wParam == kOpenFromSearch, wParam == kOpenInOtherView);
         return TRUE;
     case kDeleteNoteMessage:
         if (panel->shown) deleteChosenNote(panel);

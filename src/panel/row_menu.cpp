@@ -1,5 +1,6 @@
 // The Notes panel's row menu (right-click, Shift+F10, the menu key) and the
-// row actions only it offers: open in the other view, pin and unpin, copy
+// row actions only it offers: open in the other view, open a sync client's
+// conflict copy beside its original, pin and unpin, copy
 // the note's path, show it in its folder. The other entries do what the
 // panel's keys do.
 #include "panel_internal.h"
@@ -22,6 +23,7 @@ enum RowCommand {
     kRowPin,
     kRowCopyPath,
     kRowShowInFolder,
+    kRowOpenBesideOriginal,
 };
 
 const int kMessageCapacity = 2048;
@@ -61,6 +63,14 @@ void showInFolder(const PanelState* panel) {
     ShellExecuteW(panel->window, nullptr, kExplorer, argument, nullptr, SW_SHOWNORMAL);
 }
 
+// The row (of the listing's notes) of the original of the note shown
+// selected, when that is a conflict copy and its original is listed; or -1.
+int selectedOriginalRow(const PanelState* panel) {
+    const int item = selectedRow(panel);
+    if (!panel->listing || !noteAtRow(panel, item)) return -1;
+    return originalRowOf(panel->listing->notes, panel->visible.items[item], panel->listing->extension);
+}
+
 // Where the menu opens: at the mouse, or (from the keyboard) under the
 // selected row's name.
 POINT menuPlace(const PanelState* panel, LPARAM at, int row) {
@@ -97,6 +107,31 @@ void togglePin(PanelState* panel) {
     startScan(panel, false);
 }
 
+// Opens the original of the conflict copy shown selected in the view the user
+// works in and the copy in the other view (the editor's clone of it there),
+// the two side by side to be merged.
+void openBesideOriginal(PanelState* panel) {
+    const int original = selectedOriginalRow(panel);
+    wchar_t copy[MAX_PATH], originalPath[MAX_PATH];
+    if (original < 0 || !selectedPath(panel, copy) ||
+        !notePathOf(panel->listing->folder, panel->listing->notes.rows[original].fileName, originalPath))
+        return;
+    // The editor may ask questions (a file gone): the panel is not touched
+    // after the first open.
+    OpenDocument kept;
+    if (!openInEditor(originalPath) || !findOpenDocument(originalPath, &kept) || !openInEditor(copy)) return;
+    SendMessageW(hostWindow(), NPPM_MENUCOMMAND, 0, IDM_VIEW_CLONE_TO_ANOTHER_VIEW);
+    // The original shown again in its view, wherever its tab is now.
+    OpenDocument document;
+    const int count = openDocumentCount(kept.view);
+    for (int position = 0; position < count; ++position) {
+        if (openDocumentAt(kept.view, position, &document) && document.bufferId == kept.bufferId) {
+            activateOpenDocument(document);
+            return;
+        }
+    }
+}
+
 // One entry of the row's menu: its translated text, and the panel's key for
 // it in the menu's second column.
 static void appendRowMenuItem(HMENU menu, UINT id, Text text, const wchar_t* key) {
@@ -127,6 +162,8 @@ void showRowMenu(PanelState* panel, LPARAM at) {
     const Text pin = selectedNotePinned(panel) ? Text::RowMenuUnpin : Text::RowMenuPin;
     appendRowMenuItem(menu, kRowOpen, Text::RowMenuOpen, L"Enter");
     appendRowMenuItem(menu, kRowOpenInOtherView, Text::RowMenuOpenInOtherView, nullptr);
+    if (selectedOriginalRow(panel) >= 0)
+        appendRowMenuItem(menu, kRowOpenBesideOriginal, Text::RowMenuOpenBesideOriginal, nullptr);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     appendRowMenuItem(menu, kRowRename, Text::RowMenuRename, L"F2");
     appendRowMenuItem(menu, kRowDelete, Text::RowMenuDelete, L"Del");
@@ -148,6 +185,9 @@ void showRowMenu(PanelState* panel, LPARAM at) {
         break;
     case kRowOpenInOtherView:
         PostMessageW(panel->window, kOpenNoteMessage, kOpenInOtherView, 0);
+        break;
+    case kRowOpenBesideOriginal:
+        PostMessageW(panel->window, kOpenNoteMessage, kOpenBesideOriginal, 0);
         break;
     case kRowRename:
         SetFocus(panel->list);

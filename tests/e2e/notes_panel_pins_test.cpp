@@ -121,6 +121,30 @@ TEST_F(NotesPanelPins, ANameMatchRanksAboveATextMatchAndATagFindsItsNotesOnly) {
     EXPECT_TRUE(pumpUntil([this] { return showsNames({L"milk", L"other"}); }));
 }
 
+TEST_F(NotesPanelPins, AConflictCopyFollowsItsOriginalAndItsMenuOpensItBesideTheOriginal) {
+    const std::wstring copy = L"plan (Ann's conflicted copy 2026-12-08)";
+    ASSERT_TRUE(writeNote(notePath(L"plan.note"), "mine", minutesAgo(30)));
+    ASSERT_TRUE(writeNote(notePath(L"memo.note"), "memo", minutesAgo(20)));
+    ASSERT_TRUE(writeNote(notePath(copy + L".note"), "Ann's", minutesAgo(10)));
+    loadPlugin();
+    showPanel();
+    // Newest first alone would put the memo between the copy and its original.
+    ASSERT_TRUE(pumpUntil([&] { return showsNames({L"memo", L"plan", copy}); })) << ::testing::PrintToString(names());
+    selectRow(2);
+    EXPECT_EQ(L"Open &beside its original", chooseFromRowMenu(L'b').at(2));
+    ASSERT_EQ(2u, requestsOf(NPPM_DOOPEN).size());
+    const Document *original = nullptr, *conflict = nullptr;
+    for (const Document& d : documents()) {
+        if (lstrcmpiW(d.path.c_str(), canonical(L"plan.note").c_str()) == 0) original = &d;
+        if (lstrcmpiW(d.path.c_str(), canonical(copy + L".note").c_str()) == 0) conflict = &d;
+    }
+    ASSERT_TRUE(original && conflict);
+    EXPECT_TRUE(original->inView[0] && !original->inView[1]);
+    EXPECT_TRUE(conflict->inView[1]);
+    EXPECT_EQ(original->bufferId, activeDocument().bufferId) << "the original shown in the view the user was in";
+    EXPECT_EQ(0, currentView());
+}
+
 TEST_F(NotesPanelPins, EachEntryOfTheRowMenuDoesWhatItsKeyDoes) {
     ASSERT_NO_FATAL_FAILURE(showNotesABC());
     selectRow(1);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,6 +123,27 @@ TEST(Ranking, PinnedThenNamedByTheQueryThenTheRestEachInTheChosenOrder) {
     parseQuery(L"plan memo", &query);
     EXPECT_FALSE(nameHoldsQuery(notes.list.rows[1].text, query));
     freeIndexList(&rows);
+}
+
+TEST(Ranking, AConflictCopyFollowsItsOriginalInItsOwnFolderWhateverTheSort) {
+    const Notes notes({{L"plan (Ann's conflicted copy 2026-12-08)", "theirs"}, {L"memo", "m"}, {L"plan", "mine"},
+                       {L"zeta.sync-conflict-20261208-101500-ABCDEF1", "z"},
+                       {L"2026-12-08\\plan (conflicted copy 2026-12-08 101500)", "other folder's"}});
+    EXPECT_EQ(2, originalRowOf(notes.list, 0, L".note"));
+    EXPECT_EQ(-1, originalRowOf(notes.list, 4, L".note"));  // "plan" is not in its folder
+    ParsedQuery query;
+    parseQuery(L"", &query);
+    for (const int sort : {kPanelSortChangedNewestFirst, kPanelSortNameDescending}) {
+        IndexList rows = {};
+        for (int i = 0; i < 5; ++i) appendIndex(&rows, i);
+        RankGroups groups;
+        ASSERT_TRUE(rankRows(notes.list, &rows, query, nullptr, sort, &groups));
+        placeConflictCopies(notes.list, &rows, groups, L".note");
+        const std::vector<int> order(rows.items, rows.items + 5);
+        EXPECT_EQ(1, std::find(order.begin(), order.end(), 0) - std::find(order.begin(), order.end(), 2)) << sort;
+        EXPECT_EQ(sort == kPanelSortNameDescending ? 3 : 1, order[0]) << "the others sorted as any note";
+        freeIndexList(&rows);
+    }
 }
 
 // Random notes and random queries typed on from each other: wherever the
