@@ -256,6 +256,8 @@ bool listNotes(NoteReader* reader, NoteList* rows, const volatile LONG* cancel, 
     sortNewestFirst(rows);
     size_t kept = 0;
     for (size_t i = 0; i < rows->count && !*cancel; ++i) {
+        // The rows before are as the listing keeps them (none was left out).
+        if (reader->onReading && kept == i) reader->onReading(reader->context, *rows, i);
         readRowText(reader, &rows->rows[i]);
         if (rows->rows[i].text) rows->rows[kept++] = rows->rows[i];
         else trouble->outOfMemory = true;

@@ -93,6 +93,18 @@ struct ScanJob {
     bool lost;              // memory ran out for some
     bool finished;          // the worker has found all it will
     bool posted;            // a progress message is on its way
+
+    // While the folder's notes are read (guarded by lock too):
+    Listing* listed;        // the notes listed, names and dates only, until the panel takes it
+    IndexList listedRows;   // all its rows, in the panel's order
+    bool reading;
+    size_t notesRead, notesToRead;
+    wchar_t liveQuery[kQueryCapacity];  // the search box as the panel last said
+    bool queryChanged;      // liveQuery is not searched yet
+    IndexList readRows;     // rows read that liveQuery matches, newest first
+    // The worker's own: liveQuery parsed, and the rows searched for it.
+    ParsedQuery liveParsed;
+    size_t searchedTo;
 };
 
 namespace {
@@ -106,6 +118,9 @@ void freeScanJob(ScanJob* job) {
     freePinList(&job->gonePins);
     freePinList(&job->order.pins);
     freeIndexList(&job->order.earlierRows);
+    releaseListing(job->listed);
+    freeIndexList(&job->listedRows);
+    freeIndexList(&job->readRows);
     DeleteCriticalSection(&job->lock);
     releaseBlock(job);
 }
@@ -128,6 +143,80 @@ bool listsSameNotes(const Listing& before, const ScanOrder& order) {
     return canonicalPath(before.folder, was) && canonicalPath(order.folder, now) && sameCanonicalPath(was, now);
 }
 
+// Hands the panel the notes just listed, their names and dates, before
+// their texts are read (rows holds none yet).
+void publishListed(ScanJob* job, const NoteList& rows) {
+    Listing* listed = allocateZeroed<Listing>();
+    NoteRow* copy = static_cast<NoteRow*>(indexAllocate(rows.count * sizeof(NoteRow) + 1));
+    IndexList all = {};
+    bool complete = listed && copy;
+    for (size_t i = 0; complete && i < rows.count; ++i) complete = appendIndex(&all, static_cast<int>(i));
+    if (!complete) {
+        releaseBlock(listed);
+        indexFree(copy);
+        freeIndexList(&all);
+        return;
+    }
+    CopyMemory(copy, rows.rows, rows.count * sizeof(NoteRow));
+    for (size_t i = 0; i < rows.count; ++i) copy[i].text = nullptr;
+    listed->references = 1;
+    StringCchCopyW(listed->folder, MAX_PATH, job->order.folder);
+    StringCchCopyW(listed->extension, MAX_PATH, job->order.extension);
+    listed->withSubfolders = job->order.withSubfolders;
+    listed->readable = true;
+    listed->namesOnly = true;
+    listed->notes.rows = copy;
+    listed->notes.count = listed->notes.capacity = rows.count;
+    sortVisibleRows(listed->notes, &all, job->order.sort);
+    EnterCriticalSection(&job->lock);
+    job->listed = listed;
+    job->listedRows = all;
+    job->reading = true;
+    job->notesToRead = rows.count;
+    tellPanel(job);
+    LeaveCriticalSection(&job->lock);
+}
+
+// Whether a row read matches the query by its name and held text (one
+// that would have to be searched on disk waits for the complete result).
+bool readRowMatches(const NoteRow& row, const ParsedQuery& query) {
+    if (!row.text) return false;
+    IndexList onDisk = {};
+    int first;
+    const bool matches = noteTextMatches(row.text, query, &first, &onDisk) && onDisk.count == 0;
+    freeIndexList(&onDisk);
+    return matches;
+}
+
+// Told before each note's text is read: counts the texts read and searches
+// those read since for the search box's query (all of them again when the
+// query changed), so that the panel can show what is found so far.
+void readingNotes(void* context, const NoteList& rows, size_t read) {
+    ScanJob* job = static_cast<ScanJob*>(context);
+    if (read == 0) publishListed(job, rows);
+    EnterCriticalSection(&job->lock);
+    const bool changed = job->queryChanged || read == 0;
+    if (changed) parseQuery(job->liveQuery, &job->liveParsed);
+    job->queryChanged = false;
+    LeaveCriticalSection(&job->lock);
+    if (changed) job->searchedTo = 0;
+    IndexList found = {};
+    bool complete = true;
+    for (size_t i = job->searchedTo; job->liveParsed.count > 0 && i < read; ++i)
+        if (readRowMatches(rows.rows[i], job->liveParsed) && !appendIndex(&found, static_cast<int>(i))) complete = false;
+    job->searchedTo = read;
+    EnterCriticalSection(&job->lock);
+    if (changed) job->readRows.count = 0;
+    for (size_t i = 0; i < found.count; ++i)
+        if (!appendIndex(&job->readRows, found.items[i])) complete = false;
+    job->lost = job->lost || !complete;
+    job->reading = true;
+    job->notesRead = read;
+    job->notesToRead = rows.count;
+    LeaveCriticalSection(&job->lock);
+    freeIndexList(&found);
+}
+
 // A listing of the job's folder: the listing it started from brought up to
 // date for the changed notes, or the folder listed anew (the notes of the
 // listing before that did not change are taken from it). Null when memory
@@ -142,11 +231,20 @@ Listing* newListing(ScanJob* job) {
     listing->withSubfolders = order.withSubfolders;
     const int levels = order.withSubfolders ? kNoteSubfolderLevels : 0;
     // Another folder's notes are no guide to this one's.
-    const Listing* before = order.listing && listsSameNotes(*order.listing, order) ? order.listing : nullptr;
+    const Listing* before = order.listing && !order.listing->namesOnly && listsSameNotes(*order.listing, order)
+                                ? order.listing
+                                : nullptr;
     NoteReader reader;
     if (!openNoteReader(&reader, listing->folder, listing->extension, before ? &before->notes : nullptr)) {
         listing->trouble.outOfMemory = true;
         return listing;
+    }
+    // A folder listed for the first time shows its notes while they are
+    // read; one listed again keeps its rows until the new listing is done
+    // (its unchanged notes are not read again).
+    if (!before) {
+        reader.onReading = readingNotes;
+        reader.context = job;
     }
     bool updated = false;
     if (before && before->readable && !order.changes.all) {
@@ -299,6 +397,7 @@ DWORD WINAPI scanWorker(void* argument) {
         Listing* made = newListing(job);
         EnterCriticalSection(&job->lock);
         job->made = made;
+        job->reading = false;
         LeaveCriticalSection(&job->lock);
     }
     const Listing* listing = job->made ? job->made : job->order.listing;
@@ -320,6 +419,7 @@ ScanJob* startScanJob(HWND panel, ScanOrder* order) {
     }
     job->panel = panel;
     CopyMemory(&job->order, order, sizeof *order);
+    StringCchCopyW(job->liveQuery, kQueryCapacity, order->query);
     ZeroMemory(&order->pins, sizeof order->pins);
     ZeroMemory(&order->earlierRows, sizeof order->earlierRows);
     if (order->listing) holdListing(order->listing);
@@ -354,7 +454,24 @@ void takeScanProgress(ScanJob* job, ScanProgress* progress) {
     progress->complete = !job->lost;
     job->lost = false;
     progress->finished = job->finished;
+    progress->listed = job->listed;
+    progress->listedRows = job->listedRows;
+    job->listed = nullptr;
+    ZeroMemory(&job->listedRows, sizeof job->listedRows);
+    progress->reading = job->reading;
+    progress->notesRead = job->notesRead;
+    progress->notesToRead = job->notesToRead;
+    progress->readRowsCame = job->reading && !job->queryChanged;
+    for (size_t i = 0; progress->readRowsCame && i < job->readRows.count; ++i)
+        if (!appendIndex(&progress->readRows, job->readRows.items[i])) progress->complete = false;
     job->posted = false;
+    LeaveCriticalSection(&job->lock);
+}
+
+void changeScanQuery(ScanJob* job, const wchar_t* query) {
+    EnterCriticalSection(&job->lock);
+    StringCchCopyW(job->liveQuery, kQueryCapacity, query);
+    job->queryChanged = true;
     LeaveCriticalSection(&job->lock);
 }
 

@@ -207,6 +207,11 @@ struct NoteReader {
     size_t budget, noteCap;    // bytes the index may hold, in all and of one note
     size_t held;               // bytes held so far
     NoteScratch scratch;
+    // Told by listNotes once the folder is listed and before each row's
+    // text is read (read: the rows before it, which now have theirs); null:
+    // not told. Set after openNoteReader.
+    void (*onReading)(void* context, const NoteList& rows, size_t read);
+    void* context;
 };
 // False when memory runs out.
 bool openNoteReader(NoteReader* reader, const wchar_t* folder, const wchar_t* extension, const NoteList* previous,
@@ -455,6 +460,7 @@ struct Listing {
     wchar_t extension[MAX_PATH];  // the note extension it was listed with
     bool withSubfolders;          // sub-folders were listed too
     bool readable;                // the folder could be read
+    bool namesOnly;               // the notes' names and dates while their texts are being read: no texts
     ListingTrouble trouble;
     IndexUsage usage;
     NoteList notes;               // newest first
@@ -498,8 +504,22 @@ struct ScanProgress {
     PinList gonePins;  // pins of notes that are gone (the caller frees them)
     bool finished;     // the job has found all it will
     bool complete;     // false: memory ran out for some
+    // While the folder's notes are read: the notes listed (names and dates,
+    // a namesOnly listing, now the caller's reference, or null), how many
+    // texts are read of how many, and the rows of the listed notes the
+    // query the job was last given (changeScanQuery) matches among those
+    // read (all rows without a query; the caller frees them).
+    Listing* listed;
+    IndexList listedRows;  // all its rows, in the order asked (the caller frees them)
+    bool reading;
+    size_t notesRead, notesToRead;
+    bool readRowsCame;  // readRows answer the query last given
+    IndexList readRows;
 };
 void takeScanProgress(ScanJob* job, ScanProgress* progress);
+// The search box changed while the job reads the notes: the rows it
+// gives while reading answer this query instead.
+void changeScanQuery(ScanJob* job, const wchar_t* query);
 // Cancels the job and lets go of it: waits until it ends, at most
 // kWorkerWaitMs (not at all unless mayWait); a job still running then frees
 // itself when it ends, and what it finds is dropped.

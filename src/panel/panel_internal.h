@@ -76,6 +76,9 @@ struct PanelState {
     int sort;                  // the list's order, a kPanelSort value
     bool named;                // the names for screen readers are given
     wchar_t announced[kStatusCapacity];  // the status line as last announced
+    bool reading;              // the listing shows names and dates while the notes' texts are read
+    size_t notesRead, notesToRead;
+    bool readRowsShown;        // the rows are those read that the search box's query matches
 };
 
 // ---- The window (panel_window.cpp) ----------------------------------------------
@@ -91,6 +94,20 @@ void startScan(PanelState* panel, bool relist);
 bool listingUnderWay(const PanelState* panel);
 // The changes noted read again: now, or once the listing under way is done.
 void readAgainSoon(PanelState* panel);
+
+// ---- While the notes are read (panel_reading.cpp) ---------------------------------
+
+const UINT_PTR kReadingTimer = 3;       // looks at the worker while it reads the notes
+const UINT kReadingIntervalMs = 150;
+// Takes the notes listed and what is read of them from a scan's progress
+// (the listed notes and rows it holds are taken over); whether the notes
+// are still being read.
+bool takeReadingProgress(PanelState* panel, ScanProgress* progress);
+// The search box changed while the notes are read: the worker searches
+// those read for it.
+void searchWhileReading(PanelState* panel);
+// The count line while the notes are read; false when they are not.
+bool readingStatus(const PanelState* panel, wchar_t* status, size_t capacity);
 
 // ---- The list (panel_list.cpp) ----------------------------------------------------
 

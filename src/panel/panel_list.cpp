@@ -70,7 +70,8 @@ static void sizeColumns(PanelState* panel);
 static void layOutRows(PanelState* panel, int rows);
 
 const NoteRow* noteAtRow(const PanelState* panel, int item) {
-    if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count))
+    if (!panel->readable || !panel->listing || item < 0 || item >= static_cast<int>(panel->visible.count) ||
+        static_cast<size_t>(panel->visible.items[item]) >= panel->listing->notes.count)
         return nullptr;
     return &panel->listing->notes.rows[panel->visible.items[item]];
 }
@@ -129,7 +130,8 @@ void selectionChanged(PanelState* panel, const NMLISTVIEW* change) {
 // searching), and what kept notes out of it.
 void showStatus(PanelState* panel) {
     wchar_t text[kStatusCapacity] = L"";
-    if (panel->readable && panel->listing) {
+    if (readingStatus(panel, text, kStatusCapacity)) {
+    } else if (panel->readable && panel->listing) {
         const int shown = static_cast<int>(panel->visible.count);
         const int total = static_cast<int>(panel->listing->notes.count);
         if (panel->searching && total == 1) StringCchPrintfW(text, kStatusCapacity, ::text(Text::PanelFoundOfOne), shown);
@@ -176,6 +178,7 @@ void dropListing(PanelState* panel) {
     panel->pinned = nullptr;
     ZeroMemory(&panel->groups, sizeof panel->groups);
     panel->shownComplete = false;
+    panel->reading = false;
 }
 
 // A local date and time in the user's short format, without seconds.

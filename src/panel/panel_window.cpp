@@ -127,7 +127,8 @@ void startScan(PanelState* panel, bool relist) {
     // Not waited for: the editor's thread goes on at once.
     stopScan(panel, false);
     panel->outOfMemory = false;
-    if (relist || !panel->listing) panel->changes.all = true;
+    // Names and dates alone cannot be searched: their texts are read anew.
+    if (relist || !panel->listing || panel->listing->namesOnly) panel->changes.all = true;
     if (panel->changes.all) {
         panel->readable = expandNoteListingRoot(panel->folder, &panel->withSubfolders);
         if (!panel->readable) {
@@ -159,6 +160,7 @@ void takeScanResults(PanelState* panel) {
     freePinList(&progress.gonePins);
     if (!progress.complete) panel->outOfMemory = true;
     panel->scanFinished = progress.finished;
+    takeReadingProgress(panel, &progress);
     if (progress.listing) {
         releaseListing(panel->listing);
         panel->listing = progress.listing;
@@ -334,6 +336,7 @@ void panelHidden(PanelState* panel, bool mayWait = true) {
     panel->shown = false;
     KillTimer(panel->window, kRefreshTimer);
     KillTimer(panel->window, kAnnounceTimer);
+    KillTimer(panel->window, kReadingTimer);
     panel->refreshPending = false;
     stopScan(panel, mayWait);
     stopWatching(panel, mayWait);
@@ -419,8 +422,10 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             panel->enterPending = false;
             KillTimer(window, kAnnounceTimer);
             panel->rowsCurrent = false;
-            if (listingUnderWay(panel)) panel->searchAgain = true;
-            else startScan(panel, false);
+            if (listingUnderWay(panel)) {
+                panel->searchAgain = true;
+                searchWhileReading(panel);
+            } else startScan(panel, false);
         }
         return TRUE;
     case WM_NOTIFY: {
@@ -460,6 +465,10 @@ INT_PTR CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (panel->shown && wParam == reinterpret_cast<WPARAM>(panel->watch)) refreshSoon(panel);
         return TRUE;
     case WM_TIMER:
+        if (wParam == kReadingTimer) {
+            if (panel->scan) takeScanResults(panel);
+            else KillTimer(window, kReadingTimer);
+        }
         if (wParam == kAnnounceTimer) {
             KillTimer(window, kAnnounceTimer);
             if (panel->shown && panel->scanFinished) announceStatus(panel);

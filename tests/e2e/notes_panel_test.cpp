@@ -715,6 +715,47 @@ TEST_F(NotesPanel, TypingAndHidingStayQuickWhileANoteCannotBeRead) {
     }));
 }
 
+TEST_F(NotesPanel, WhileTheNotesAreReadTheyAreListedAndAQuerySearchesWhatIsRead) {
+    // The oldest note's read waits, and so does the newest's: the others
+    // lie between them.
+    e2e::BlockingNote oldest(notePath(L"oldest.note"));
+    e2e::BlockingNote newest(notePath(L"newest.note"));
+    if (!oldest.ready() || !newest.ready()) GTEST_SKIP() << "no note whose read waits can be made here (it needs Wine's mkfifo)";
+    auto changed = [this](const wchar_t* name) {
+        // As the folder's listing gives it (the pipe has no attributes to ask).
+        WIN32_FIND_DATAW data = {};
+        const HANDLE search = FindFirstFileW(notePath(name).c_str(), &data);
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        return ULARGE_INTEGER{{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}}.QuadPart;
+    };
+    const ULONGLONG from = changed(L"oldest.note"), to = changed(L"newest.note");
+    ASSERT_LT(from + 1, to);
+    ULARGE_INTEGER between;
+    between.QuadPart = from + (to - from) / 2;
+    for (int i = 0; i < 40; ++i) {
+        const std::wstring name = (i < 10 ? L"note0" : L"note") + std::to_wstring(i) + L".note";
+        ASSERT_TRUE(writeNote(notePath(name), i == 7 ? "gamma here" : "plain", {between.LowPart, between.HighPart}));
+    }
+    loadPlugin();
+    showPanel();
+    // Listed, names and dates, before a text is read.
+    EXPECT_TRUE(pumpUntil([this] { return names().size() == 42 && statusLine() == L"Reading notes\u2026 0 of 42"; }))
+        << ::testing::PrintToString(statusLine());
+    EXPECT_EQ(L"newest", names()[0]);
+    EXPECT_EQ(localeTime({between.LowPart, between.HighPart}), cell(1, 1));
+    // Typed before the text is read: no count of nothing found.
+    search(L"gamma");
+    EXPECT_EQ(L"Reading notes\u2026 0 of 42", statusLine());
+    // What is read is searched; the rest is said to be still read.
+    newest.letReadsEnd();
+    EXPECT_TRUE(pumpUntil([this] {
+        return showsNames({L"note07"}) && statusLine() == L"1 found so far; still reading notes\u2026 41 of 42";
+    })) << ::testing::PrintToString(statusLine());
+    oldest.letReadsEnd();
+    EXPECT_TRUE(pumpUntil([this] { return showsNames({L"note07"}) && statusLine() == L"1 of 42 notes"; }))
+        << ::testing::PrintToString(statusLine());
+}
+
 TEST_F(NotesPanel, SearchInNotesOpensFindInFilesOnTheNoteFolder) {
     storeSetting(L"Extension", L".txt");
     loadPlugin();
