@@ -50,6 +50,26 @@ wanted += [0] * (4 - len(wanted))
 problems = []
 if fixed != wanted:
     problems.append(f"fixed version {fixed} is not the entry's {entry['version']}")
+# The version strings ("1, 3, 0, 0") carry the same numbers.
+import re
+for key in ("FileVersion", "ProductVersion"):
+    at_key = data.find((key + "\0").encode("utf-16-le"))
+    if at_key < 0:
+        problems.append(f"no {key} string")
+        continue
+    at_value = at_key + 2 * (len(key) + 1)
+    while data[at_value:at_value + 2] == b"\0\0":
+        at_value += 2
+    end = at_value
+    while data[end:end + 2] != b"\0\0":
+        end += 2
+    text = data[at_value:end].decode("utf-16-le")
+    numbers = [int(x) for x in re.split(r"[ ,.]+", text.strip()) if x]
+    numbers += [0] * (4 - len(numbers))
+    if numbers != wanted:
+        problems.append(f"{key} string '{text}' is not the entry's {entry['version']}")
+if not zip_file.endswith(f"Quiblet-{entry['version']}-{arch}.zip"):
+    problems.append(f"zip {zip_file} is not named for version {entry['version']}")
 digest = hashlib.sha256(open(zip_file, "rb").read()).hexdigest()
 if entry["id"] != digest:
     problems.append(f"id {entry['id']} is not the zip's SHA-256 {digest}")
@@ -65,6 +85,12 @@ for p in problems:
 sys.exit(1 if problems else 0)
 PY
 done
+
+# The changelog has a dated section for the version released.
+if ! grep -q "^## $QUIBLET_VERSION — [0-9]\{4\}-[0-9]\{2\}-[0-9]\{2\}" CHANGELOG.md; then
+    say "CHANGELOG.md has no dated section for $QUIBLET_VERSION"
+    fail=1
+fi
 
 # Reproducible builds: the DLLs built again from a copy of the sources in
 # another folder, with the same SOURCE_DATE_EPOCH as scripts/build.sh gave

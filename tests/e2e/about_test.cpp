@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "plugin_fixture.h"
 
@@ -14,7 +16,9 @@ using namespace standin;
 namespace {
 
 
-const wchar_t kBeforeDate[] = L"Quiblet by The Quiblet authors\n\nv1.2.2 (build ";
+// The release's version (the build's project version, from which the zips'
+// names and the plug-in list entries are made too).
+const wchar_t kBeforeDate[] = L"Quiblet by The Quiblet authors\n\nv" QUIBLET_RELEASE_VERSION L" (build ";
 const wchar_t kAfterDate[] = L")\n\nThis plugin allows to easily create note files.";
 
 // Whether text is a real calendar date written yyyy-mm-dd, from 2021 on.
@@ -29,6 +33,23 @@ bool isBuildDate(const std::wstring& text) {
     static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return day <= kDays[month - 1] - (month == 2 && !leap ? 1 : 0);
+}
+
+// The DLL's fixed file and product versions, dotted ("1.3.0.0").
+std::wstring fixedVersions(const std::wstring& dll) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(dll.c_str(), &ignored);
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!size || !GetFileVersionInfoW(dll.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+        return L"";
+    wchar_t text[64];
+    swprintf(text, 64, L"%u.%u.%u.%u %u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+             HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS), HIWORD(fixed->dwProductVersionMS),
+             LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+    return text;
 }
 
 class AboutBox : public PluginTest {};
@@ -52,6 +73,13 @@ TEST_F(AboutBox, ShowsNameAuthorVersionAndBuildDateWithTheInformationIconAndOnly
     EXPECT_EQ(kBeforeDate, box.text.substr(0, before));
     EXPECT_EQ(kAfterDate, box.text.substr(before + 10));
     EXPECT_TRUE(isBuildDate(box.text.substr(before, 10))) << box.text.substr(before, 10);
+}
+
+// The version the About box shows is the one in the library's version
+// resource, both of its numbers, with a fourth part of 0.
+TEST_F(AboutBox, VersionIsTheReleaseInTheVersionResource) {
+    const std::wstring release = QUIBLET_RELEASE_VERSION L".0";
+    EXPECT_EQ(release + L" " + release, fixedVersions(standin::pluginDllPath()));
 }
 
 // Picture for the documentation (scripts/screenshots-dialogs.sh).
