@@ -56,7 +56,7 @@ TEST(QueryVersionString, ReadsOurOwnLibrarysStringsEmptyOnesIncluded) {
     dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"Quiblet.dll";
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(dll.c_str())) << "build Quiblet.dll first";
     EXPECT_STREQ(L"Quiblet", queryVersionString(dll.c_str(), L"InternalName"));
-    EXPECT_STREQ(L"1, 2, 2, 0", queryVersionString(dll.c_str(), L"ProductVersion"));
+    EXPECT_STREQ(L"1, 3, 0, 0", queryVersionString(dll.c_str(), L"ProductVersion"));
     EXPECT_STREQ(L"This plugin allows to easily create note files.",
                  queryVersionString(dll.c_str(), L"FileDescription"));
     EXPECT_STREQ(L"", queryVersionString(dll.c_str(), L"LegalTrademarks"));
