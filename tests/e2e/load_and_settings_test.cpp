@@ -687,14 +687,14 @@ TEST_F(PluginTest, TheVersionResourceIsTheOneTheNameIsReadFrom) {
         {L"Comments", L"Notepad++ plugin"},
         {L"CompanyName", L"The Quiblet authors"},
         {L"FileDescription", L"This plugin allows to easily create note files."},
-        {L"FileVersion", L"1, 2, 2, 0"},
+        {L"FileVersion", L"1, 3, 0, 0"},
         {L"InternalName", L"Quiblet"},
         {L"LegalCopyright", L"The Quiblet authors"},
         {L"LegalTrademarks", L""},
         {L"OriginalFilename", L"Quiblet.dll"},
         {L"PrivateBuild", L""},
         {L"ProductName", L"Quiblet"},
-        {L"ProductVersion", L"1, 2, 2, 0"},
+        {L"ProductVersion", L"1, 3, 0, 0"},
         {L"SpecialBuild", L""},
     };
     std::vector<std::pair<std::wstring, std::wstring>> found;
