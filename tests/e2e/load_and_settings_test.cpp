@@ -646,10 +646,10 @@ TEST_F(PluginTest, TheVersionResourceIsTheOneTheNameIsReadFrom) {
     ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), fixedBytes);
     EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
     EXPECT_EQ(0x00010000u, fixed->dwStrucVersion);
-    EXPECT_EQ(0x00010002u, fixed->dwFileVersionMS);  // 1.2
-    EXPECT_EQ(0x00020000u, fixed->dwFileVersionLS);  // .2.0
-    EXPECT_EQ(0x00010002u, fixed->dwProductVersionMS);
-    EXPECT_EQ(0x00020000u, fixed->dwProductVersionLS);
+    EXPECT_EQ(0x00010003u, fixed->dwFileVersionMS);  // 1.3
+    EXPECT_EQ(0x00000000u, fixed->dwFileVersionLS);  // .0.0
+    EXPECT_EQ(0x00010003u, fixed->dwProductVersionMS);
+    EXPECT_EQ(0x00000000u, fixed->dwProductVersionLS);
     EXPECT_EQ(0x3Fu, fixed->dwFileFlagsMask);
     EXPECT_EQ(0u, fixed->dwFileFlags);
     EXPECT_EQ(0x00040004u, fixed->dwFileOS);
