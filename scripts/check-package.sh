@@ -53,17 +53,15 @@ if fixed != wanted:
 # The version strings ("1, 3, 0, 0") carry the same numbers.
 import re
 for key in ("FileVersion", "ProductVersion"):
-    at_key = data.find((key + "\0").encode("utf-16-le"))
+    at_key = data.find((key + "\0").encode("utf-16-le"), at)
     if at_key < 0:
         problems.append(f"no {key} string")
         continue
-    at_value = at_key + 2 * (len(key) + 1)
-    while data[at_value:at_value + 2] == b"\0\0":
-        at_value += 2
-    end = at_value
-    while data[end:end + 2] != b"\0\0":
-        end += 2
-    text = data[at_value:end].decode("utf-16-le")
+    # A String block: wLength, wValueLength (in characters), wType, the key,
+    # then the value on a 4-byte boundary.
+    value_length = struct.unpack_from("<H", data, at_key - 4)[0]
+    at_value = (at_key + 2 * (len(key) + 1) + 3) & ~3
+    text = data[at_value:at_value + 2 * value_length].decode("utf-16-le").rstrip("\0")
     numbers = [int(x) for x in re.split(r"[ ,.]+", text.strip()) if x]
     numbers += [0] * (4 - len(numbers))
     if numbers != wanted:
