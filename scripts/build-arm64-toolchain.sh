@@ -23,6 +23,7 @@
 set -euo pipefail
 triplet=aarch64-w64-mingw32
 
+scripts_dir=$(cd "$(dirname "$0")" && pwd)
 say() { echo "build-arm64-toolchain: $*"; }
 installed_source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
 # The source packages are those of the installed binary packages, so the
@@ -77,9 +78,9 @@ deb-src http://deb.debian.org/debian-security bookworm-security main
 EOF
 apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
              -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
-step "reading the source package list" apt-get "${apt_options[@]}" update
+step "reading the source package list" "$scripts_dir/apt-get-retry" "${apt_options[@]}" update
 (cd "$work/src" &&
- step "fetching the source packages" apt-get "${apt_options[@]}" source --download-only \
+ step "fetching the source packages" "$scripts_dir/apt-get-retry" "${apt_options[@]}" source --download-only \
      "mingw-w64=$mingw_version" "llvm-toolchain-14=$llvm_version")
 step "unpacking mingw-w64" dpkg-source -x "$work/src"/mingw-w64_*.dsc "$work/src/mingw"
 # Of the LLVM sources, only the compiler's helper routines and the C++

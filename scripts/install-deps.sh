@@ -33,8 +33,8 @@ if [ ${#missing[@]} = 0 ]; then
     echo "install-deps: everything is installed"
 else
     echo "install-deps: installing ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+    $sudo "$(dirname "$0")/apt-get-retry" -q update
+    $sudo env DEBIAN_FRONTEND=noninteractive "$(dirname "$0")/apt-get-retry" install -y -q "${missing[@]}"
 fi
 
 "$(dirname "$0")/build-arm64-toolchain.sh"
