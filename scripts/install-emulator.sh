@@ -55,8 +55,8 @@ if [ "$(candidate_major)" = "" ] || [ "$(candidate_major)" -lt $minimum_major ];
     fi
     from=(-t "$codename-backports")
 fi
-if ! $sudo "$(dirname "$0")/apt-get-retry" -q update >/dev/null ||
-   ! $sudo env DEBIAN_FRONTEND=noninteractive "$(dirname "$0")/apt-get-retry" install -y -q --no-install-recommends "${from[@]}" qemu-user >/dev/null ||
+if ! $sudo scripts/apt-get-retry -q update >/dev/null ||
+   ! $sudo env DEBIAN_FRONTEND=noninteractive scripts/apt-get-retry install -y -q --no-install-recommends "${from[@]}" qemu-user >/dev/null ||
    [ "$(installed_major)" -lt $minimum_major ]; then
     echo "install-emulator: *** could not install qemu-user $minimum_major or later (from ${from[1]:-$codename});" \
          "32-bit programs cannot run here, so the x86 tests will be reported NOT RUN ***" >&2
