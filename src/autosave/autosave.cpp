@@ -378,15 +378,23 @@ static void documentSaved(INT_PTR id) {
 
 // The editor renamed a document's file (File > Rename): a note Quiblet made
 // stays one under its new name, and a pinned note stays pinned.
+// The editor renamed a note: its remembered entry and its pin go with it.
+// Both paths are made canonical off this thread (the note's folder may be a
+// share that stopped answering); when either does not answer in time the
+// entry and the pin stay under the old path.
 static void documentRenamed(TrackedDocument& d) {
     wchar_t oldPath[kHostPathCapacity];
     StringCchCopyW(oldPath, kHostPathCapacity, d.path);
     d.kind = NoteKind::Unknown;
     stampFile(d);
     d.kind = NoteKind::Unknown;
-    if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0 && mayBeRememberedNote(oldPath) && isRememberedNote(oldPath))
-        rememberNote(d.path, oldPath);
-    if (oldPath[0] && lstrcmpiW(oldPath, d.path) != 0) movePin(oldPath, d.path);
+    if (!oldPath[0] || lstrcmpW(oldPath, d.path) == 0) return;
+    PathIdentity was, now;
+    if (!timedPathIdentity(oldPath, 0, &was) || !was.canonicalKnown || !timedPathIdentity(d.path, 0, &now) ||
+        !now.canonicalKnown || sameCanonicalPath(was.canonical, now.canonical))
+        return;
+    if (isRememberedCanonicalPath(was.canonical)) rememberCanonicalNote(now.canonical, was.canonical);
+    moveCanonicalPin(was.canonical, now.canonical);
 }
 
 void autoSaveNotified(const SCNotification& notification) {

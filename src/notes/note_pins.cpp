@@ -1,9 +1,7 @@
 // Pinned notes: kept beside the settings file in a file of their own
-// (QuibletPins.txt: one canonical path a line), never in the notes
-// themselves, where a pin would make a sync conflict. The file is written as
-// the settings are (read again under the lock the editor's instances share,
-// changed, replaced in one step), and read again whenever another instance
-// wrote it.
+// (QuibletPins.txt: one canonical path a line, a list of paths as the
+// settings keep them), never in the notes themselves, where a pin would make
+// a sync conflict.
 #include "notes.h"
 
 #include <shlwapi.h>
@@ -14,123 +12,44 @@
 
 namespace {
 
-const wchar_t kPinsSuffix[] = L"Pins.txt";
-
-wchar_t g_path[MAX_PATH];
-SettingsText g_pins;   // the file's text as last read or written
-bool g_read;
-FILETIME g_written;    // the file's last write when it was read
-
-FILETIME lastWriteOf(const wchar_t* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return data.ftLastWriteTime;
-    const FILETIME none = {0, 0};
-    return none;
-}
-
-void refreshPins() {
-    const wchar_t* path = pinsFilePath();
-    const FILETIME written = lastWriteOf(path);
-    if (g_read && CompareFileTime(&written, &g_written) == 0) return;
-    SettingsText text;
-    if (!path[0] || !readSettingsText(path, &text)) return;
-    freeSettingsText(&g_pins);
-    g_pins = text;
-    g_written = written;
-    g_read = true;
-}
+PathListFile g_pins = {L"Pins.txt", 0, true, L"", {nullptr, 0}, false, {0, 0}};
 
 PinList asPinList(const SettingsText& text) {
     const PinList list = {text.chars, text.length};
     return list;
 }
 
-// One change of the file: read again, changed and put in place in one step.
-// The change holds for this run, written or not; a file that cannot be
-// read is not written over.
-bool changePins(const wchar_t* dropped, const wchar_t* added) {
-    const wchar_t* path = pinsFilePath();
-    if (!path[0]) return false;
-    createSettingsFolder(path);
-    HANDLE lock = lockSettingsFile(path);
-    SettingsText old = {nullptr, 0};
-    PinList changed = {nullptr, 0};
-    const bool read = readSettingsText(path, &old);
-    const bool built = changedPinList(asPinList(read ? old : g_pins), dropped, added, &changed);
-    const SettingsText text = {changed.chars, changed.length};
-    const bool written = read && built && replaceSettingsFile(path, text);
-    freeSettingsText(&old);
-    unlockSettingsFile(lock);
-    if (built) {
-        freeSettingsText(&g_pins);
-        g_pins = text;
-        g_read = true;
-        g_written = lastWriteOf(path);
-    }
-    return written;
+SettingsText asText(const PinList& pins) {
+    const SettingsText text = {pins.chars, pins.length};
+    return text;
 }
+
+void refreshPins() { refreshPathList(&g_pins); }
+
+bool changePins(const wchar_t* dropped, const wchar_t* added) { return changePathList(&g_pins, dropped, nullptr, added); }
 
 }  // namespace
 
 size_t pinLineLength(const wchar_t* line, const wchar_t* end, const wchar_t** next) {
-    const wchar_t* lineEnd = line;
-    while (lineEnd < end && *lineEnd != L'\r' && *lineEnd != L'\n') ++lineEnd;
-    *next = lineEnd < end ? lineEnd + 1 : end;
-    return static_cast<size_t>(lineEnd - line);
+    return pathListLineLength(line, end, next);
 }
 
-bool pinListHolds(const PinList& pins, const wchar_t* canonical) {
-    const wchar_t* end = pins.chars + pins.length;
-    for (const wchar_t *line = pins.chars, *next; line < end; line = next) {
-        const size_t length = pinLineLength(line, end, &next);
-        if (length && CompareStringOrdinal(line, static_cast<int>(length), canonical, -1, TRUE) == CSTR_EQUAL)
-            return true;
-    }
-    return false;
-}
+bool pinListHolds(const PinList& pins, const wchar_t* canonical) { return pathListHolds(asText(pins), canonical); }
 
 bool changedPinList(const PinList& old, const wchar_t* dropped, const wchar_t* added, PinList* pins) {
-    const size_t addedLength = added ? wcslen(added) : 0;
-    // Every old line may gain a CR; the new one comes with its CR LF.
-    pins->length = 0;
-    pins->chars = static_cast<wchar_t*>(
-        HeapAlloc(GetProcessHeap(), 0, (2 * old.length + addedLength + 2) * sizeof(wchar_t)));
-    if (!pins->chars) return false;
-    const wchar_t* end = old.chars + old.length;
-    for (const wchar_t *line = old.chars, *next; line < end; line = next) {
-        const size_t length = pinLineLength(line, end, &next);
-        const auto names = [&](const wchar_t* path) {
-            return path && CompareStringOrdinal(line, static_cast<int>(length), path, -1, TRUE) == CSTR_EQUAL;
-        };
-        if (length == 0 || names(dropped) || names(added)) continue;
-        CopyMemory(pins->chars + pins->length, line, length * sizeof(wchar_t));
-        pins->length += length;
-        pins->chars[pins->length++] = L'\r';
-        pins->chars[pins->length++] = L'\n';
-    }
-    if (added) {
-        CopyMemory(pins->chars + pins->length, added, addedLength * sizeof(wchar_t));
-        pins->length += addedLength;
-        pins->chars[pins->length++] = L'\r';
-        pins->chars[pins->length++] = L'\n';
-    }
-    return true;
+    SettingsText changed = {nullptr, 0};
+    const bool built = changedPathList(asText(old), dropped, nullptr, added, 0, &changed);
+    *pins = asPinList(changed);
+    return built;
 }
 
-const wchar_t* pinsFilePath() {
-    if (g_path[0]) return g_path;
-    wchar_t path[MAX_PATH];
-    if (FAILED(StringCchCopyW(path, MAX_PATH, settingsFilePath()))) return g_path;
-    PathRemoveExtensionW(path);
-    if (SUCCEEDED(StringCchCatW(path, MAX_PATH, kPinsSuffix))) StringCchCopyW(g_path, MAX_PATH, path);
-    return g_path;
-}
+const wchar_t* pinsFilePath() { return pathListFilePath(&g_pins); }
 
 bool isPinnedNote(const wchar_t* path) {
     wchar_t canonical[kCanonicalPathCapacity];
     if (!canonicalPath(path, canonical)) return false;
     refreshPins();
-    return pinListHolds(asPinList(g_pins), canonical);
+    return pinListHolds(asPinList(g_pins.text), canonical);
 }
 
 bool pinNote(const wchar_t* path, bool pinned) {
@@ -142,8 +61,12 @@ bool pinNote(const wchar_t* path, bool pinned) {
 
 void movePin(const wchar_t* from, const wchar_t* to) {
     wchar_t was[kCanonicalPathCapacity], now[kCanonicalPathCapacity];
-    if (!canonicalPath(from, was) || !isPinnedNote(was)) return;
-    if (canonicalPath(to, now) && !holdsControlCharacter(now)) changePins(was, now);
+    if (canonicalPath(from, was) && canonicalPath(to, now)) moveCanonicalPin(was, now);
+}
+
+void moveCanonicalPin(const wchar_t* was, const wchar_t* now) {
+    refreshPins();
+    if (pinListHolds(asPinList(g_pins.text), was) && !holdsControlCharacter(now)) changePins(was, now);
 }
 
 void dropPins(const PinList& gone) {
@@ -157,13 +80,13 @@ void dropPins(const PinList& gone) {
 
 bool copyPins(PinList* pins) {
     refreshPins();
-    pins->length = g_pins.length;
-    pins->chars = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (g_pins.length + 1) * sizeof(wchar_t)));
+    pins->length = g_pins.text.length;
+    pins->chars = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (pins->length + 1) * sizeof(wchar_t)));
     if (!pins->chars) {
         pins->length = 0;
         return false;
     }
-    if (g_pins.length) CopyMemory(pins->chars, g_pins.chars, g_pins.length * sizeof(wchar_t));
+    if (pins->length) CopyMemory(pins->chars, g_pins.text.chars, pins->length * sizeof(wchar_t));
     return true;
 }
 
@@ -173,11 +96,7 @@ void freePinList(PinList* pins) {
     pins->length = 0;
 }
 
-void releasePins() {
-    freeSettingsText(&g_pins);
-    g_read = false;
-    g_path[0] = L'\0';
-}
+void releasePins() { releasePathList(&g_pins); }
 
 void markPinnedRows(const NoteList& notes, const wchar_t* folder, const PinList& pins, BYTE* pinned,
                     PinList* gone, int subfolderLevels, const wchar_t* extension) {

@@ -370,6 +370,8 @@ bool isPinnedNote(const wchar_t* path);
 bool pinNote(const wchar_t* path, bool pinned);
 // A note Quiblet renamed keeps its pin under its new path.
 void movePin(const wchar_t* from, const wchar_t* to);
+// The same for canonical paths (canonicalPath), touching no note.
+void moveCanonicalPin(const wchar_t* was, const wchar_t* now);
 // Unpins the notes gone names.
 void dropPins(const PinList& gone);
 // A copy of the pins as the file holds them now, for a worker.

@@ -95,6 +95,15 @@ bool listingUnderWay(const PanelState* panel);
 // The changes noted read again: now, or once the listing under way is done.
 void readAgainSoon(PanelState* panel);
 
+// ---- Keys and clicks (panel_keys.cpp) -------------------------------------------
+
+// The search box's and the list's subclass: the keys a dialog manager would
+// have handled, the panel's own, its clicks and the row menu's key.
+LRESULT CALLBACK controlKeysProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR);
+// The search box's cue and its label for screen readers, in the language in
+// force.
+void showPanelTexts(PanelState* panel);
+
 // ---- While the notes are read (panel_reading.cpp) ---------------------------------
 
 const UINT_PTR kReadingTimer = 3;       // looks at the worker while it reads the notes
@@ -111,6 +120,9 @@ bool readingStatus(const PanelState* panel, wchar_t* status, size_t capacity);
 
 // ---- The list (panel_list.cpp) ----------------------------------------------------
 
+// Forgets what the last search said of each row (where it matched, pinned,
+// its groups): the rows shown are no longer its result.
+void forgetSearchRows(PanelState* panel);
 // The note a row of the list shows, or null.
 const NoteRow* noteAtRow(const PanelState* panel, int item);
 int selectedRow(const PanelState* panel);

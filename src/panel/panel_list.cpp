@@ -168,16 +168,20 @@ void sortRows(PanelState* panel) {
     placeConflictCopies(panel->listing->notes, &panel->visible, panel->groups, panel->listing->extension);
 }
 
-void dropListing(PanelState* panel) {
-    releaseListing(panel->listing);
-    panel->listing = nullptr;
-    panel->visible.count = 0;
+void forgetSearchRows(PanelState* panel) {
     releaseBlock(panel->matchAt);
     panel->matchAt = nullptr;
     releaseBlock(panel->pinned);
     panel->pinned = nullptr;
     ZeroMemory(&panel->groups, sizeof panel->groups);
     panel->shownComplete = false;
+}
+
+void dropListing(PanelState* panel) {
+    releaseListing(panel->listing);
+    panel->listing = nullptr;
+    panel->visible.count = 0;
+    forgetSearchRows(panel);
     panel->reading = false;
 }
 

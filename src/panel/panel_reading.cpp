@@ -19,12 +19,7 @@ void showListedRows(PanelState* panel, IndexList* rows) {
     panel->visible = *rows;
     ZeroMemory(rows, sizeof *rows);
     sortVisibleRows(panel->listing->notes, &panel->visible, panel->sort);
-    releaseBlock(panel->matchAt);
-    panel->matchAt = nullptr;
-    releaseBlock(panel->pinned);
-    panel->pinned = nullptr;
-    ZeroMemory(&panel->groups, sizeof panel->groups);
-    panel->shownComplete = false;
+    forgetSearchRows(panel);
 }
 
 // Every row of the listing.

@@ -84,6 +84,8 @@ const int kRememberedNotesCapacity = 512;
 // or null. False, after telling the user once, when the list could not be
 // written (the note is remembered until the editor closes).
 bool rememberNote(const wchar_t* path, const wchar_t* replaces = nullptr);
+// The same for canonical paths (canonicalPath), touching no file.
+bool rememberCanonicalNote(const wchar_t* canonical, const wchar_t* replaces);
 // Forgets a note: it was deleted.
 void forgetNote(const wchar_t* path);
 // Whether Quiblet made or saved the file at path as a note (by the file's
@@ -130,3 +132,36 @@ void createSettingsFolder(const wchar_t* path);
 // a few seconds; the write then goes ahead all the same).
 HANDLE lockSettingsFile(const wchar_t* path);
 void unlockSettingsFile(HANDLE lock);
+
+// ---- Lists of paths beside the settings file ------------------------------------
+
+// A list of canonical paths in a file of its own beside the settings file
+// (QuibletNotes.txt, QuibletPins.txt), one a line, written as the settings
+// are and read again whenever another instance wrote it.
+struct PathListFile {
+    const wchar_t* suffix;  // after the settings file's name without extension ("Notes.txt")
+    int capacity;           // the newest this many lines are kept; 0: every line
+    bool retryWhileBusy;    // a file a sync client holds is tried again for a second
+    wchar_t path[MAX_PATH];
+    SettingsText text;      // the file's text as last read or written
+    bool read;
+    FILETIME written;       // the file's last write when it was read
+};
+// The list file's full path ("" when the settings file's is too long).
+const wchar_t* pathListFilePath(PathListFile* list);
+// Reads the file again when it changed since it was last read.
+void refreshPathList(PathListFile* list);
+// The length of the line that begins at line, and where the next one begins.
+size_t pathListLineLength(const wchar_t* line, const wchar_t* end, const wchar_t** next);
+// Whether a line of the list names canonical (ignoring case).
+bool pathListHolds(const SettingsText& list, const wchar_t* canonical);
+// A new text for old: its lines but those naming dropped, dropped2 or
+// added, then added (when given), the newest capacity of them (0: all).
+bool changedPathList(const SettingsText& old, const wchar_t* dropped, const wchar_t* dropped2, const wchar_t* added,
+                     int capacity, SettingsText* list);
+// One change of the file: read again, changed and put in place in one step.
+// The change holds for this run, written or not (false); a file that cannot
+// be read is not written over.
+bool changePathList(PathListFile* list, const wchar_t* dropped, const wchar_t* dropped2, const wchar_t* added);
+// Lets go of the list in memory.
+void releasePathList(PathListFile* list);

@@ -254,6 +254,11 @@ TEST_F(AutoSave, AFailedSaveIsShownOnceAndTriedAgainOnASwitchNotAfterEachPause) 
     std::future<SeenDialog> editorAgain = answerNextMessageBox(IDOK);
     std::future<SeenDialog> noneMore = answerNextMessageBox(IDOK, 2000);
     newDocument();
+    // The try may come a moment after the switch (a look at the note's
+    // folder that took too long is made again): the editor's thread keeps
+    // handling messages meanwhile, as it does in the editor.
+    EXPECT_TRUE(pumpMessagesUntil(
+        [&] { return editorAgain.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 12000));
     EXPECT_EQ(L"Save failed", editorAgain.get().title);
     EXPECT_TRUE(pumpMessagesUntil([&] { return noneMore.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 6000));
     EXPECT_EQ(nullptr, noneMore.get().hwnd);

@@ -111,6 +111,26 @@ TEST_F(Storage, ANoteWhoseFolderStopsAnsweringIsSkippedNotWaitedForAndSavedAtThe
     EXPECT_EQ("agenda", readFileBytes(note));
 }
 
+// The editor's rename of a note carries its pin and its remembered entry:
+// worked out without waiting for a folder that stopped answering.
+TEST_F(Storage, ANoteTheEditorRenamesInAFolderThatStopsAnsweringIsNotWaitedFor) {
+    const std::wstring share = inTemp(L"share");
+    storeSetting(L"Folder", share);
+    loadPlugin();
+    watchFileCalls(plugin().module);
+    const std::wstring note = joinPath(share, L"plan.note"), renamed = joinPath(share, L"agenda.note");
+    const INT_PTR id = openFile(note, "plan");
+    activateDocument(id);
+    ASSERT_TRUE(MoveFileW(note.c_str(), renamed.c_str()));
+    stallFolder(share, kStallMs);
+    AnswerProbe probe;
+    for (Document& d : documents())
+        if (d.bufferId == id) d.path = renamed;
+    notifyPlugin(NPPN_FILERENAMED, hostWindow(), static_cast<UINT_PTR>(id));
+    pumpMessages();
+    EXPECT_LT(probe.stop(), kAnswerWithinMs);
+}
+
 TEST_F(Storage, OpeningANoteLooksAtNoneOfTheFiftyUnrelatedTabsFiles) {
     const std::wstring notes = inTemp(L"notes"), others = inTemp(L"others");
     const std::wstring note = joinPath(notes, L"plan.note");

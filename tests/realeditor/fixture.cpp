@@ -45,6 +45,41 @@ bool writeNote(const std::wstring& path, const std::string& bytes, int minutesAg
     return set;
 }
 
+namespace {
+
+struct Probe {
+    HWND window;
+    DWORD intervalMs;
+    volatile LONG done;
+    DWORD longest;
+};
+
+// Asks the window for an answer again and again until done, keeping the
+// longest it took.
+DWORD WINAPI probeWindow(void* argument) {
+    Probe* probe = static_cast<Probe*>(argument);
+    while (!probe->done) {
+        const DWORD start = GetTickCount();
+        DWORD_PTR result;
+        SendMessageTimeoutW(probe->window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+        probe->longest = std::max(probe->longest, GetTickCount() - start);
+        SleepEx(probe->intervalMs, FALSE);
+    }
+    return 0;
+}
+
+}  // namespace
+
+DWORD longestAnswer(HWND window, const std::function<void()>& work, DWORD intervalMs) {
+    Probe probe = {window, intervalMs, 0, 0};
+    HANDLE prober = CreateThread(nullptr, 0, probeWindow, &probe, 0, nullptr);
+    work();
+    InterlockedExchange(&probe.done, 1);
+    WaitForSingleObject(prober, INFINITE);
+    CloseHandle(prober);
+    return probe.longest;
+}
+
 RealEditorTest::Session& RealEditorTest::session() {
     static Session current;
     return current;
@@ -136,6 +171,19 @@ HWND RealEditorTest::panelSearchBox() { return findDescendant(editor().main, L"E
 HWND RealEditorTest::panelWindow() {
     HWND list = panelList();
     return list ? GetParent(list) : nullptr;
+}
+
+std::wstring RealEditorTest::panelStatus() {
+    HWND panel = panelWindow();
+    HWND status = panel ? GetDlgItem(panel, IDC_NOTES_STATUS) : nullptr;
+    return status ? windowText(status) : std::wstring();
+}
+
+void RealEditorTest::typeInSearchBox(const std::wstring& query) {
+    ASSERT_TRUE(clickWindow(panelSearchBox()));
+    ASSERT_TRUE(waitUntil([] { return focusedWindow() == panelSearchBox(); }));
+    setControlText(panelSearchBox(), L"");
+    ASSERT_TRUE(typeText(query));
 }
 
 std::vector<std::wstring> RealEditorTest::panelNames() {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ bool contains(const std::vector<std::wstring>& texts, const std::wstring& text);
 std::wstring unixPath(const std::wstring& windowsPath);
 // A note's last change, minutes back from now.
 bool writeNote(const std::wstring& path, const std::string& bytes, int minutesAgo);
+// The longest the window took to answer a message sent to it every
+// intervalMs while work ran.
+DWORD longestAnswer(HWND window, const std::function<void()>& work, DWORD intervalMs = 5);
 
 class RealEditorTest : public ::testing::Test {
 public:
@@ -83,6 +87,10 @@ public:
     static HWND panelList();
     static HWND panelSearchBox();
     static HWND panelWindow();
+    // The panel's count line ("" when the panel is not made).
+    static std::wstring panelStatus();
+    // Clicks into the panel's search box, empties it and types query with real keys.
+    static void typeInSearchBox(const std::wstring& query);
     // The first column of the panel's list, top to bottom.
     static std::vector<std::wstring> panelNames();
     // Runs "Notes panel" and waits until the panel shows.

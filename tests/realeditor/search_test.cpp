@@ -47,13 +47,6 @@ protected:
         setControlText(panelSearchBox(), L"");
         ASSERT_TRUE(panelShows({L"plan", L"shopping", L"errands"})) << joined(panelNames());
     }
-    // Types a query into the search box with real keys.
-    static void typeQuery(const std::wstring& query) {
-        ASSERT_TRUE(clickWindow(panelSearchBox()));
-        ASSERT_TRUE(waitUntil([] { return focusedWindow() == panelSearchBox(); }));
-        setControlText(panelSearchBox(), L"");
-        ASSERT_TRUE(typeText(query));
-    }
     // The panel's third column, top to bottom.
     static std::vector<std::wstring> thirdColumn() {
         std::vector<std::wstring> cells;
@@ -78,7 +71,7 @@ std::vector<std::pair<int, int>> placesOf(std::string text, const std::vector<st
 TEST_F(PanelSearch, TwoWordsInEitherOrderListTheSameNotesWithWhereTheyMatch) {
     EXPECT_EQ(L"First line", listViewHeader(editor(), panelList(), 2));
     for (const wchar_t* query : {L"eggs milk", L"MILK eggs"}) {
-        ASSERT_NO_FATAL_FAILURE(typeQuery(query));
+        ASSERT_NO_FATAL_FAILURE(typeInSearchBox(query));
         EXPECT_TRUE(panelShows({L"shopping", L"errands"})) << utf8(query) << ": " << joined(panelNames());
         EXPECT_TRUE(waitUntil([] {
             return thirdColumn() == std::vector<std::wstring>{L"eggs, bread", L"Buy milk and eggs"};
@@ -88,9 +81,9 @@ TEST_F(PanelSearch, TwoWordsInEitherOrderListTheSameNotesWithWhereTheyMatch) {
 }
 
 TEST_F(PanelSearch, APhraseMatchesAsWrittenAndAnExclusionLeavesNotesOut) {
-    ASSERT_NO_FATAL_FAILURE(typeQuery(L"\"milk and eggs\""));
+    ASSERT_NO_FATAL_FAILURE(typeInSearchBox(L"\"milk and eggs\""));
     EXPECT_TRUE(panelShows({L"errands"})) << joined(panelNames());
-    ASSERT_NO_FATAL_FAILURE(typeQuery(L"milk -eggs"));
+    ASSERT_NO_FATAL_FAILURE(typeInSearchBox(L"milk -eggs"));
     EXPECT_TRUE(panelShows({L"plan"})) << joined(panelNames());
     // Where it matches, from a word or so before, as much as the column holds.
     EXPECT_TRUE(waitUntil([] {
@@ -100,7 +93,7 @@ TEST_F(PanelSearch, APhraseMatchesAsWrittenAndAnExclusionLeavesNotesOut) {
 }
 
 TEST_F(PanelSearch, ANoteOpenedFromASearchHasEveryHitMarkedAndNextMatchGoesToTheNext) {
-    ASSERT_NO_FATAL_FAILURE(typeQuery(L"milk plan -eggs"));
+    ASSERT_NO_FATAL_FAILURE(typeInSearchBox(L"milk plan -eggs"));
     ASSERT_TRUE(panelShows({L"plan"})) << joined(panelNames());
     ASSERT_TRUE(pressKeys(editor(), VK_RETURN));
     ASSERT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == notePath(L"plan.note"); }))
@@ -152,7 +145,7 @@ TEST_F(PanelSearch, ANoteOpenedFromASearchHasEveryHitMarkedAndNextMatchGoesToThe
 // The editor's own Ctrl+Enter (word completion) does not take the key from
 // the search box.
 TEST_F(PanelSearch, CtrlEnterInTheSearchBoxMakesTheNoteEvenWhenNotesMatch) {
-    ASSERT_NO_FATAL_FAILURE(typeQuery(L"Call"));
+    ASSERT_NO_FATAL_FAILURE(typeInSearchBox(L"Call"));
     ASSERT_TRUE(panelShows({L"errands"})) << joined(panelNames());
     ASSERT_TRUE(pressKeys(editor(), VK_RETURN, true));
     EXPECT_TRUE(waitUntil([] { return activeDocumentPath(editor()) == notePath(L"Call.note"); }))
@@ -235,37 +228,6 @@ protected:
         start();
     }
 };
-
-struct Probe {
-    HWND window;
-    volatile LONG done;
-    DWORD longest;
-};
-
-// Asks the editor for an answer again and again until done, keeping the
-// longest it took.
-DWORD WINAPI probeEditor(void* argument) {
-    Probe* probe = static_cast<Probe*>(argument);
-    while (!probe->done) {
-        const DWORD start = GetTickCount();
-        DWORD_PTR result;
-        SendMessageTimeoutW(probe->window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-        probe->longest = std::max(probe->longest, GetTickCount() - start);
-        SleepEx(5, FALSE);
-    }
-    return 0;
-}
-
-// The longest the editor took to answer while work ran.
-DWORD longestAnswer(HWND window, const std::function<void()>& work) {
-    Probe probe = {window, 0, 0};
-    HANDLE prober = CreateThread(nullptr, 0, probeEditor, &probe, 0, nullptr);
-    work();
-    InterlockedExchange(&probe.done, 1);
-    WaitForSingleObject(prober, INFINITE);
-    CloseHandle(prober);
-    return probe.longest;
-}
 
 }  // namespace
 

@@ -43,6 +43,20 @@ check "passing result, then stalls" 'Stall.Passes' '' 0 "passed but did not end"
 check "failing result, then stalls" 'Stall.Fails' '' 1 "failed but did not end"
 check "passing result, ends" 'Stall.Passes' --end 0 ""
 check "failing result, ends" 'Stall.Fails' --end 1 ""
+# A program that ends leaving a process that holds its output (as the Wine
+# server and services that a prefix's first program starts do): the run
+# ends with the program. Were the output ctest's pipe, ctest would read it
+# until that process ended.
+started=$(date +%s)
+said=$("$root/cmake/wine-run" "$prefix" "$program" --gtest_filter=Stall.Passes --leave-child 2>&1)
+status=$?
+took=$(($(date +%s) - started))
+if [ $status != 0 ] || [ $took -gt $((limit + 30)) ]; then
+    echo "leaves a process holding its output: exit status $status in $took s (the run waited for it)"
+    failed=1
+else
+    echo "leaves a process holding its output: exit status $status in $took s"
+fi
 # The stalls are noted for scripts/test.sh's list.
 [ "$(grep -c 'did not end' "$log")" = 2 ] || { echo "the hang log holds: $(cat "$log")"; failed=1; }
 exit $failed
