@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds (if needed) and runs the whole test suite for x86 and x64 under
-# Wine, on one virtual display. Extra arguments go to ctest (for example
+# Wine, each half on virtual displays of its own. Extra arguments go to ctest (for example
 # -R Settings to run some tests only). The arm64 DLL and test programs are
 # built and the DLL checked, but nothing here can run them.
 #   scripts/test.sh [--x64-only] [ctest arguments...]
@@ -19,6 +19,12 @@
 # ../shared/notepad++/ beside the checkout) it says so in one line, and the
 # rest decides. Last, the packaging check. At the end, how long each part
 # took.
+#
+# The two halves run side by side: the x86 half (its suite, then its real
+# editor) in the background, its output kept and shown once it is done; the
+# x64 half (its suite, its real editor, then packaging) in front. Test
+# programs mostly wait for windows and files, so on 2 cores the halves
+# together take little more than the longer of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 x64_only=0
@@ -31,16 +37,19 @@ fi
 # box, drive a dialog and time the bounded wait for a new document.
 smoke='^(X86Route\.|NoteExtension\.|NotesTest\.CtrlShiftN|OpenNotes\.LastNoteThatIsGone|OptionsDialog\.OpeningShows|NotesWithIdleFileNew\.)'
 
-# Each part's name and seconds, for the table at the end.
-part_names=() part_seconds=()
+# Each part's name and seconds (one "name|seconds" a line, written by both
+# halves), and what the real-editor parts said, for the summary at the end.
 started_all=$(date +%s)
+mkdir -p build
+times=build/test-times.txt said=build/test-said.txt x86_log=build/test-x86-half.log
+: >"$times"
+: >"$said"
 timed() {
     local name=$1 started status=0
     shift
     started=$(date +%s)
     "$@" || status=$?
-    part_names+=("$name")
-    part_seconds+=($(($(date +%s) - started)))
+    echo "$name|$(($(date +%s) - started))" >>"$times"
     return $status
 }
 minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
@@ -52,7 +61,7 @@ timed "build (x86, x64, arm64)" scripts/build.sh
 # end-to-end cases time their windows and boxes, and on a machine busy with
 # other work they can miss a moment they wait for; a test that fails twice
 # fails the run.
-run_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest --repeat until-pass:2 "$@"; }
+run_ctest() { cmake/on-virtual-display 1280x1024x24 ctest --repeat until-pass:2 "$@"; }
 status=0
 # Where cmake/wine-run notes the test programs it stopped or started again.
 hang_logs=(build/x86/wineprefix.hangs build/x86/wineprefix-emulated.hangs build/x64/wineprefix.hangs)
@@ -61,9 +70,32 @@ rm -f "${hang_logs[@]}"
 echo "== arm64: built and checked, not run"
 scripts/check-dll.sh llvm-objdump-14 build/arm64/bin/Quiblet.dll arm64 build/x64/bin/Quiblet.dll || status=1
 
-route=
-if [ $x64_only = 0 ]; then
-    route=$(cmake/wine-run --x86-route) || true
+# The real editor for one architecture: each of its suites runs on a virtual
+# display of its own. Status 3: no editor was found.
+real_editor() {
+    local arch=$1 where groups found
+    shift
+    where=$(tests/realeditor/stage-editor.sh --find . "$arch") && found=1 || found=0
+    if [ $found = 0 ]; then
+        [ "$where" = "NOT RUN (set QUIBLET_REAL_EDITOR)" ] && return 3
+        echo "== real editor: $arch ${where}"
+        echo "real editor $arch: ${where}" >>"$said"
+        return 0
+    fi
+    groups=$(tests/realeditor/stage-editor.sh --groups . "$arch")
+    echo "== real editor: $arch ($where): $groups"
+    echo "real editor $arch: $groups" >>"$said"
+    if [ "${groups%% *}" = smoke ]; then
+        timed "real editor $arch (smoke group)" ctest --preset "$arch" -L realeditor-smoke "$@"
+    else
+        timed "real editor $arch" ctest --preset "$arch" -L realeditor "$@"
+    fi
+}
+
+# The x86 half: its suite by its route, the emulated smoke part where the
+# route is native, then its real editor.
+x86_half() {
+    local status=0 real=0
     if [ "$route" = emulated ]; then
         # CPU-bound tests take 3-5 times as long under the emulator.
         echo "== tests: x86 (emulated)"
@@ -71,55 +103,51 @@ if [ $x64_only = 0 ]; then
     elif [ "$route" = native ]; then
         echo "== tests: x86 (native)"
         timed "x86 suite (native)" run_ctest --preset x86 -LE 'realeditor|package' "$@" || status=1
+        if [ $# = 0 ] && QUIBLET_EMULATE_X86=1 cmake/wine-run --x86-route >/dev/null; then
+            echo "== tests: x86 smoke part through the emulator (QUIBLET_EMULATE_X86=1)"
+            QUIBLET_EMULATE_X86=1 timed "x86 smoke part (emulated)" run_ctest --preset x86 -R "$smoke" || status=1
+        elif [ $# = 0 ]; then
+            echo "== tests: x86 smoke part through the emulator: not run (no qemu-i386 8 or later;" \
+                 "scripts/install-emulator.sh --always installs it)"
+        fi
     else
         echo "== tests: x86 NOT RUN: ${route#none: }"
         # The route check alone, so that ctest's summary says it did not run.
         run_ctest --test-dir build/x86/tests/route || true
-        status=1
+        return 1
     fi
+    real_editor x86 "$@" || real=$?
+    [ $real = 3 ] && return $((status == 0 ? 3 : 1))
+    [ $real = 0 ] || status=1
+    return $status
+}
+
+route=
+x86_pid=
+if [ $x64_only = 0 ]; then
+    route=$(cmake/wine-run --x86-route) || true
+    # Display numbers from 300: apart from the x64 half's (from 99).
+    QUIBLET_DISPLAY_FROM=300 x86_half "$@" >"$x86_log" 2>&1 &
+    x86_pid=$!
+    echo "== tests: the x86 half runs beside the x64 half; its output follows once it is done"
 fi
 
 echo "== tests: x64"
 timed "x64 suite" run_ctest --preset x64 -LE 'realeditor|package' "$@" || status=1
-
-if [ $x64_only = 0 ] && [ "$route" = native ] && [ $# = 0 ]; then
-    if QUIBLET_EMULATE_X86=1 cmake/wine-run --x86-route >/dev/null; then
-        echo "== tests: x86 smoke part through the emulator (QUIBLET_EMULATE_X86=1)"
-        QUIBLET_EMULATE_X86=1 timed "x86 smoke part (emulated)" run_ctest --preset x86 -R "$smoke" || status=1
-    else
-        echo "== tests: x86 smoke part through the emulator: not run (no qemu-i386 8 or later;" \
-             "scripts/install-emulator.sh --always installs it)"
-    fi
-fi
-# The real editor: each of its suites runs on a virtual display of its own.
-real_archs=x64
-if [ $x64_only = 0 ]; then real_archs="x86 x64"; fi
 missing=0
-real_said=()
-for arch in $real_archs; do
-    where=$(tests/realeditor/stage-editor.sh --find . "$arch") && found=1 || found=0
-    if [ $found = 0 ]; then
-        if [ "$where" = "NOT RUN (set QUIBLET_REAL_EDITOR)" ]; then
-            missing=1
-        else
-            echo "== real editor: $arch ${where}"
-            real_said+=("real editor $arch: ${where}")
-        fi
-        continue
-    fi
-    groups=$(tests/realeditor/stage-editor.sh --groups . "$arch")
-    echo "== real editor: $arch ($where): $groups"
-    real_said+=("real editor $arch: $groups")
-    if [ "${groups%% *}" = smoke ]; then
-        timed "real editor $arch (smoke group)" ctest --preset "$arch" -L realeditor-smoke "$@" || status=1
-    else
-        timed "real editor $arch" ctest --preset "$arch" -L realeditor "$@" || status=1
-    fi
-done
-if [ $missing = 1 ]; then echo "real editor: NOT RUN (set QUIBLET_REAL_EDITOR)"; fi
+real_editor x64 "$@" || { [ $? = 3 ] && missing=1 || status=1; }
 
 echo "== packaging: the release zips checked and built once more elsewhere"
 timed "packaging" ctest --preset x86 -L package "$@" || status=1
+
+if [ -n "$x86_pid" ]; then
+    x86_status=0
+    wait "$x86_pid" || x86_status=$?
+    echo "== the x86 half, which ran beside the x64 half:"
+    cat "$x86_log"
+    if [ $x86_status = 3 ]; then missing=1; elif [ $x86_status != 0 ]; then status=1; fi
+fi
+if [ $missing = 1 ]; then echo "real editor: NOT RUN (set QUIBLET_REAL_EDITOR)"; fi
 
 for log in "${hang_logs[@]}"; do
     if [ -s "$log" ]; then
@@ -128,11 +156,11 @@ for log in "${hang_logs[@]}"; do
     fi
 done
 echo "== time per part"
-for i in "${!part_names[@]}"; do
-    printf '  %-32s %s\n' "${part_names[$i]}" "$(minutes "${part_seconds[$i]}")"
-done
+while IFS='|' read -r name seconds; do
+    printf '  %-32s %s\n' "$name" "$(minutes "$seconds")"
+done <"$times"
 printf '  %-32s %s\n' "whole run" "$(minutes $(($(date +%s) - started_all)))"
-for said in "${real_said[@]}"; do echo "== $said"; done
+while read -r line; do echo "== $line"; done <"$said"
 if [ $x64_only = 1 ]; then
     echo "== tests: x86 not run (--x64-only)"
 elif [ "${route%%:*}" = none ]; then

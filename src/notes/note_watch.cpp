@@ -3,7 +3,8 @@
 // job does (note_worker.cpp).
 #include "notes.h"
 
-#include <shlwapi.h>
+#include <cstddef>
+
 #include <strsafe.h>
 
 #include "../host/file_identity.h"

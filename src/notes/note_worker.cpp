@@ -17,8 +17,6 @@
 // holds).
 #include "notes.h"
 
-#include <cstddef>
-
 #include <shlwapi.h>
 #include <strsafe.h>
 

@@ -82,7 +82,11 @@ bool rememberCanonicalNote(const wchar_t* canonical, const wchar_t* replaces) {
 
 void forgetNote(const wchar_t* path) {
     wchar_t canonical[kCanonicalPathCapacity];
-    if (canonicalPath(path, canonical) && isRememberedCanonicalPath(canonical)) changePathList(&g_list, canonical, nullptr, nullptr);
+    // Told by its name first: most notes deleted were never in the list, and
+    // the canonical path of a file just deleted costs a look through its
+    // whole folder where names are matched ignoring case (Wine).
+    if (mayBeRememberedNote(path) && canonicalPath(path, canonical) && isRememberedCanonicalPath(canonical))
+        changePathList(&g_list, canonical, nullptr, nullptr);
 }
 
 void releaseRememberedNotes() { releasePathList(&g_list); }
