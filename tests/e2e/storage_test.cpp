@@ -29,8 +29,12 @@ class AnswerProbe {
 public:
     AnswerProbe() : thread_([this] { run(); }) {}
     ~AnswerProbe() { stop(); }
+    // Called on the editor's thread, which goes on answering until the
+    // probe's last message is answered (a join alone would keep that one
+    // waiting, and count the wait).
     DWORD stop() {
         done_ = true;
+        while (!finished_) pumpMessagesUntil([this] { return finished_.load(); }, 50);
         if (thread_.joinable()) thread_.join();
         return longest_;
     }
@@ -42,11 +46,12 @@ private:
             DWORD_PTR result = 0;
             SendMessageTimeoutW(hostWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
             const DWORD took = static_cast<DWORD>(GetTickCount64() - start);
-            if (took > longest_) longest_ = took;
+            if (took > longest_ && !done_) longest_ = took;
             Sleep(20);
         }
+        finished_ = true;
     }
-    std::atomic<bool> done_{false};
+    std::atomic<bool> done_{false}, finished_{false};
     std::atomic<DWORD> longest_{0};
     std::thread thread_;
 };

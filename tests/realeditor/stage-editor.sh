@@ -160,4 +160,12 @@ rm -rf "$stage/dist" "$stage/plugin"
 QUIBLET_BUILD_ROOT=$(dirname "$build") QUIBLET_PACKAGE_ARCHS=$arch "$root/scripts/package.sh" "$stage/dist" >/dev/null
 . "$build/release.env"
 unzip -q "$stage/dist/Quiblet-$QUIBLET_VERSION-$arch.zip" -d "$stage/plugin"
+
+# Wine's desktop keeps the size of the display its server started on: a
+# server the tests before left running (on their smaller display) is ended,
+# so that the editor's screen is its suite's own virtual display. Nothing
+# else runs in the prefix now (this step runs alone).
+for prefix in "$build/wineprefix" "$build/wineprefix-emulated"; do
+    if [ -f "$prefix/system.reg" ]; then WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
+done
 echo "real editor: $where, with $stage/dist/Quiblet-$QUIBLET_VERSION-$arch.zip"
