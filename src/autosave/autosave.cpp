@@ -377,11 +377,10 @@ static void documentSaved(INT_PTR id) {
 }
 
 // The editor renamed a document's file (File > Rename): a note Quiblet made
-// stays one under its new name, and a pinned note stays pinned.
-// The editor renamed a note: its remembered entry and its pin go with it.
-// Both paths are made canonical off this thread (the note's folder may be a
-// share that stopped answering); when either does not answer in time the
-// entry and the pin stay under the old path.
+// stays one under its new name, and a pinned note stays pinned. Both paths
+// are made canonical off this thread (the note's folder may be a share that
+// stopped answering); when either does not answer in time the entry and the
+// pin stay under the old path.
 static void documentRenamed(TrackedDocument& d) {
     wchar_t oldPath[kHostPathCapacity];
     StringCchCopyW(oldPath, kHostPathCapacity, d.path);

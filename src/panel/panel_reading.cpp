@@ -13,13 +13,14 @@ namespace {
 // Whether the search box holds anything.
 bool boxHoldsQuery(const PanelState* panel) { return GetWindowTextLengthW(panel->search) > 0; }
 
-// Shows rows of the listing (taken over), in the list's order.
+// Shows rows of the listing (taken over), in the list's order, each
+// conflict copy after its original.
 void showListedRows(PanelState* panel, IndexList* rows) {
     freeIndexList(&panel->visible);
     panel->visible = *rows;
     ZeroMemory(rows, sizeof *rows);
-    sortVisibleRows(panel->listing->notes, &panel->visible, panel->sort);
     forgetSearchRows(panel);
+    sortRows(panel);
 }
 
 // Every row of the listing.

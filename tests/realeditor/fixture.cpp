@@ -236,6 +236,18 @@ bool RealEditorTest::quibletItemChecked(const std::wstring& text) {
     return false;
 }
 
+bool RealEditorTest::writeManyNotes(int count, const std::function<size_t(int)>& bytesOf, int quokkaEvery) {
+    if (!standin::makeFolders(notesFolder())) return false;
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text = "Note " + std::to_string(i) + "\r\n";
+        if (quokkaEvery && i % quokkaEvery == 0) text += "the quokka was here\r\n";
+        while (text.size() < bytesOf(i)) text += "lorem ipsum dolor sit amet, consectetur adipiscing\r\n";
+        if (!standin::writeFileBytes(notePath(L"note" + std::to_wstring(i) + L".note"), text)) return false;
+    }
+    return true;
+}
+
 std::vector<std::wstring> RealEditorTest::notesOnDisk() {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry;

@@ -103,6 +103,10 @@ public:
     static HWND focusedWindow();
     // Whether Plugins > Quiblet > text is ticked.
     static bool quibletItemChecked(const std::wstring& text);
+    // Writes count notes note0.note, note1.note... in the note folder, note i
+    // of bytesOf(i) bytes: "Note i", then "the quokka was here" in every
+    // quokkaEvery-th note (0: none), then lines of lorem ipsum.
+    static bool writeManyNotes(int count, const std::function<size_t(int)>& bytesOf, int quokkaEvery);
     // The names of the files in the note folder, sorted.
     static std::vector<std::wstring> notesOnDisk();
 };

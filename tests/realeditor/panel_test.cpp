@@ -339,13 +339,7 @@ protected:
     static void SetUpTestSuite() {
         prepareSession();
         if (!session().prepared) return;
-        ASSERT_TRUE(standin::makeFolders(notesFolder()));
-        std::string text;
-        for (int i = 0; i < kNotesToIndex; ++i) {
-            text = "Note " + std::to_string(i) + "\r\n";
-            while (text.size() < 2048u) text += "lorem ipsum dolor sit amet, consectetur adipiscing\r\n";
-            ASSERT_TRUE(standin::writeFileBytes(notePath(L"note" + std::to_wstring(i) + L".note"), text));
-        }
+        ASSERT_TRUE(writeManyNotes(kNotesToIndex, [](int) { return size_t{2048}; }, 0));
         ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
     }
 };

@@ -79,14 +79,7 @@ protected:
     static void SetUpTestSuite() {
         prepareSession();
         if (!session().prepared) return;
-        ASSERT_TRUE(standin::makeFolders(notesFolder()));
-        std::string text;
-        for (int i = 0; i < kLargeFolder; ++i) {
-            text = "Note " + std::to_string(i) + "\r\n";
-            if (i % 50 == 0) text += "the quokka was here\r\n";
-            while (text.size() < 4096u) text += "lorem ipsum dolor sit amet, consectetur adipiscing\r\n";
-            ASSERT_TRUE(standin::writeFileBytes(notePath(L"note" + std::to_wstring(i) + L".note"), text));
-        }
+        ASSERT_TRUE(writeManyNotes(kLargeFolder, [](int) { return size_t{4096}; }, 50));
         ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
         start();
     }

@@ -215,14 +215,7 @@ protected:
     static void SetUpTestSuite() {
         prepareSession();
         if (!session().prepared) return;
-        ASSERT_TRUE(standin::makeFolders(notesFolder()));
-        std::string text;
-        for (int i = 0; i < kManyNotes; ++i) {
-            text = "Note " + std::to_string(i) + "\r\n";
-            if (i % 50 == 0) text += "the quokka was here\r\n";
-            while (text.size() < 1024u * (1 + i % 4)) text += "lorem ipsum dolor sit amet, consectetur adipiscing\r\n";
-            ASSERT_TRUE(standin::writeFileBytes(notePath(L"note" + std::to_wstring(i) + L".note"), text));
-        }
+        ASSERT_TRUE(writeManyNotes(kManyNotes, [](int i) { return size_t{1024} * (1 + i % 4); }, 50));
         ASSERT_TRUE(writeSettings(copy(), {{L"Folder", L"%temp%\\notes"}}));
         session().shared = true;
         start();
