@@ -87,10 +87,11 @@ real_editor() {
     echo "real editor $arch: $groups" >>"$said"
     # Its displays apart from its half's suite's, whose last may still close.
     export QUIBLET_DISPLAY_FROM=$((${QUIBLET_DISPLAY_FROM:-99} + 50))
+    # A group that fails is run once more, as the suites' tests are.
     if [ "${groups%% *}" = smoke ]; then
-        timed "real editor $arch (smoke group)" ctest --preset "$arch" -L realeditor-smoke "$@"
+        timed "real editor $arch (smoke group)" ctest --preset "$arch" --repeat until-pass:2 -L realeditor-smoke "$@"
     else
-        timed "real editor $arch" ctest --preset "$arch" -L realeditor "$@"
+        timed "real editor $arch" ctest --preset "$arch" --repeat until-pass:2 -L realeditor "$@"
     fi
 }
 
