@@ -12,7 +12,9 @@
 
 namespace {
 
-PathListFile g_pins = {L"Pins.txt", 0, true, L"", {nullptr, 0}, false, {0, 0}};
+// Not read again while a sync client holds it: it is read on the editor's
+// thread (a rename, the row menu), and again at the next look.
+PathListFile g_pins = {L"Pins.txt", 0, false, L"", {nullptr, 0}, false, {0, 0}};
 
 PinList asPinList(const SettingsText& text) {
     const PinList list = {text.chars, text.length};
